@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QStringList>
+
+// Each sub-command of the kesto program; the arguments exclude the program
+// name and the command word. The result is the process exit status.
+int runDesktop(int& argc, char** argv);
+int runInitDbCommand(const QStringList& args);
+int runParseCommand(const QStringList& args);

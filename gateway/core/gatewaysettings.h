@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// The configuration record: the ten keys of PALVA.INI, the four values of the
+// settings store, and what start-up derives. Every text is kept exactly as read.
+struct GatewaySettings {
+    // PALVA.INI, section PALVA, in the order they are read.
+    QString Provider;
+    QString Server;
+    QString uid;
+    QString pwd;
+    QString database;
+    QString RM_T2K;
+    QString DUP_CHK;
+    QString XML_FG;
+    QString XML_DNS;
+    QString T_MODE;
+
+    // Settings store (Software\KESTO); folders end with '/'.
+    QString MirDataSource;
+    QString MirDownPath;
+    QString MirBackupPath;
+    QString MirProcessTKT;
+
+    // Derived at start-up.
+    int PlatformId = 2;
+    QString StartYearMonth; // yyyyMM
+    QString StartDay;       // dd
+
+    // An empty (blank) Provider selects the embedded database.
+    bool isSqlMode() const { return !Provider.trimmed().isEmpty(); }
+    bool xmlExportOn() const { return XML_FG == QLatin1String("1"); }
+    // The writers leave the database alone only when XML export is on and T_MODE is not "1".
+    bool databaseWritten() const { return !xmlExportOn() || T_MODE == QLatin1String("1"); }
+};

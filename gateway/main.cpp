@@ -1,0 +1,58 @@
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: kesto [COMMAND] [ARGUMENTS]\n"
+    "\n"
+    "Without a command, kesto starts the desktop gateway with its main window.\n"
+    "\n"
+    "Commands:\n"
+    "  init-db [FOLDER]   create PALVA.mdb in FOLDER (default: the data folder), or,\n"
+    "                     with a Provider set in PALVA.INI, the tables on the server\n"
+    "  parse FILE...      print how each MIR file is interpreted, as JSON lines\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 bad command line.\n";
+
+int runCoreCommand(int argc, char** argv, int (*command)(const QStringList&))
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(2);
+    return command(args);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("KESTO"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTO_VERSION));
+    if (argc > 1) {
+        const char* command = argv[1];
+        if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(command, "--version") == 0) {
+            std::printf("kesto %s\n", KESTO_VERSION);
+            return 0;
+        }
+        if (std::strcmp(command, "init-db") == 0)
+            return runCoreCommand(argc, argv, runInitDbCommand);
+        if (std::strcmp(command, "parse") == 0)
+            return runCoreCommand(argc, argv, runParseCommand);
+        if (command[0] != '-' || std::strcmp(command, "--") == 0) {
+            std::fprintf(stderr, "kesto: unknown command '%s'\n\n%s", command, kUsage);
+            return 2;
+        }
+    }
+    return runDesktop(argc, argv);
+}
