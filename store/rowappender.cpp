@@ -1,0 +1,124 @@
+#include "rowappender.h"
+
+#include "schema.h"
+#include "storeerror.h"
+#include "threadconnection.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+bool isIdentifier(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return pattern.match(name).hasMatch();
+}
+
+// A currency column's value in the canonical four-decimal text, which every
+// engine converts exactly (SQLite keeps it as the text itself).
+QVariant currencyParameter(const QString& column, const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return value;
+    std::optional<Currency> amount;
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        amount = Currency::fromWhole(value.toLongLong());
+        break;
+    case QMetaType::QString:
+        amount = Currency::fromText(value.toString());
+        break;
+    default:
+        if (value.metaType() == QMetaType::fromType<Currency>())
+            amount = value.value<Currency>();
+        break;
+    }
+    if (!amount)
+        throw StoreError(
+            StoreError::kTypeMismatch,
+            QStringLiteral("Type mismatch: %1 cannot hold '%2'").arg(column, value.toString()));
+    return amount->toCanonicalText();
+}
+
+} // namespace
+
+NewRow::NewRow(const QString& table) : m_table(table) {}
+
+void NewRow::set(const QString& column, const QVariant& value) {
+    QVariant stored = value;
+    if (value.metaType().id() == QMetaType::QString && value.toString().isNull())
+        stored = QString(QLatin1String(""));
+    const qsizetype at = m_columns.indexOf(column, 0);
+    if (at >= 0) {
+        m_values[at] = stored;
+        return;
+    }
+    m_columns.append(column);
+    m_values.append(stored);
+}
+
+void NewRow::setCurrency(const QString& column, Currency amount) {
+    set(column, QVariant::fromValue(amount));
+}
+
+void appendRow(QSqlDatabase& db, const NewRow& row) {
+    if (!isIdentifier(row.table()))
+        throw StoreError(StoreError::kProviderFailure,
+                         QStringLiteral("Invalid table name '%1'").arg(row.table()));
+    const QStringList columns = row.columns();
+    QVariantList values = row.values();
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (!isIdentifier(columns[i]))
+            throw StoreError(StoreError::kProviderFailure,
+                             QStringLiteral("Invalid column name '%1'").arg(columns[i]));
+        if (isCurrencyColumn(row.table(), columns[i]))
+            values[i] = currencyParameter(columns[i], values[i]);
+        else if (values[i].metaType() == QMetaType::fromType<Currency>())
+            values[i] = values[i].value<Currency>().toCanonicalText();
+    }
+    QString sql = QStringLiteral("INSERT INTO ") + row.table();
+    if (columns.isEmpty()) {
+        sql += QStringLiteral(" DEFAULT VALUES");
+    } else {
+        QStringList marks;
+        marks.fill(QStringLiteral("?"), columns.size());
+        sql += QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
+               QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        throw StoreError::fromSqlError(query.lastError());
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    if (!query.exec())
+        throw StoreError::fromSqlError(query.lastError());
+}
+
+void appendRow(const QString& connectionText, const NewRow& row) {
+    QSqlDatabase db = threadConnection(connectionText);
+    try {
+        appendRow(db, row);
+    } catch (const StoreError&) {
+        db = QSqlDatabase();
+        checkThreadConnection(connectionText);
+        throw;
+    }
+}
+
+std::optional<Currency> currencyFromColumn(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        return Currency::fromWhole(value.toLongLong());
+    case QMetaType::Double:
+        // Only a query without QSql::HighPrecision gets here: take the
+        // nearest four-decimal value.
+        return Currency::fromText(QString::number(value.toDouble(), 'f', 4));
+    default:
+        return Currency::fromText(value.toString());
+    }
+}

@@ -1,0 +1,104 @@
+#include "schema.h"
+
+#include "storeerror.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+QString resourcePath(DbEngine engine) {
+    switch (engine) {
+    case DbEngine::Sqlite:
+        return QStringLiteral(":/store/schema/sqlite.sql");
+    case DbEngine::PostgreSql:
+        return QStringLiteral(":/store/schema/postgresql.sql");
+    case DbEngine::SqlServer:
+        break;
+    }
+    return QStringLiteral(":/store/schema/sqlserver.sql");
+}
+
+} // namespace
+
+QStringList storeTableNames() {
+    return {QStringLiteral("AMAMD"),  QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
+            QStringLiteral("AMTKT"),  QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
+            QStringLiteral("AMERROR")};
+}
+
+bool isCurrencyColumn(const QString& table, const QString& column) {
+    const QString t = table.toUpper();
+    const QString c = column.toUpper();
+    const bool shared = c == QLatin1String("TKT_AMS") || c == QLatin1String("TKT_NET") ||
+                        c == QLatin1String("TKT_TAX");
+    if (t == QLatin1String("AMPAX"))
+        return shared || c == QLatin1String("TKT_AMT");
+    if (t == QLatin1String("AMPNR"))
+        return shared;
+    return false;
+}
+
+QString schemaScript(DbEngine engine) {
+    QFile file(resourcePath(engine));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QStringList schemaStatements(DbEngine engine) {
+    // The files are plain: a statement ends with ';' at the end of a line and
+    // comments are whole lines starting with "--".
+    QStringList statements;
+    QString current;
+    const QStringList lines = schemaScript(engine).split(QLatin1Char('\n'));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1String("--")))
+            continue;
+        current += (current.isEmpty() ? QString() : QStringLiteral("\n")) + line;
+        if (line.endsWith(QLatin1Char(';'))) {
+            current.chop(1);
+            statements.append(current);
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        statements.append(current);
+    return statements;
+}
+
+QStringList existingStoreTables(const QSqlDatabase& db) {
+    QStringList present;
+    const QStringList tables = db.tables(QSql::Tables);
+    for (const QString& name : storeTableNames()) {
+        for (const QString& table : tables) {
+            if (table.compare(name, Qt::CaseInsensitive) == 0) {
+                present.append(name);
+                break;
+            }
+        }
+    }
+    return present;
+}
+
+void createSchema(QSqlDatabase& db, DbEngine engine) {
+    const QStringList statements = schemaStatements(engine);
+    if (statements.isEmpty())
+        throw StoreError(StoreError::kProviderFailure,
+                         QStringLiteral("The schema file is missing"));
+    const bool inTransaction = db.transaction();
+    for (const QString& statement : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(statement)) {
+            const StoreError error = StoreError::fromSqlError(query.lastError());
+            query.finish();
+            if (inTransaction)
+                db.rollback();
+            throw error;
+        }
+    }
+    if (inTransaction && !db.commit())
+        throw StoreError::fromSqlError(db.lastError());
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "dbengine.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// The shipped schema: one SQL file per engine, embedded as resources.
+
+// The seven tables of the record store, in the documented order.
+QStringList storeTableNames();
+
+// Whether a column holds a four-decimal currency amount (AMPAX TKT_AMT,
+// TKT_AMS, TKT_NET, TKT_TAX; AMPNR TKT_AMS, TKT_NET, TKT_TAX).
+bool isCurrencyColumn(const QString& table, const QString& column);
+
+// The schema file of an engine, and its statements one by one (comments and
+// blank lines removed).
+QString schemaScript(DbEngine engine);
+QStringList schemaStatements(DbEngine engine);
+
+// The store's tables that already exist on the connection (upper-case names).
+QStringList existingStoreTables(const QSqlDatabase& db);
+
+// Creates the tables and indexes in one transaction where the engine allows.
+// Throws StoreError; on failure nothing is left behind.
+void createSchema(QSqlDatabase& db, DbEngine engine);

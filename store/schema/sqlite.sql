@@ -1,0 +1,108 @@
+-- KESTO record store, SQLite (the embedded PALVA.mdb).
+-- SQLite enforces no text length; the sizes say what the other engines hold.
+-- Currency amounts: SQLite has no fixed-point type, and a NUMERIC or DECIMAL
+-- column would turn them into binary floating point. They are stored as TEXT
+-- holding the canonical decimal form with exactly four decimal places and no
+-- grouping ("1250.0000", "-0.5000"), which is what the store layer binds and
+-- what PostgreSQL's NUMERIC(19,4) gives back, so both engines read alike.
+-- No index is unique: every processed file is stored as a new version.
+
+CREATE TABLE AMAMD (
+    RECLOC   VARCHAR(20),
+    SER_NO   VARCHAR(10),
+    PROC_TP  VARCHAR(10),
+    FILE_NM  VARCHAR(260),
+    DATE_1   VARCHAR(10),
+    TIME_1   VARCHAR(8),
+    AIRVER   VARCHAR(10),
+    AIROPT   VARCHAR(10),
+    CPNID    VARCHAR(20),
+    CPNID2   VARCHAR(20),
+    KIND     VARCHAR(2000)
+);
+
+CREATE TABLE AMAMDD (
+    RECLOC   VARCHAR(20),
+    SER_NO   VARCHAR(10),
+    I_INDEX  VARCHAR(10),
+    NSAIR    VARCHAR(10),
+    NSRECLOC VARCHAR(20)
+);
+
+CREATE TABLE AMHEAD (
+    RECLOC   VARCHAR(20),
+    SER_NO   VARCHAR(10),
+    ENTRY    VARCHAR(10),
+    ALCDE    VARCHAR(10),
+    NUMCDE   VARCHAR(10),
+    PNRDTE   VARCHAR(10)
+);
+
+CREATE TABLE AMTKT (
+    RECLOC   VARCHAR(20),
+    SER_NO   VARCHAR(10),
+    SEG_TP   VARCHAR(10),
+    MSGTAG   VARCHAR(10),
+    TTONBR   VARCHAR(20),
+    SEGNBR   VARCHAR(20),
+    ITN_SEQ  VARCHAR(20),
+    ORIGAIR  VARCHAR(10),
+    DESTAIR  VARCHAR(10),
+    AIRCDE   VARCHAR(10),
+    FLTNBR   VARCHAR(10),
+    CLSSVC   VARCHAR(10),
+    CLSBKG   VARCHAR(10),
+    STATUS1  VARCHAR(10),
+    DEPDTE   VARCHAR(10),
+    DEPTIM   VARCHAR(10),
+    ARRTIM   VARCHAR(10),
+    STOP1    VARCHAR(10),
+    ARRDTE   VARCHAR(10),
+    SPTRNS   VARCHAR(10)
+);
+
+CREATE TABLE AMPAX (
+    RECLOC    VARCHAR(20),
+    SER_NO    VARCHAR(10),
+    SEG_TP    VARCHAR(10),
+    MSGTAG    VARCHAR(10),
+    H_INDEX   VARCHAR(10),
+    H_INDEX1  VARCHAR(10),
+    PSGRNME   VARCHAR(100),
+    TKTNBR    VARCHAR(20),
+    TKT_NOA   VARCHAR(10),
+    TKT_NO    VARCHAR(20),
+    TKT_DIGIT VARCHAR(10),
+    TKT_AMT   TEXT,
+    TKT_AMS   TEXT,
+    TKT_NET   TEXT,
+    TKT_TAX   TEXT
+);
+
+CREATE TABLE AMPNR (
+    RECLOC    VARCHAR(20),
+    SER_NO    VARCHAR(10),
+    SEG_TP    VARCHAR(10),
+    MSGTAG    VARCHAR(10),
+    H_INDEX   VARCHAR(10),
+    H_INDEX1  VARCHAR(10),
+    TKT_NOA   VARCHAR(10),
+    TKT_NO    VARCHAR(20),
+    TKT_AMS   TEXT,
+    TKT_NET   TEXT,
+    TKT_TAX   TEXT
+);
+
+CREATE TABLE AMERROR (
+    DATE_1   VARCHAR(10),
+    TIME_1   VARCHAR(8),
+    MESSAGE  VARCHAR(255)
+);
+
+CREATE INDEX AMAMD1 ON AMAMD (RECLOC,SER_NO);
+CREATE INDEX AMAMD2 ON AMAMD (FILE_NM);
+CREATE INDEX AMAMDD1 ON AMAMDD (RECLOC,SER_NO,I_INDEX);
+CREATE INDEX AMHEAD1 ON AMHEAD (RECLOC,SER_NO);
+CREATE INDEX AMPAX1 ON AMPAX (RECLOC,SER_NO,SEG_TP,H_INDEX,H_INDEX1);
+CREATE INDEX AMPNR1 ON AMPNR (RECLOC,SER_NO,SEG_TP,H_INDEX,H_INDEX1);
+CREATE INDEX AMTKT1 ON AMTKT (RECLOC,SER_NO,MSGTAG,SEG_TP,TTONBR,SEGNBR);

@@ -1,0 +1,20 @@
+#include "storeerror.h"
+
+#include <QSqlError>
+
+StoreError::StoreError(qint32 number, const QString& description)
+    : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
+
+StoreError StoreError::fromSqlError(const QSqlError& error) {
+    bool numeric = false;
+    qint32 number = error.nativeErrorCode().trimmed().toInt(&numeric);
+    if (!numeric || number == 0)
+        number = kProviderFailure;
+    // Drivers spread their messages over several lines; the operator sees one.
+    QString description = error.databaseText().simplified();
+    if (description.isEmpty())
+        description = error.driverText().simplified();
+    if (description.isEmpty())
+        description = QStringLiteral("Unknown database error");
+    return StoreError(number, description);
+}

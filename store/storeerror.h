@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+class QSqlError;
+
+// A failure of the record store, carried to the caller as a number and a
+// description (the shape of LastErrorNumber and LastErrorText).
+//
+// Numbers: the native error code that the database reports when it is a
+// non-zero number (SQLite result codes, ODBC native errors such as SQL
+// Server's 18456 or psqlODBC's 101); otherwise kProviderFailure, the generic
+// failure number an OLE DB provider reports (E_FAIL), so that connection
+// failures without a native code still stop the run with a negative number.
+class StoreError : public std::runtime_error {
+public:
+    static constexpr qint32 kProviderFailure = -2147467259; // 0x80004005
+    static constexpr qint32 kTypeMismatch = 13;             // a value the column cannot take
+
+    StoreError(qint32 number, const QString& description);
+    static StoreError fromSqlError(const QSqlError& error);
+
+    qint32 number() const { return m_number; }
+    QString description() const { return m_description; }
+
+private:
+    qint32 m_number;
+    QString m_description;
+};
