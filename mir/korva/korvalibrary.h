@@ -1,0 +1,24 @@
+#pragma once
+
+// Where the KORVA library is and what to tell the operator when it cannot be
+// activated.
+
+#include "korvaclient.h"
+
+#include "com/types.h"
+
+#include <string>
+
+namespace korva {
+
+// The keyed list's invalid-argument error: a key or position not present.
+inline constexpr long kInvalidArgument = static_cast<long>(com::makeFailure(0xA, 5));
+
+// The libkorva.so beside the running program's installation (../lib), or the
+// one this build produced.
+std::string korvaLibraryPath();
+
+// The error for a failed activation, naming the library and how to register it.
+Error activationError(com::HRESULT hr);
+
+} // namespace korva
