@@ -1,0 +1,114 @@
+#include "commands.h"
+#include "connectiontext.h"
+#include "initdb.h"
+#include "opendb.h"
+#include "schema.h"
+#include "testdatabase.h"
+#include "testhome.h"
+#include "threadconnection.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QTest>
+
+class TestInitDb : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void createsPalvaMdbInTheDataFolder();
+    void createsTheFolderAndRefusesToOverwrite();
+    void badCommandLine_data();
+    void badCommandLine();
+    void createsTheServerTables();
+};
+
+namespace {
+
+QStringList tablesOf(const QString& connectionText) {
+    return existingStoreTables(threadConnection(connectionText));
+}
+
+} // namespace
+
+void TestInitDb::createsPalvaMdbInTheDataFolder() {
+    TestHome home;
+    home.writeIni(QByteArrayLiteral("[PALVA]\r\nProvider=\r\n"));
+    QCOMPARE(runInitDbCommand({}), 0);
+    const QString folder = home.programFolder() + QStringLiteral("/vela_data/");
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("PALVA.mdb")));
+    QCOMPARE(tablesOf(mdbConnectionText(folder)), storeTableNames());
+    closeThreadConnections();
+}
+
+void TestInitDb::createsTheFolderAndRefusesToOverwrite() {
+    TestHome home;
+    const QString folder = home.root() + QStringLiteral("/deep/new/folder");
+    QCOMPARE(runInitDbCommand({folder}), 0);
+    const QString mdb = folder + QStringLiteral("/PALVA.mdb");
+    QVERIFY(QFileInfo::exists(mdb));
+
+    // Something stored in it must survive a second init-db.
+    GatewaySettings settings;
+    settings.MirDataSource = folder + QLatin1Char('/');
+    TestDatabase probe(TestEngine::Sqlite, settings.MirDataSource, TestDatabase::Content::Empty);
+    probe.selectRows(QStringLiteral("INSERT INTO AMERROR (MESSAGE) VALUES ('kept')"));
+    closeThreadConnections();
+    const QByteArray before = readFileBytes(mdb);
+
+    QCOMPARE(runInitDbCommand({folder}), 1);
+    const InitDbOutcome outcome = initMdbDatabase(folder);
+    QVERIFY(!outcome.ok);
+    QVERIFY2(outcome.message.contains(QLatin1String("already exists")),
+             qPrintable(outcome.message));
+    QCOMPARE(readFileBytes(mdb), before);
+    QCOMPARE(probe.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR")),
+             QList<QVariantList>({{"kept"}}));
+}
+
+void TestInitDb::badCommandLine_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("ini");
+    QTest::newRow("two folders") << QStringList({"a", "b"}) << QByteArray();
+    QTest::newRow("an option") << QStringList({"--force"}) << QByteArray();
+    QTest::newRow("folder in SQL mode")
+        << QStringList({"a"}) << QByteArray("[PALVA]\nProvider=PostgreSQL Unicode\n");
+}
+
+void TestInitDb::badCommandLine() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, ini);
+    TestHome home;
+    if (!ini.isEmpty())
+        home.writeIni(ini);
+    QCOMPARE(runInitDbCommand(args), 2);
+    QVERIFY(!QFileInfo::exists(home.programFolder() + QStringLiteral("/vela_data/PALVA.mdb")));
+}
+
+void TestInitDb::createsTheServerTables() {
+    TestHome home;
+    KESTO_TEST_DATABASE(db, TestEngine::PostgreSql, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Empty);
+    home.writeIni(db.iniText());
+    QCOMPARE(tablesOf(db.connectionText()), QStringList());
+    closeThreadConnections();
+
+    QCOMPARE(runInitDbCommand({}), 0);
+    QCOMPARE(tablesOf(db.connectionText()), storeTableNames());
+    QVERIFY(Open_DB(db.settings()).ok);
+    closeThreadConnections();
+
+    // A second run finds the tables and creates nothing.
+    const InitDbOutcome again = initServerDatabase(db.settings());
+    QVERIFY(!again.ok);
+    QVERIFY2(again.message.contains(QLatin1String("AMAMD")), qPrintable(again.message));
+    QCOMPARE(runInitDbCommand({}), 1);
+
+    // Only some tables present: still refused, and nothing added.
+    db.selectRows(QStringLiteral("DROP TABLE AMTKT"));
+    db.selectRows(QStringLiteral("DROP TABLE AMPAX"));
+    QCOMPARE(runInitDbCommand({}), 1);
+    QCOMPARE(tablesOf(db.connectionText()).size(), 5);
+}
+
+QTEST_GUILESS_MAIN(TestInitDb)
+#include "test_initdb.moc"

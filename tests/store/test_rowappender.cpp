@@ -1,0 +1,224 @@
+#include "connectiontext.h"
+#include "rowappender.h"
+#include "storeerror.h"
+#include "testdatabase.h"
+#include "testhome.h"
+#include "threadconnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+
+#include <limits>
+
+class TestRowAppender : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void columnsInOrder_data();
+    void columnsInOrder();
+    void currencyIsExact_data();
+    void currencyIsExact();
+    void badAmountSavesNothing_data();
+    void badAmountSavesNothing();
+    void failureKeepsEarlierRows_data();
+    void failureKeepsEarlierRows();
+    void workerThreadHasItsOwnConnection_data();
+    void workerThreadHasItsOwnConnection();
+    void lostConnectionIsReopened();
+};
+
+void TestRowAppender::columnsInOrder_data() {
+    addEngineRows();
+}
+
+void TestRowAppender::columnsInOrder() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    NewRow row(QStringLiteral("AMHEAD"));
+    row.set(QStringLiteral("RECLOC"), QStringLiteral("ABC123"));
+    row.set(QStringLiteral("SER_NO"), QStringLiteral("001"));
+    row.set(QStringLiteral("ALCDE"), QString()); // a null text is stored as the empty text
+    row.set(QStringLiteral("NUMCDE"), QStringLiteral("x"));
+    row.set(QStringLiteral("NUMCDE"), QStringLiteral("297")); // set again: replaced in place
+    QCOMPARE(row.columns(), QStringList({"RECLOC", "SER_NO", "ALCDE", "NUMCDE"}));
+    appendRow(db.connectionText(), row);
+    appendRow(db.connectionText(), NewRow(QStringLiteral("AMHEAD"))); // no column set at all
+
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT * FROM AMHEAD")).size(), 2);
+    const QList<QVariantList> rows = db.selectRows(QStringLiteral(
+        "SELECT RECLOC, SER_NO, ENTRY, ALCDE, NUMCDE FROM AMHEAD WHERE RECLOC IS NOT NULL"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0].toString(), QStringLiteral("ABC123"));
+    QCOMPARE(rows[0][1].toString(), QStringLiteral("001"));
+    QVERIFY(rows[0][2].isNull()); // ENTRY was not set: the column keeps its default
+    QVERIFY(!rows[0][3].isNull());
+    QCOMPARE(rows[0][3].toString(), QString());
+    QCOMPARE(rows[0][4].toString(), QStringLiteral("297"));
+}
+
+void TestRowAppender::currencyIsExact_data() {
+    addEngineRows();
+}
+
+void TestRowAppender::currencyIsExact() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    const QList<Currency> amounts = {
+        Currency::fromUnits(std::numeric_limits<qint64>::max()),
+        Currency::fromUnits(std::numeric_limits<qint64>::min()),
+        Currency::fromUnits(1),                 // 0.0001
+        Currency::fromUnits(12345678901234567), // beyond a double's exact digits
+        Currency::fromUnits(-9975000),          // -997.5
+    };
+    for (qsizetype i = 0; i < amounts.size(); ++i) {
+        NewRow row(QStringLiteral("AMPAX"));
+        row.set(QStringLiteral("H_INDEX"), QString::number(i));
+        row.setCurrency(QStringLiteral("TKT_AMT"), amounts[i]);
+        row.set(QStringLiteral("TKT_AMS"), 0); // a whole number
+        row.set(QStringLiteral("TKT_NET"),
+                QStringLiteral(" 1250.00 ")); // a text, as the manual rows give
+        row.set(QStringLiteral("TKT_TAX"), QStringLiteral("-0.00005"));
+        appendRow(db.connectionText(), row);
+    }
+    const QList<QVariantList> rows = db.selectRows(
+        QStringLiteral("SELECT TKT_AMT, TKT_AMS, TKT_NET, TKT_TAX FROM AMPAX ORDER BY H_INDEX"));
+    QCOMPARE(rows.size(), amounts.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        QCOMPARE(currencyFromColumn(rows[i][0]), std::optional<Currency>(amounts[i]));
+        QCOMPARE(rows[i][0].toString(), amounts[i].toCanonicalText());
+        QCOMPARE(rows[i][1].toString(), QStringLiteral("0.0000"));
+        QCOMPARE(rows[i][2].toString(), QStringLiteral("1250.0000"));
+        QCOMPARE(rows[i][3].toString(), QStringLiteral("-0.0001"));
+    }
+    if (engine == TestEngine::Sqlite) {
+        // Stored as text, never as a floating-point REAL.
+        const QList<QVariantList> types =
+            db.selectRows(QStringLiteral("SELECT DISTINCT typeof(TKT_AMT) FROM AMPAX"));
+        QCOMPARE(types, QList<QVariantList>({{"text"}}));
+    }
+}
+
+void TestRowAppender::badAmountSavesNothing_data() {
+    addEngineRows();
+}
+
+void TestRowAppender::badAmountSavesNothing() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    NewRow row(QStringLiteral("AMPNR"));
+    row.set(QStringLiteral("RECLOC"), QStringLiteral("ABC123"));
+    row.set(QStringLiteral("TKT_AMS"), QStringLiteral("12O0")); // letter O
+    try {
+        appendRow(db.connectionText(), row);
+        QFAIL("a text that is no amount was accepted");
+    } catch (const StoreError& error) {
+        QCOMPARE(error.number(), StoreError::kTypeMismatch);
+        QVERIFY(error.description().contains(QLatin1String("TKT_AMS")));
+    }
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT * FROM AMPNR")).size(), 0);
+}
+
+void TestRowAppender::failureKeepsEarlierRows_data() {
+    addEngineRows();
+}
+
+void TestRowAppender::failureKeepsEarlierRows() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    NewRow first(QStringLiteral("AMAMDD"));
+    first.set(QStringLiteral("RECLOC"), QStringLiteral("ABC123"));
+    appendRow(db.connectionText(), first);
+    NewRow broken(QStringLiteral("AMAMDD"));
+    broken.set(QStringLiteral("NO_SUCH_COLUMN"), QStringLiteral("x"));
+    try {
+        appendRow(db.connectionText(), broken);
+        QFAIL("an unknown column was accepted");
+    } catch (const StoreError& error) {
+        QVERIFY(error.number() != 0);
+        QVERIFY(!error.description().isEmpty());
+    }
+    NewRow injected(QStringLiteral("AMAMDD; DROP TABLE AMAMDD"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, appendRow(db.connectionText(), injected));
+    // The connection is still good, and the first row stayed.
+    appendRow(db.connectionText(), first);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT RECLOC FROM AMAMDD")).size(), 2);
+}
+
+void TestRowAppender::workerThreadHasItsOwnConnection_data() {
+    addEngineRows();
+}
+
+void TestRowAppender::workerThreadHasItsOwnConnection() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    const QString text = db.connectionText();
+    NewRow row(QStringLiteral("AMERROR"));
+    row.set(QStringLiteral("MESSAGE"), QStringLiteral("main"));
+    appendRow(text, row); // the main thread's connection is open from here on
+    const QStringList before = QSqlDatabase::connectionNames();
+
+    QString workerFailure;
+    QThread* worker = QThread::create([&] {
+        try {
+            for (int i = 0; i < 20; ++i) {
+                NewRow line(QStringLiteral("AMERROR"));
+                line.set(QStringLiteral("MESSAGE"), QStringLiteral("worker %1").arg(i));
+                appendRow(text, line);
+            }
+        } catch (const StoreError& error) {
+            workerFailure = error.description();
+        }
+    });
+    worker->start();
+    for (int i = 0; i < 20; ++i)
+        appendRow(text, row);
+    QVERIFY(worker->wait(60000));
+    delete worker;
+    QCOMPARE(workerFailure, QString());
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR")).size(), 41);
+    // The worker's connection went with its thread.
+    QCOMPARE(QSqlDatabase::connectionNames().size(), before.size());
+}
+
+// After the server dropped the session, the failing statement reports the
+// failure (it is not silently repeated), and the next one reconnects.
+void TestRowAppender::lostConnectionIsReopened() {
+    TestHome home;
+    KESTO_TEST_DATABASE(db, TestEngine::PostgreSql, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    NewRow row(QStringLiteral("AMERROR"));
+    row.set(QStringLiteral("MESSAGE"), QStringLiteral("before"));
+    appendRow(db.connectionText(), row);
+    {
+        QSqlDatabase killer =
+            QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("killer"));
+        killer.setDatabaseName(translateConnectionText(db.connectionText()).databaseName);
+        QVERIFY(killer.open());
+        QSqlQuery query(killer);
+        QVERIFY2(query.exec(QStringLiteral(
+                     "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                     "WHERE datname = current_database() AND pid <> pg_backend_pid()")),
+                 qPrintable(query.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("killer"));
+    row.set(QStringLiteral("MESSAGE"), QStringLiteral("after"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, appendRow(db.connectionText(), row));
+    appendRow(db.connectionText(), row);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR ORDER BY MESSAGE")),
+             QList<QVariantList>({{"after"}, {"before"}}));
+}
+
+QTEST_GUILESS_MAIN(TestRowAppender)
+#include "test_rowappender.moc"
