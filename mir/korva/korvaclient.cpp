@@ -10,6 +10,10 @@
 
 namespace korva {
 
+static_assert(kInvalidArgument == com::makeFailure(0xA, 5));
+static_assert(kDuplicateKey == com::makeFailure(0xA, 457));
+static_assert(kNotRegistered == com::REGDB_E_CLASSNOTREG);
+
 namespace {
 
 // Creates an object of KORVA by class identifier, asking for its interface.

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -22,6 +23,13 @@ struct IDispatch;
 }
 
 namespace korva {
+
+// Codes of Error::code() that callers may want to tell apart.
+inline constexpr long kInvalidArgument =
+    static_cast<std::int32_t>(0x800A0005u); // key or position absent
+inline constexpr long kDuplicateKey = static_cast<std::int32_t>(0x800A01C9u); // Add with a used key
+inline constexpr long kNotRegistered =
+    static_cast<std::int32_t>(0x80040154u); // KORVA not registered
 
 // A failed call of the object model: code() is the HRESULT, what() the description (UTF-8).
 class Error : public std::runtime_error {

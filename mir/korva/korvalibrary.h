@@ -11,9 +11,6 @@
 
 namespace korva {
 
-// The keyed list's invalid-argument error: a key or position not present.
-inline constexpr long kInvalidArgument = static_cast<long>(com::makeFailure(0xA, 5));
-
 // The libkorva.so beside the running program's installation (../lib), or the
 // one this build produced.
 std::string korvaLibraryPath();
