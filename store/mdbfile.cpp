@@ -19,17 +19,15 @@ void createMdbFile(const QString& filePath) {
     const QFileInfo info(filePath);
     if (info.exists() || info.isSymLink())
         throw StoreError(StoreError::kProviderFailure,
-                         QStringLiteral("%1 already exists; it is left as it is").arg(filePath));
+                         QStringLiteral("the file already exists and is left as it is"));
     if (!QDir().mkpath(info.absolutePath()))
         throw StoreError(StoreError::kProviderFailure,
-                         QStringLiteral("Cannot create the folder %1").arg(info.absolutePath()));
+                         QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
     // Claim the name first so that a file appearing meanwhile is not overwritten.
     {
         QFile file(filePath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            throw StoreError(
-                StoreError::kProviderFailure,
-                QStringLiteral("Cannot create %1: %2").arg(filePath, file.errorString()));
+            throw StoreError(StoreError::kProviderFailure, file.errorString());
     }
     const QString name = QStringLiteral("kesto-create-%1").arg(g_nextCreation++);
     bool created = false;

@@ -98,7 +98,14 @@ SqlIndexOutcome runSqlIndexScript() {
                                            : sqlIndexStatements(engine);
         for (const QString& statement : statements) {
             QSqlQuery query(db);
-            if (!query.exec(statement)) {
+            query.setForwardOnly(true);
+            bool ok = query.exec(statement);
+            // A batch reports the errors of its later statements only as its
+            // results are walked through.
+            while (ok && query.nextResult()) {
+            }
+            ok = ok && !query.lastError().isValid();
+            if (!ok) {
                 const StoreError error = StoreError::fromSqlError(query.lastError());
                 query.finish();
                 db = QSqlDatabase();
