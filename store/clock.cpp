@@ -1,5 +1,7 @@
 #include "clock.h"
 
+#include <QMutexLocker>
+
 #include <atomic>
 
 namespace {
@@ -10,12 +12,14 @@ std::atomic<Clock*> g_clock{&g_systemClock};
 ManualClock::ManualClock(const QDateTime& start, qint64 stepMs) : m_time(start), m_stepMs(stepMs) {}
 
 QDateTime ManualClock::now() const {
+    QMutexLocker lock(&m_mutex);
     const QDateTime reading = m_time;
     m_time = m_time.addMSecs(m_stepMs);
     return reading;
 }
 
 void ManualClock::set(const QDateTime& time) {
+    QMutexLocker lock(&m_mutex);
     m_time = time;
 }
 

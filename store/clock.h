@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMutex>
 
 // The wall clock as the store and the cycle read it. Production code asks
 // currentClock(); tests install a ManualClock to fix the time.
@@ -40,4 +41,7 @@ public:
     ~ScopedClock() { setCurrentClock(nullptr); }
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
+
+private:
+    Clock* m_previous;
 };
