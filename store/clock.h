@@ -17,7 +17,8 @@ public:
 };
 
 // A clock that shows what it is told; each reading can move it on by a step,
-// so that code which reads the clock twice can be seen to do so.
+// so that code which reads the clock twice can be seen to do so. Readable
+// from any thread (the cycle's worker reads while a test sets it).
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(const QDateTime& start, qint64 stepMs = 0);
@@ -25,6 +26,7 @@ public:
     void set(const QDateTime& time);
 
 private:
+    mutable QMutex m_mutex;
     mutable QDateTime m_time;
     qint64 m_stepMs;
 };
@@ -34,11 +36,12 @@ private:
 Clock& currentClock();
 void setCurrentClock(Clock* clock); // nullptr restores the system clock
 
-// Installs a clock for the lifetime of the object.
+// Installs a clock for the lifetime of the object, then restores the one
+// that was in force before.
 class ScopedClock {
 public:
-    explicit ScopedClock(Clock& clock) { setCurrentClock(&clock); }
-    ~ScopedClock() { setCurrentClock(nullptr); }
+    explicit ScopedClock(Clock& clock) : m_previous(&currentClock()) { setCurrentClock(&clock); }
+    ~ScopedClock() { setCurrentClock(m_previous); }
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
