@@ -1,0 +1,29 @@
+#pragma once
+
+#include "filecontext.h"
+#include "gatewaysettings.h"
+#include "korvaclient.h"
+
+#include <QString>
+
+// The serial number and the three table writers that store one version of a
+// booking. They trap nothing: a failure (StoreError from the database or a
+// date conversion, korva::Error from the booking tree) goes to the caller, and
+// rows saved before it stay stored. All of them write on the calling thread's
+// connection for ConnectionString().
+
+// The next serial number for a record locator: "001" when none is stored, else
+// one more than the highest SER_NO of AMAMD in text order, as three digits.
+QString GET_XSER_NO(const QString& recordLocator);
+
+// AMAMD, AMAMDD and AMHEAD rows, and the AmamdXml, AmamddXml, AmheadXml fragments.
+void UP_Header(bool ttp, const QString& recordLocator, const QString& serialNumber,
+               const korva::Pnr& pnr, FileContext& context, const GatewaySettings& settings);
+
+// AMTKT rows in ITN_IDX order with their arrival dates, and the AmtktXml fragment.
+void UP_Segment(bool ttp, const QString& recordLocator, const QString& serialNumber,
+                const korva::Pnr& pnr, FileContext& context, const GatewaySettings& settings);
+
+// AMPAX and AMPNR rows, the AmpaxXml fragment, and Kind extended.
+void upPax(bool ttp, const QString& recordLocator, const QString& serialNumber,
+           const korva::Pnr& pnr, FileContext& context, const GatewaySettings& settings);
