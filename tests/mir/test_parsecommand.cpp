@@ -114,7 +114,8 @@ void TestParseCommand::keysInDocumentedOrder() {
         "ORIG_CT", "DEST_CT", "STOP_OV", "CRLS",         "CARR_CD", "RLOC_CD"};
     qsizetype from = 0;
     for (const char* key : top) {
-        const qsizetype at = line.indexOf('"' + QByteArray(key) + "\":", from);
+        const QByteArray quoted = '"' + QByteArray(key) + "\":";
+        const qsizetype at = line.indexOf(quoted, from);
         QVERIFY2(at >= 0, key);
         from = at + 1;
     }
