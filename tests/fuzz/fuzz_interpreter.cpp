@@ -18,6 +18,11 @@ QByteArray declaredComplete(const QByteArray& input) {
     QByteArray bytes = input;
     if (bytes.size() < 15)
         bytes.append(QByteArray(15 - bytes.size(), ' '));
+    // With no line end among the first 15 bytes they are the text's first 15 characters.
+    for (qsizetype i = 0; i < 15; ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n')
+            bytes[i] = ' ';
+    }
     bytes.replace(0, 2, "T5");
     bytes.replace(10, 5, "00000");
     const qsizetype declared = mir::mirTextFromBytes(bytes).size() - 1;
