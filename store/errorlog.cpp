@@ -4,7 +4,6 @@
 #include "connectionstring.h"
 #include "fixedforms.h"
 #include "rowappender.h"
-#include "threadconnection.h"
 
 namespace {
 constexpr qsizetype kMessageLength = 255;
