@@ -1,0 +1,34 @@
+#include "bookingxml.h"
+
+#include <QXmlStreamReader>
+
+QString bookingXmlText(const FileContext& context, const QString& xmlDns) {
+    return QStringLiteral("<PNR><DNS>") + xmlDns + QStringLiteral("</DNS><RECLOC>") +
+           context.RecordLocator + QStringLiteral("</RECLOC>") + context.AmamdXml +
+           QStringLiteral("<KIND>") + context.Kind + QStringLiteral("</KIND></AMAMD>") +
+           context.AmamddXml + context.AmheadXml + context.AmtktXml + context.AmpaxXml +
+           QStringLiteral("</PNR>");
+}
+
+bool bookingXmlLoads(const QString& text, QString* why) {
+    QXmlStreamReader reader(text);
+    bool sawRoot = false;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement)
+            sawRoot = true;
+    }
+    if (reader.hasError()) {
+        if (why)
+            *why = QStringLiteral("line %1 column %2: %3")
+                       .arg(reader.lineNumber())
+                       .arg(reader.columnNumber())
+                       .arg(reader.errorString());
+        return false;
+    }
+    if (!sawRoot) {
+        if (why)
+            *why = QStringLiteral("no root element");
+        return false;
+    }
+    return true;
+}

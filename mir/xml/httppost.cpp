@@ -1,0 +1,75 @@
+#include "httppost.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+constexpr int kAbortCheckMs = 50;
+} // namespace
+
+XmlHttpPost::XmlHttpPost(int timeoutMs, std::function<bool()> abortRequested)
+    : m_network(std::make_unique<QNetworkAccessManager>()), m_timeoutMs(timeoutMs),
+      m_abortRequested(std::move(abortRequested)) {}
+
+XmlHttpPost::~XmlHttpPost() = default;
+
+QString bookingPostUrl(const QString& xmlDns) {
+    return QStringLiteral("http://") + xmlDns + QStringLiteral(":8000/B/N_writePNRXML.asp");
+}
+
+HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
+    const QUrl target(url, QUrl::StrictMode);
+    if (!target.isValid() || target.host().isEmpty())
+        return {false, {}, QStringLiteral("Invalid URL: ") + url};
+
+    QNetworkRequest request(target);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QStringLiteral("application/x-www-form-urlencoded"));
+    request.setTransferTimeout(m_timeoutMs);
+    // Each post stands alone: no redirects followed, no cached connection reused
+    // after a failure.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+
+    QEventLoop loop;
+    QNetworkReply* reply = m_network->post(request, body);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer abortCheck;
+    bool aborted = false;
+    if (m_abortRequested) {
+        QObject::connect(&abortCheck, &QTimer::timeout, &loop, [&] {
+            if (m_abortRequested()) {
+                aborted = true;
+                reply->abort();
+            }
+        });
+        abortCheck.start(kAbortCheckMs);
+    }
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    abortCheck.stop();
+
+    HttpPostResult result;
+    const QByteArray answer = reply->readAll();
+    const QNetworkReply::NetworkError error = reply->error();
+    // An HTTP error status still carries the endpoint's answer text; only a
+    // failed exchange has none.
+    const bool httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    if (error == QNetworkReply::NoError ||
+        (httpStatus && !aborted && error != QNetworkReply::OperationCanceledError)) {
+        result.answered = true;
+        result.answer = QString::fromUtf8(answer);
+    } else if (aborted) {
+        result.failure = QStringLiteral("Post aborted by stop request");
+    } else if (error == QNetworkReply::OperationCanceledError) {
+        result.failure = QStringLiteral("Timed out after %1 ms").arg(m_timeoutMs);
+    } else {
+        result.failure = reply->errorString();
+    }
+    delete reply;
+    return result;
+}

@@ -1,0 +1,9 @@
+#include "logstamp.h"
+
+#include <QLocale>
+
+QString logStampText(const QDateTime& when) {
+    const QLocale locale = QLocale::system();
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), QStringLiteral("HH:mm:ss"));
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The date and time of a List1 line as the system formats them: the locale's
+// short date, a space, and the time with seconds.
+QString logStampText(const QDateTime& when);
