@@ -1,0 +1,320 @@
+#include "processingcycle.h"
+
+#include "changewatch.h"
+#include "clock.h"
+#include "downloadlisting.h"
+#include "errorlog.h"
+#include "fileops.h"
+#include "httppost.h"
+#include "interpreter.h"
+#include "lasterror.h"
+#include "logstamp.h"
+#include "recordphase.h"
+#include "runchecks.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kAttempts = 5;
+constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are filed uninterpreted
+constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
+constexpr int kIncompleteLimit = 5;
+
+struct ReadResult {
+    QByteArray bytes;
+    std::optional<StepFailure> failure;
+};
+
+ReadResult readUpTo(int fd, qint64 limit) {
+    ReadResult result;
+    char buffer[16 * 1024];
+    while (result.bytes.size() < limit) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            result.failure = stepFailureFromErrno(errno);
+            break;
+        }
+        result.bytes.append(buffer, got);
+    }
+    return result;
+}
+
+QString shownText(const QByteArray& bytes) {
+    QString text = QString::fromLatin1(bytes);
+    text.replace(QLatin1Char('\r'), QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
+
+ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
+    : QObject(parent), m_options(options) {}
+
+ProcessingCycle::~ProcessingCycle() = default;
+
+bool ProcessingCycle::pauseMs(int milliseconds) const {
+    return m_stop.pause(static_cast<int>(milliseconds * m_options.pauseScale));
+}
+
+void ProcessingCycle::setLabel4(const QString& text) {
+    if (m_label4 == text)
+        return;
+    m_label4 = text;
+    Q_EMIT label4Changed(text);
+}
+
+void ProcessingCycle::record(const StepFailure& failure, const char* tag) {
+    setLastError(failure.number, failure.description + QLatin1String(tag));
+    LogError(m_context.FileName, lastErrorNumber(), lastErrorText());
+    Q_EMIT errorRecorded(errorLogMessage(m_context.FileName, lastErrorNumber(), lastErrorText()));
+    clearLastError();
+}
+
+void ProcessingCycle::run() {
+    // The HTTP object lives on this thread; an abort request cuts a post short.
+    XmlHttpPost http(m_options.httpTimeoutMs, [this] { return m_stop.isAbortRequested(); });
+    m_http = &http;
+    m_logLines = 0;
+    m_incompleteReadings = 0;
+    ChangeWatch watch(m_options.settings.MirDownPath);
+    watch.rearm();
+    runPasses(watch);
+    m_http = nullptr;
+    Q_EMIT finished();
+}
+
+void ProcessingCycle::runPasses(ChangeWatch& watch) {
+    const QString down = m_options.settings.MirDownPath;
+    for (;;) {
+        setLabel4(QString());
+        if (m_stop.isStopRequested())
+            return;
+
+        // First listing. The watch is made again first, so that nothing that
+        // arrives after the listing goes unnoticed.
+        DownloadListing listing;
+        int failures = 0;
+        for (;;) {
+            watch.rearm();
+            listing = listDownloadFolder(down);
+            if (listing.ok()) {
+                setLabel4(QString());
+                break;
+            }
+            if (listing.failure.number == kBadFileNameOrNumber) {
+                setLabel4(unreachableDownloadMessage(down));
+                if (m_options.once) {
+                    Q_EMIT errorRecorded(unreachableDownloadMessage(down));
+                    return;
+                }
+                if (!pauseMs(2000))
+                    return;
+                continue;
+            }
+            if (++failures >= kAttempts) {
+                record(listing.failure, "[1st Dir]");
+                break;
+            }
+        }
+
+        // File loop: always the head of a fresh listing.
+        qsizetype index = 0;
+        QString current = nextEntry(listing.names, index);
+        while (!current.isEmpty()) {
+            if (m_stop.isStopRequested())
+                return;
+            if (processFile(current) == FileEnd::Abandoned)
+                return;
+            listing = listDownloadFolder(down);
+            // An unreachable folder is the pass loop's business (Label4 and retry).
+            if (!listing.ok() && listing.failure.number != kBadFileNameOrNumber)
+                record(listing.failure, "[2nd Dir]");
+            index = 0;
+            current = nextEntry(listing.names, index);
+        }
+        if (m_options.once)
+            return;
+
+        // Wait for a change, a rescan, or a stop.
+        switch (watch.wait(m_stop, m_options.rescanMs)) {
+        case ChangeWatch::WaitResult::Stopped:
+            return;
+        case ChangeWatch::WaitResult::Invalid:
+            if (!watch.rearm()) {
+                setLabel4(unreachableDownloadMessage(down));
+                if (!pauseMs(2000))
+                    return;
+            }
+            break;
+        case ChangeWatch::WaitResult::Changed:
+        case ChangeWatch::WaitResult::Rescan:
+            break;
+        }
+    }
+}
+
+QString ProcessingCycle::nextEntry(const QList<QString>& names, qsizetype& index) const {
+    while (index < names.size()) {
+        const QString& name = names.at(index++);
+        if (!isSkippedName(name) && !m_deferred.isWaiting(name))
+            return name;
+    }
+    return {};
+}
+
+ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
+    const QString path = m_options.settings.MirDownPath + name;
+
+    // 1. The pause before each file; a stop here leaves the file untouched.
+    if (!pauseMs(1000))
+        return FileEnd::Abandoned;
+
+    // 2-3. A fresh context and the log line.
+    m_context.FileName = name;
+    m_context.RecordLocator.clear();
+    m_context.SerialNumber.clear();
+    m_context.Kind.clear();
+    if (++m_logLines > 12) {
+        m_logLines = 0;
+        Q_EMIT logCleared();
+    }
+    addLine(name + QLatin1Char(':') + logStampText(currentClock().now()) + QStringLiteral("\r\n"));
+
+    // 4. Open for reading, never creating, up to five attempts.
+    int fd = -1;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+            break;
+        const StepFailure failure = stepFailureFromErrno(errno);
+        if (attempt == kAttempts) {
+            record(failure, "[OpenTextFile]");
+        } else if (!pauseMs(2000)) {
+            return FileEnd::Abandoned;
+        }
+    }
+    const bool opened = fd >= 0;
+
+    // 5. Show it. An unopened file is shown by its path when that still works.
+    std::optional<StepFailure> pending;
+    ReadResult read;
+    if (opened) {
+        read = readUpTo(fd, kShowLimit);
+    } else {
+        const int showFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (showFd >= 0) {
+            read = readUpTo(showFd, kShowLimit);
+            ::close(showFd);
+        } else {
+            read.failure = stepFailureFromErrno(errno);
+        }
+    }
+    if (read.failure)
+        pending = read.failure;
+    Q_EMIT fileShown(shownText(read.bytes));
+
+    // 6. Look it up and clear its read-only attribute, up to five attempts.
+    FileLookup lookup;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        lookup = lookUpAndClearReadOnly(path);
+        if (!lookup.failure)
+            break;
+    }
+    if (lookup.failure) {
+        record(*lookup.failure, "[fso.GetFile]");
+        lookup.size = read.bytes.size();
+    }
+    const QString fingerprint = fileFingerprint(path);
+    const bool recordedBefore = m_deferred.wasRecorded(name, fingerprint);
+
+    // 7-8. Interpret and record.
+    bool recorded = recordedBefore;
+    bool keepForRetry = false;
+    if (opened && !read.failure && lookup.size < kInterpretLimit && !recordedBefore) {
+        try {
+            const mir::Interpretation interpretation = mir::interpretMir(read.bytes);
+            switch (interpretation.verdict) {
+            case mir::Verdict::NotMir:
+                break;
+            case mir::Verdict::Incomplete:
+                if (++m_incompleteReadings <= kIncompleteLimit) {
+                    // Back to the folder: read again from a fresh listing.
+                    ::close(fd);
+                    pauseMs(1000);
+                    return FileEnd::Done;
+                }
+                m_incompleteReadings = 0;
+                break;
+            case mir::Verdict::Interpreted: {
+                m_context.Cpnid = interpretation.Cpnid;
+                m_context.Cpnid2Source = interpretation.Cpnid2Source;
+                const RecordResult result =
+                    runRecordPhase(*interpretation.pnr, m_context, m_options.settings, *m_http,
+                                   [this](const QString& line) { addLine(line); });
+                if (result.outcome == RecordOutcome::DatabaseUnavailable)
+                    keepForRetry = true;
+                else
+                    recorded = true;
+                if (result.outcome != RecordOutcome::Stored)
+                    Q_EMIT errorRecorded(result.loggedMessage);
+                break;
+            }
+            }
+        } catch (const std::exception& error) {
+            // The object model could not be activated: nothing was stored.
+            setLastError(kInternalError,
+                         QString::fromUtf8(error.what()) + QLatin1String(kRecordPhaseTag));
+            LogError(name, lastErrorNumber(), lastErrorText());
+            Q_EMIT errorRecorded(errorLogMessage(name, lastErrorNumber(), lastErrorText()));
+            clearLastError();
+        }
+    }
+
+    // 9. An error of the earlier steps still pending.
+    if (pending)
+        record(*pending, "[ReadLine]");
+
+    // 10. Close.
+    if (opened && ::close(fd) != 0)
+        record(stepFailureFromErrno(errno), "[FileClose]");
+
+    if (keepForRetry) {
+        // The database could not be reached: nothing is stored yet, so the file
+        // stays in the download folder and is tried again later.
+        m_deferred.defer(name, fingerprint, false,
+                         std::chrono::duration_cast<DeferredFiles::Clock::duration>(
+                             m_options.deferRetry * m_options.pauseScale));
+        return FileEnd::Done;
+    }
+
+    // 11. File it away.
+    fileAway(name, path, fingerprint, recorded);
+    return FileEnd::Done;
+}
+
+void ProcessingCycle::fileAway(const QString& name, const QString& path, const QString& fingerprint,
+                               bool recorded) {
+    const auto retry = std::chrono::duration_cast<DeferredFiles::Clock::duration>(
+        m_options.deferRetry * m_options.pauseScale);
+    if (const auto failure = copyFileDurably(path, backupDateFolder(m_options.settings) + name)) {
+        record(*failure, "[FileCopy]");
+        // Without a backup copy the file is not deleted; it is tried again later.
+        m_deferred.defer(name, fingerprint, recorded, retry);
+        return;
+    }
+    if (const auto failure = removeFile(path)) {
+        record(*failure, "[Kill]");
+        m_deferred.defer(name, fingerprint, recorded, retry);
+        return;
+    }
+    m_deferred.forget(name);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "deferredfiles.h"
+#include "filecontext.h"
+#include "gatewaysettings.h"
+#include "stepfailure.h"
+#include "stopsignal.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+class ChangeWatch;
+class XmlHttpPost;
+
+// The processing cycle: empties the download folder file by file, each file
+// through its documented life (pause, open, show, look up, read, interpret,
+// record, close, copy to the dated backup folder, delete), and waits for a
+// change when the folder is empty. run() is plain sequential code on the
+// thread that calls it (the window's worker thread, or the main thread of
+// `kesto run`); that thread owns the cycle's database connection, its KORVA
+// objects and its HTTP object. Everything it tells the outside world goes out
+// as signals (queued to a window on another thread); the outside world talks
+// back only through requestStop()/requestAbort(), which are thread-safe and
+// end every pause and wait at once.
+//
+// Run's checks, the dated backup folders and Open_DB come before run().
+class ProcessingCycle : public QObject {
+    Q_OBJECT
+
+public:
+    struct Options {
+        GatewaySettings settings;
+        bool once = false;                           // end when the folder holds nothing more to do
+        double pauseScale = 1.0;                     // multiplies the 1- and 2-second pauses
+        int rescanMs = 3000;                         // the longest wait before a fresh listing
+        int httpTimeoutMs = 30000;                   // the time-out of one XML post
+        std::chrono::milliseconds deferRetry{30000}; // before a file not filed away is tried again
+    };
+
+    explicit ProcessingCycle(const Options& options, QObject* parent = nullptr);
+    ~ProcessingCycle() override;
+
+    // Runs until a stop is requested (or, with `once`, until nothing is left),
+    // then emits finished().
+    void run();
+
+    // Thread-safe, signal-safe. Stop: end at the next check, cutting any pause
+    // or wait short; a file in its record phase finishes it, a file not yet
+    // read stays in the download folder. Abort: the same, and a post in
+    // progress is cut short too.
+    void requestStop() { m_stop.requestStop(); }
+    void requestAbort() { m_stop.requestAbort(); }
+    const StopSignal& stopSignal() const { return m_stop; }
+
+Q_SIGNALS:
+    void logLine(const QString& line);   // a List1 line, ending with CR LF
+    void logCleared();                   // List1 is cleared (the 13th file)
+    void fileShown(const QString& text); // RichTextBox1's text: the file, every CR as CR LF
+    void label4Changed(const QString& text);
+    void errorRecorded(const QString& message); // a row written to the error log
+    void finished();
+
+private:
+    enum class FileEnd { Done, Abandoned };
+
+    void runPasses(ChangeWatch& watch);
+    QString nextEntry(const QList<QString>& names, qsizetype& index) const;
+    FileEnd processFile(const QString& name);
+    void fileAway(const QString& name, const QString& path, const QString& fingerprint,
+                  bool recorded);
+    void record(const StepFailure& failure, const char* tag);
+    void setLabel4(const QString& text);
+    bool pauseMs(int milliseconds) const;
+    void addLine(const QString& line) { Q_EMIT logLine(line); }
+
+    Options m_options;
+    StopSignal m_stop;
+    FileContext m_context;
+    DeferredFiles m_deferred;
+    XmlHttpPost* m_http = nullptr;
+    int m_logLines = 0;
+    int m_incompleteReadings = 0;
+    std::optional<QString> m_label4;
+};
