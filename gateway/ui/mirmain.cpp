@@ -1,15 +1,22 @@
 #include "mirmain.h"
 
+#include "errorlogviewer.h"
 #include "inisettings.h"
 #include "lasterror.h"
 #include "messagebox.h"
 #include "opendb.h"
 #include "programfolder.h"
+#include "recordviewer.h"
 #include "settingsloader.h"
+#include "setupcommand.h"
+#include "showpath.h"
 #include "sqlindex.h"
 #include "storedsettings.h"
 #include "trappederror.h"
+#include "twips.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -21,6 +28,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <new>
@@ -56,8 +64,10 @@ QAction* makeMenuItem(QMenu* menu, const char* name, const QString& caption) {
 MirMain::MirMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MIRMAIN"));
     setWindowTitle(QStringLiteral("MIRMAIN-V1.0"));
+    m_quit = [] { QCoreApplication::quit(); };
     createControls();
     layOutControls();
+    connectCommands();
 }
 
 QString MirMain::defaultIconPath() {
@@ -114,6 +124,9 @@ void MirMain::createControls() {
 
 void MirMain::layOutControls() {
     const MirMainControls& c = m_controls;
+    m_topPanel = new QWidget(this);
+    m_topPanel->setObjectName(QStringLiteral("topPanel"));
+
     auto* fields = new QGridLayout;
     fields->addWidget(c.Label1, 0, 0);
     fields->addWidget(c.Text1, 0, 1);
@@ -124,11 +137,19 @@ void MirMain::layOutControls() {
     fields->addWidget(c.Label3, 2, 0);
     fields->addWidget(c.Text3, 2, 1);
     fields->addWidget(c.com_Show_Path[1], 2, 2);
+    auto* amtemp = new QHBoxLayout;
+    amtemp->addWidget(c.Text5);
+    amtemp->addWidget(c.Label6);
+    amtemp->addStretch();
     fields->addWidget(c.Label5, 3, 0);
-    fields->addWidget(c.Text5, 3, 1);
-    fields->addWidget(c.Label6, 3, 2);
+    fields->addLayout(amtemp, 3, 1, 1, 2);
     fields->addWidget(c.Label4, 4, 0, 1, 3);
     fields->setColumnStretch(1, 1);
+    c.Text5->setMaximumWidth(c.Text5->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+    for (QPushButton* button : c.com_Show_Path)
+        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
+                                16);
+    c.Label4->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
 
     auto* buttons = new QGridLayout;
     buttons->addWidget(c.RunCmd, 0, 0);
@@ -141,16 +162,42 @@ void MirMain::layOutControls() {
     buttons->addWidget(c.ExitCmd, 3, 1);
     buttons->addWidget(c.PicOn, 0, 2, 4, 1, Qt::AlignCenter);
 
-    auto* top = new QHBoxLayout;
+    auto* top = new QHBoxLayout(m_topPanel);
     top->addLayout(fields, 1);
+    top->addSpacing(16);
     top->addLayout(buttons);
 
-    // The log takes a quarter of the height, the file view the rest.
-    auto* window = new QVBoxLayout(this);
-    window->addLayout(top);
-    window->addWidget(c.List1, 1);
-    window->addWidget(c.RichTextBox1, 3);
-    resize(900, 640);
+    // List1 and RichTextBox1 follow the window's resize rule below the panel.
+    resize(1000, 700);
+}
+
+void MirMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int panelHeight = m_topPanel->sizeHint().height();
+    m_topPanel->setGeometry(0, 0, width(), panelHeight);
+    // List1 stands where the panel ends; the rule sets its size and places
+    // RichTextBox1 below it.
+    const int left = twipsToPixels(120);
+    if (m_logLayout.list1.isNull())
+        m_logLayout.list1 = QRect(left, panelHeight, 0, 0);
+    m_logLayout.list1.moveTo(left, panelHeight);
+    m_logLayout.richTextBox1.moveLeft(left);
+    m_logLayout = layOutLogViews(size(), m_logLayout);
+    m_controls.List1->setGeometry(m_logLayout.list1);
+    m_controls.RichTextBox1->setGeometry(m_logLayout.richTextBox1);
+}
+
+void MirMain::connectCommands() {
+    const MirMainControls& c = m_controls;
+    connect(c.SetupCmd, &QPushButton::clicked, this, [this] { runSetupCommand(*this); });
+    connect(c.HideCmd, &QPushButton::clicked, this, &MirMain::hideWindow);
+    connect(c.ExitCmd, &QPushButton::clicked, this, &MirMain::exitProgram);
+    connect(c.Command5, &QPushButton::clicked, this, &MirMain::showRecordViewer);
+    connect(c.Command6, &QPushButton::clicked, this, &MirMain::showErrorLogViewer);
+    connect(this, &MirMain::comShowPathClicked, this, &MirMain::chooseFolder);
+    connect(c.mnuOpen, &QAction::triggered, this, &MirMain::showWindow);
+    connect(c.mnuHide, &QAction::triggered, c.mnuShell, &QMenu::hide);
+    connect(c.mnuClose, &QAction::triggered, this, &MirMain::exitProgram);
 }
 
 MirMain::StartupResult MirMain::runStartup(const StartupOptions& options) {
@@ -166,7 +213,10 @@ MirMain::StartupResult MirMain::runStartup(const StartupOptions& options) {
         setStartDate(m_settings, options.startDate);
         readStoredSettings(m_settings);
         fillFields();
+        if (options.quit)
+            m_quit = options.quit;
         loadProgramIcon(options.iconPath);
+        addNotificationIcon(options.trayAvailable);
     } catch (const TrappedError& error) {
         return failStartup(error.number(), error.description());
     } catch (const std::bad_alloc&) {
@@ -201,6 +251,12 @@ void MirMain::loadProgramIcon(const QString& path) {
     setWindowIcon(QIcon(picture));
 }
 
+void MirMain::addNotificationIcon(const DesktopIntegration::TrayProbe& probe) {
+    delete m_desktop;
+    m_desktop = new DesktopIntegration(this, m_controls.mnuShell, windowIcon(),
+                                       probe ? probe : DesktopIntegration::platformProbe(), this);
+}
+
 MirMain::StartupResult MirMain::failStartup(qint32 number, const QString& description) {
     setLastError(number, description + QStringLiteral("[Form.Load]"));
     MessageBox::show(this, QString::number(number) + QLatin1Char(':') + lastErrorText());
@@ -233,4 +289,105 @@ bool MirMain::runOpenDb() {
 void MirMain::runSqlIndex() {
     const SqlIndexOutcome outcome = runSqlIndexScript();
     MessageBox::show(this, outcome.message);
+}
+
+void MirMain::showWindow() {
+    if (m_desktop != nullptr) {
+        m_desktop->showWindow();
+        return;
+    }
+    showMaximized();
+    raise();
+    activateWindow();
+}
+
+void MirMain::hideWindow() {
+    hide();
+}
+
+void MirMain::setVisible(bool visible) {
+    // Hidden, the window comes back only through the notification-area icon.
+    // Without one (no notification area, or the icon not in it), whoever hides
+    // the window, it is minimised instead and stays in the window list.
+    const bool reachableHidden = m_desktop != nullptr && m_desktop->trayAvailable();
+    if (!visible && isVisible() && !m_exiting && !reachableHidden) {
+        if (!isMinimized())
+            showMinimized();
+        return;
+    }
+    QWidget::setVisible(visible);
+}
+
+void MirMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || m_desktop == nullptr)
+        return;
+    // Hiding from inside the state change confuses some window managers: do it
+    // once the change is through.
+    QTimer::singleShot(0, this, [this] {
+        if (isMinimized() && m_desktop != nullptr)
+            m_desktop->windowMinimised();
+    });
+}
+
+void MirMain::exitProgram() {
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    if (m_desktop != nullptr)
+        m_desktop->removeIcon();
+    // The processing cycle's waits end here (RunCommand::shutdown()).
+    Q_EMIT exiting();
+    close();
+    m_quit();
+}
+
+void MirMain::closeEvent(QCloseEvent* event) {
+    // The close box exits the program without asking.
+    event->accept();
+    exitProgram();
+}
+
+QLineEdit* MirMain::folderField(int index) const {
+    switch (index) {
+    case 0:
+        return m_controls.Text2;
+    case 1:
+        return m_controls.Text3;
+    case 2:
+        return m_controls.Text1;
+    default:
+        return nullptr;
+    }
+}
+
+void MirMain::chooseFolder(int index) {
+    QLineEdit* field = folderField(index);
+    if (field == nullptr)
+        return;
+    m_chosenFolder.clear();
+    m_chosenFolder = Show_Path::choose(this);
+    if (!m_chosenFolder.isEmpty())
+        field->setText(m_chosenFolder);
+}
+
+void MirMain::showRecordViewer() {
+    if (m_form1 == nullptr)
+        m_form1 = new Form1(this);
+    // Loaded once; a viewer that could not read (no run yet) tries again.
+    if (!m_form1->isLoaded())
+        m_form1->load();
+    m_form1->show();
+    m_form1->raise();
+    m_form1->activateWindow();
+}
+
+void MirMain::showErrorLogViewer() {
+    if (m_form2 == nullptr)
+        m_form2 = new Form2(this);
+    if (!m_form2->isLoaded())
+        m_form2->load();
+    m_form2->show();
+    m_form2->raise();
+    m_form2->activateWindow();
 }

@@ -1,0 +1,177 @@
+#include "runcommand.h"
+
+#include "lasterror.h"
+#include "messagebox.h"
+#include "mirmain.h"
+#include "runchecks.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QThread>
+
+namespace {
+
+QString withoutLineEnd(QString line) {
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
+}
+
+} // namespace
+
+RunCommand::RunCommand(MirMain& window, QObject* parent) : QObject(parent), m_window(window) {
+    m_timing.pauseScale = pauseScaleFromEnvironment();
+    const MirMainControls& c = m_window.controls();
+    connect(c.RunCmd, &QPushButton::clicked, this, &RunCommand::run);
+    connect(c.StopCmd, &QPushButton::clicked, this, &RunCommand::stop);
+}
+
+RunCommand::~RunCommand() {
+    shutdown();
+}
+
+void RunCommand::setTiming(double pauseScale, int rescanMs, int httpTimeoutMs,
+                           std::chrono::milliseconds deferRetry) {
+    m_timing.pauseScale = pauseScale;
+    m_timing.rescanMs = rescanMs;
+    m_timing.httpTimeoutMs = httpTimeoutMs;
+    m_timing.deferRetry = deferRetry;
+}
+
+void RunCommand::run() {
+    if (m_thread) {
+        // The previous cycle is still finishing its file: start once it has.
+        m_runPending = true;
+        return;
+    }
+    if (!passChecks())
+        return;
+
+    const GatewaySettings& settings = m_window.settings();
+    if (const auto failure = createBackupDateFolders(settings)) {
+        showTrappedError(failure->number, failure->description);
+        return;
+    }
+    if (!m_window.runOpenDb())
+        return;
+
+    const MirMainControls& c = m_window.controls();
+    c.RunCmd->setEnabled(false);
+    c.StopCmd->setEnabled(true);
+    c.SetupCmd->setEnabled(false);
+    c.HideCmd->setEnabled(true);
+    for (QPushButton* button : c.com_Show_Path)
+        button->setEnabled(false);
+    m_window.hideWindow();
+    startCycle();
+}
+
+bool RunCommand::passChecks() {
+    const GatewaySettings& settings = m_window.settings();
+    const MirMainControls& c = m_window.controls();
+    if (!dataFolderHoldsMdb(settings.MirDataSource)) {
+        MessageBox::show(&m_window, mdbMissingMessage(settings.MirDataSource));
+        failCheck(c.Text1);
+        return false;
+    }
+    if (!folderExists(settings.MirDownPath)) {
+        MessageBox::show(&m_window, downloadMissingMessage(settings.MirDownPath));
+        failCheck(c.Text2);
+        return false;
+    }
+    if (!folderExists(settings.MirBackupPath)) {
+        const auto answer =
+            MessageBox::show(&m_window, backupMissingQuestion(settings.MirBackupPath),
+                             QMessageBox::Ok | QMessageBox::Cancel);
+        if (answer != QMessageBox::Ok) {
+            failCheck(c.Text3);
+            return false;
+        }
+        if (const auto failure = createBackupFolder(settings.MirBackupPath)) {
+            showTrappedError(failure->number, failure->description);
+            return false;
+        }
+    }
+    return true;
+}
+
+void RunCommand::failCheck(QLineEdit* focus) {
+    const MirMainControls& c = m_window.controls();
+    focus->setFocus();
+    focus->selectAll();
+    c.RunCmd->setEnabled(false);
+    c.StopCmd->setEnabled(false);
+    c.HideCmd->setEnabled(false);
+    for (QPushButton* button : c.com_Show_Path)
+        button->setEnabled(true);
+}
+
+void RunCommand::showTrappedError(qint32 number, const QString& description) {
+    setLastError(number, description + QStringLiteral("[RunCmd_Click]"));
+    MessageBox::show(&m_window, QString::number(number) + QLatin1Char(':') + lastErrorText());
+}
+
+void RunCommand::startCycle() {
+    ProcessingCycle::Options options = m_timing;
+    options.settings = m_window.settings();
+    options.once = false;
+
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("ProcessingCycle"));
+    m_cycle = new ProcessingCycle(options);
+    m_cycle->moveToThread(m_thread);
+
+    const MirMainControls& c = m_window.controls();
+    connect(m_thread, &QThread::started, m_cycle, &ProcessingCycle::run);
+    // The worker's event loop ends with the cycle, so that waiting for it ends too.
+    connect(m_cycle, &ProcessingCycle::finished, m_thread, &QThread::quit, Qt::DirectConnection);
+    connect(m_cycle, &ProcessingCycle::finished, this, &RunCommand::onCycleFinished);
+    connect(m_cycle, &ProcessingCycle::logLine, c.List1,
+            [list = c.List1](const QString& line) { list->addItem(withoutLineEnd(line)); });
+    connect(m_cycle, &ProcessingCycle::logCleared, c.List1, &QListWidget::clear);
+    connect(m_cycle, &ProcessingCycle::fileShown, c.RichTextBox1, &QPlainTextEdit::setPlainText);
+    connect(m_cycle, &ProcessingCycle::label4Changed, c.Label4, &QLabel::setText);
+    m_thread->start();
+    Q_EMIT cycleRunningChanged(true);
+}
+
+void RunCommand::stop() {
+    const MirMainControls& c = m_window.controls();
+    c.RunCmd->setEnabled(true);
+    c.StopCmd->setEnabled(false);
+    c.SetupCmd->setEnabled(true);
+    c.HideCmd->setEnabled(false);
+    for (QPushButton* button : c.com_Show_Path)
+        button->setEnabled(true);
+    m_runPending = false;
+    if (m_cycle)
+        m_cycle->requestStop();
+}
+
+void RunCommand::shutdown() {
+    m_runPending = false;
+    if (!m_thread)
+        return;
+    m_cycle->requestAbort();
+    m_thread->wait();
+    onCycleFinished();
+}
+
+void RunCommand::onCycleFinished() {
+    if (!m_thread)
+        return;
+    m_thread->quit();
+    m_thread->wait();
+    delete m_cycle;
+    m_cycle = nullptr;
+    delete m_thread;
+    m_thread = nullptr;
+    Q_EMIT cycleRunningChanged(false);
+    if (m_runPending) {
+        m_runPending = false;
+        run();
+    }
+}
