@@ -15,3 +15,8 @@ QString timeTextHms(const QTime& time) {
     return twoDigits(time.hour()) + QLatin1Char(':') + twoDigits(time.minute()) + QLatin1Char(':') +
            twoDigits(time.second());
 }
+
+QString dateTextYymmdd(const QDate& date) {
+    return QString::number(date.year()).rightJustified(2, QLatin1Char('0')).right(2) +
+           twoDigits(date.month()) + twoDigits(date.day());
+}

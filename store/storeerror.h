@@ -18,6 +18,7 @@ class StoreError : public std::runtime_error {
 public:
     static constexpr qint32 kProviderFailure = -2147467259; // 0x80004005
     static constexpr qint32 kTypeMismatch = 13;             // a value the column cannot take
+    static constexpr qint32 kOverflow = 6;                  // a number too large for its type
 
     StoreError(qint32 number, const QString& description);
     static StoreError fromSqlError(const QSqlError& error);

@@ -1,0 +1,69 @@
+#include "serialnumber.h"
+
+#include "connectionstring.h"
+#include "leadingnumber.h"
+#include "recordwriters.h"
+#include "storeerror.h"
+#include "threadconnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// The number a result set reports for a column it does not have.
+constexpr qint32 kItemNotFound = 3265;
+} // namespace
+
+QString nextSerialNumber(const QString& highestStored) {
+    qsizetype start = 0;
+    while (start < highestStored.size() && highestStored.at(start) == u' ')
+        ++start;
+    const QString prefix = numericPrefix(QStringView(highestStored).mid(start));
+    const double value = prefix.isEmpty() ? 0.0 : prefix.toDouble();
+    return QString(u"000"_s + plainDecimal(value + 1)).right(3);
+}
+
+QString GET_XSER_NO(const QString& recordLocator) {
+    const QString connectionText = ConnectionString();
+    std::optional<StoreError> failure;
+    bool found = false;
+    QString highest;
+    {
+        QSqlQuery query(threadConnection(connectionText));
+        query.setForwardOnly(true);
+        // The record locator is bound, never joined into the text.
+        if (!query.prepare(u"SELECT * FROM AMAMD WHERE RECLOC=? ORDER BY RECLOC,SER_NO"_s)) {
+            failure = StoreError::fromSqlError(query.lastError());
+        } else {
+            query.addBindValue(recordLocator);
+            if (!query.exec()) {
+                failure = StoreError::fromSqlError(query.lastError());
+            } else {
+                // Read to the last row (the highest SER_NO in the database's
+                // text order) and finish, so no read stays open on SQLite.
+                // Column names come back in lower case on PostgreSQL;
+                // indexOf() compares them without regard to case.
+                const int column = query.record().indexOf(u"SER_NO"_s);
+                if (column < 0)
+                    failure = StoreError(kItemNotFound, u"AMAMD has no column SER_NO"_s);
+                while (column >= 0 && query.next()) {
+                    found = true;
+                    highest = query.value(column).toString();
+                }
+                if (query.lastError().isValid())
+                    failure = StoreError::fromSqlError(query.lastError());
+                query.finish();
+            }
+        }
+    }
+    if (failure) {
+        checkThreadConnection(connectionText);
+        throw *failure;
+    }
+    return found ? nextSerialNumber(highest) : u"001"_s;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "rowappender.h"
+
+#include <QString>
+
+// How the writers reach their tables on the calling thread's connection for
+// ConnectionString().
+//
+// A writer "opens" a table before its first row with the documented query
+// whose condition is always false ("select * from AMTKT where 1=2"). No
+// cursor is kept: the query only proves, before any row of that table is
+// saved, that the table is there and readable, so a writer fails at the same
+// step as documented. Closing has no counterpart: each row is its own
+// INSERT, saved at once (no transaction), and nothing stays open between
+// rows or calls.
+
+// Runs the opening query and reads it to its end. Throws StoreError.
+void openForAppend(const QString& openingQuery);
+
+// Saves one row at once. Throws StoreError; rows saved before stay.
+void saveRow(const NewRow& row);
