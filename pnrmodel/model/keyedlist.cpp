@@ -17,35 +17,37 @@ std::u16string decimalKey(std::int16_t number) {
     return digits;
 }
 
-std::vector<KeyedList::Entry>::const_iterator KeyedList::locate(std::u16string_view key) const {
-    return std::find_if(m_entries.begin(), m_entries.end(),
-                        [key](const Entry& e) { return e.key == key; });
-}
-
 bool KeyedList::add(std::u16string key, com::ComPtr<com::IDispatch> member) {
-    if (locate(key) != m_entries.end())
+    if (m_index.contains(key))
         return false;
+    m_index.emplace(key, member.get());
     m_entries.push_back(Entry{std::move(key), std::move(member)});
     return true;
 }
 
 com::IDispatch* KeyedList::find(std::u16string_view key) const {
-    const auto it = locate(key);
-    return it == m_entries.end() ? nullptr : it->member.get();
+    const auto it = m_index.find(std::u16string(key));
+    return it == m_index.end() ? nullptr : it->second;
+}
+
+void KeyedList::eraseAt(std::size_t index) {
+    m_index.erase(m_entries[index].key);
+    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 bool KeyedList::removeAt(std::size_t position) {
     if (position < 1 || position > m_entries.size())
         return false;
-    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(position - 1));
+    eraseAt(position - 1);
     return true;
 }
 
 bool KeyedList::removeKey(std::u16string_view key) {
-    const auto it = locate(key);
-    if (it == m_entries.end())
+    if (!m_index.contains(std::u16string(key)))
         return false;
-    m_entries.erase(it);
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [key](const Entry& e) { return e.key == key; });
+    eraseAt(static_cast<std::size_t>(it - m_entries.begin()));
     return true;
 }
 

@@ -2,13 +2,15 @@
 
 // The keyed list behind a collection: members in the order they were added,
 // each filed under a text key. Lookup is by key; removal by position (first is
-// 1) or by key. A booking has a handful of members, so a plain vector serves.
+// 1) or by key. The members sit in a vector in their order; a hash index by
+// key keeps adding and lookup cheap however large a collection grows.
 
 #include "com/comptr.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace korva_model {
@@ -39,9 +41,10 @@ public:
     const std::vector<Entry>& entries() const { return m_entries; }
 
 private:
-    std::vector<Entry>::const_iterator locate(std::u16string_view key) const;
+    void eraseAt(std::size_t index);
 
     std::vector<Entry> m_entries;
+    std::unordered_map<std::u16string, com::IDispatch*> m_index; // key -> member of m_entries
 };
 
 } // namespace korva_model
