@@ -31,10 +31,13 @@ QString leadingNumberText(const QString& text) {
     return numericPrefix(compact);
 }
 
-double leadingNumber(const QString& text) {
-    const QString prefix = leadingNumberText(text);
-    // QString::toDouble reads the C form whatever the locale; "5." and ".5" included.
+double numericPrefixValue(const QString& prefix) {
+    // QString::toDouble reads the C form whatever the locale.
     return prefix.isEmpty() ? 0.0 : prefix.toDouble();
+}
+
+double leadingNumber(const QString& text) {
+    return numericPrefixValue(leadingNumberText(text));
 }
 
 Currency leadingNumberCurrency(const QString& text) {

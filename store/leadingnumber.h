@@ -14,6 +14,8 @@
 // The longest prefix of `text` that reads as a decimal number, as it stands
 // ("-12.5" of "-12.5kg"); empty when there is none. Nothing is removed first.
 QString numericPrefix(QStringView text);
+// The value of such a prefix in double precision; 0 for the empty text.
+double numericPrefixValue(const QString& prefix);
 
 // The number prefix after removing blanks, tabs and line feeds; empty when none.
 QString leadingNumberText(const QString& text);

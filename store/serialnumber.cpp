@@ -23,8 +23,7 @@ QString nextSerialNumber(const QString& highestStored) {
     qsizetype start = 0;
     while (start < highestStored.size() && highestStored.at(start) == u' ')
         ++start;
-    const QString prefix = numericPrefix(QStringView(highestStored).mid(start));
-    const double value = prefix.isEmpty() ? 0.0 : prefix.toDouble();
+    const double value = numericPrefixValue(numericPrefix(QStringView(highestStored).mid(start)));
     return QString(u"000"_s + plainDecimal(value + 1)).right(3);
 }
 

@@ -1,0 +1,108 @@
+#include "recordwriters.h"
+#include "rowappender.h"
+#include "serialnumber.h"
+#include "storeerror.h"
+#include "testhome.h"
+#include "writerfixture.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestSerialNumber : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void nextSerial_data();
+    void nextSerial();
+    void fromStore_data();
+    void fromStore();
+    void missingTableFails_data();
+    void missingTableFails();
+};
+
+void TestSerialNumber::nextSerial_data() {
+    QTest::addColumn<QString>("highest");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("first after 001") << "001"
+                                     << "002";
+    QTest::newRow("carry into tens") << "009"
+                                     << "010";
+    QTest::newRow("carry into hundreds") << "099"
+                                         << "100";
+    QTest::newRow("last three-digit") << "998"
+                                      << "999";
+    QTest::newRow("after 999 comes 000") << "999"
+                                         << "000";
+    QTest::newRow("not a number counts as 0") << "ABC"
+                                              << "001";
+    QTest::newRow("empty counts as 0") << ""
+                                       << "001";
+    QTest::newRow("leading blanks skipped") << "  12"
+                                            << "013";
+    QTest::newRow("number then letters") << "12A"
+                                         << "013";
+}
+
+void TestSerialNumber::nextSerial() {
+    QFETCH(QString, highest);
+    QFETCH(QString, next);
+    QCOMPARE(nextSerialNumber(highest), next);
+}
+
+void TestSerialNumber::fromStore_data() {
+    addEngineColumn();
+    QTest::addColumn<QString>("locator");
+    QTest::addColumn<QStringList>("stored"); // AMAMD rows as "LOCATOR SERIAL", in insertion order
+    QTest::addColumn<QString>("expected");
+    const QString tricky = u"AB'C;D--"_s;
+    for (TestEngine engine : {TestEngine::Sqlite, TestEngine::PostgreSql}) {
+        newEngineRow(engine, "nothing stored") << "ABC123" << QStringList{} << "001";
+        newEngineRow(engine, "three stored")
+            << "ABC123" << QStringList{"ABC123 001", "ABC123 002", "ABC123 003"} << "004";
+        newEngineRow(engine, "highest in text order, not insertion order")
+            << "ABC123" << QStringList{"ABC123 002", "ABC123 010", "ABC123 009"} << "011";
+        newEngineRow(engine, "999 stays the highest text")
+            << "ABC123" << QStringList{"ABC123 999", "ABC123 000"} << "000";
+        newEngineRow(engine, "other locators do not count")
+            << "ABC123" << QStringList{"ABC124 005", "ABC12 007", "ABC123 001"} << "002";
+        newEngineRow(engine, "exact text equality")
+            << "ABC123" << QStringList{"abc123 004", "ABC123  003"} << "001";
+        newEngineRow(engine, "quote and semicolon are data")
+            << tricky << QStringList{tricky + u" 001"_s, u"X 009"_s} << "002";
+    }
+}
+
+void TestSerialNumber::fromStore() {
+    QFETCH(TestEngine, engine);
+    QFETCH(QString, locator);
+    QFETCH(QStringList, stored);
+    QFETCH(QString, expected);
+    TestHome home;
+    KESTO_WRITER_DATABASE(db, engine, home);
+    for (const QString& entry : std::as_const(stored)) {
+        NewRow row(u"AMAMD"_s);
+        row.set(u"RECLOC"_s, entry.section(u' ', 0, -2));
+        row.set(u"SER_NO"_s, entry.section(u' ', -1));
+        appendRow(db.connectionText(), row);
+    }
+    QCOMPARE(GET_XSER_NO(locator), expected);
+    // The lookup reads only: the table holds what it held.
+    QCOMPARE(db.selectRows(u"SELECT RECLOC FROM AMAMD"_s).size(), stored.size());
+}
+
+void TestSerialNumber::missingTableFails_data() {
+    addEngineRows();
+}
+
+// A failure to read goes to the caller; no serial is made up.
+void TestSerialNumber::missingTableFails() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_WRITER_DATABASE(db, engine, home);
+    execOn(db, u"DROP TABLE AMAMD"_s);
+    QVERIFY_THROWS_EXCEPTION(StoreError, GET_XSER_NO(u"ABC123"_s));
+}
+
+QTEST_GUILESS_MAIN(TestSerialNumber)
+#include "test_serialnumber.moc"
