@@ -290,9 +290,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
     if (keepForRetry) {
         // The database could not be reached: nothing is stored yet, so the file
         // stays in the download folder and is tried again later.
-        m_deferred.defer(name, fingerprint, false,
-                         std::chrono::duration_cast<DeferredFiles::Clock::duration>(
-                             m_options.deferRetry * m_options.pauseScale));
+        m_deferred.defer(name, fingerprint, false, m_options.deferRetry);
         return FileEnd::Done;
     }
 
@@ -303,8 +301,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
 
 void ProcessingCycle::fileAway(const QString& name, const QString& path, const QString& fingerprint,
                                bool recorded) {
-    const auto retry = std::chrono::duration_cast<DeferredFiles::Clock::duration>(
-        m_options.deferRetry * m_options.pauseScale);
+    const auto retry = m_options.deferRetry;
     if (const auto failure = copyFileDurably(path, backupDateFolder(m_options.settings) + name)) {
         record(*failure, "[FileCopy]");
         // Without a backup copy the file is not deleted; it is tried again later.
