@@ -2,6 +2,7 @@
 
 #include "instanceguard.h"
 #include "mirmain.h"
+#include "runcommand.h"
 
 #include <QApplication>
 
@@ -31,6 +32,11 @@ int runDesktop(int& argc, char** argv) {
         std::fprintf(stderr, "kesto: %s is already running\n", qPrintable(title));
         return 1;
     }
+    // Run and Stop drive the processing cycle; the first activation starts it,
+    // and Exit ends its waits before the program goes.
+    RunCommand runCommand(window);
+    QObject::connect(&window, &MirMain::autoStartRequested, &runCommand, &RunCommand::run);
+    QObject::connect(&window, &MirMain::exiting, &runCommand, &RunCommand::shutdown);
     window.show();
     return app.exec();
 }

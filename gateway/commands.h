@@ -7,3 +7,5 @@
 int runDesktop(int& argc, char** argv);
 int runInitDbCommand(const QStringList& args);
 int runParseCommand(const QStringList& args);
+int runRunCommand(const QStringList& args);
+int runSetupCommand(const QStringList& args);

@@ -17,6 +17,14 @@ const char* const kUsage =
     "  init-db [FOLDER]   create PALVA.mdb in FOLDER (default: the data folder), or,\n"
     "                     with a Provider set in PALVA.INI, the tables on the server\n"
     "  parse FILE...      print how each MIR file is interpreted, as JSON lines\n"
+    "  run [--once]       run the processing cycle without a window: log lines on\n"
+    "                     standard output, errors on standard error; SIGINT or\n"
+    "                     SIGTERM stops it after the current file; --once empties\n"
+    "                     the download folder and exits\n"
+    "  setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
+    "                     save the folders and the AMTEMP choice (1-6) as the Setup\n"
+    "                     button does; values not given stay as they are; without\n"
+    "                     options, print the settings in force and their origin\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
@@ -49,6 +57,10 @@ int main(int argc, char** argv)
             return runCoreCommand(argc, argv, runInitDbCommand);
         if (std::strcmp(command, "parse") == 0)
             return runCoreCommand(argc, argv, runParseCommand);
+        if (std::strcmp(command, "run") == 0)
+            return runCoreCommand(argc, argv, runRunCommand);
+        if (std::strcmp(command, "setup") == 0)
+            return runCoreCommand(argc, argv, runSetupCommand);
         if (command[0] != '-' || std::strcmp(command, "--") == 0) {
             std::fprintf(stderr, "kesto: unknown command '%s'\n\n%s", command, kUsage);
             return 2;

@@ -1,0 +1,124 @@
+#include "commands.h"
+
+#include "instanceguard.h"
+#include "lasterror.h"
+#include "opendb.h"
+#include "processingcycle.h"
+#include "runchecks.h"
+#include "settingsloader.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+
+// kesto run [--once]: the processing cycle without a window, for servers and
+// scripts. Log lines go to standard output, errors to standard error. SIGINT
+// or SIGTERM stops it after the current file; a second one also cuts a post
+// in progress short.
+namespace {
+
+ProcessingCycle* g_cycle = nullptr;
+volatile std::sig_atomic_t g_stopSignals = 0;
+
+extern "C" void onStopSignal(int) {
+    if (!g_cycle)
+        return;
+    const bool first = g_stopSignals == 0;
+    g_stopSignals = 1;
+    if (first)
+        g_cycle->requestStop();
+    else
+        g_cycle->requestAbort();
+}
+
+QString withoutLineEnd(QString line) {
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
+}
+
+void printLine(std::FILE* stream, const QString& line) {
+    std::fputs(line.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int runRunCommand(const QStringList& args) {
+    bool once = false;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--once")) {
+            once = true;
+        } else {
+            std::fprintf(stderr, "kesto run: unexpected argument '%s'\nusage: kesto run [--once]\n",
+                         qPrintable(arg));
+            return 2;
+        }
+    }
+
+    GatewaySettings settings = loadGatewaySettings();
+    InstanceGuard instances;
+    if (!instances.claimInstanceTitle(instanceTitle(settings))) {
+        printLine(stderr,
+                  QStringLiteral("kesto run: %1 is already running").arg(instanceTitle(settings)));
+        return 1;
+    }
+
+    // Run's checks. Without an operator to ask, a missing backup folder is
+    // made, as the OK answer of the window's question does.
+    if (!dataFolderHoldsMdb(settings.MirDataSource)) {
+        printLine(stderr, mdbMissingMessage(settings.MirDataSource));
+        return 1;
+    }
+    if (!folderExists(settings.MirDownPath)) {
+        printLine(stderr, downloadMissingMessage(settings.MirDownPath));
+        return 1;
+    }
+    if (!folderExists(settings.MirBackupPath)) {
+        if (const auto failure = createBackupFolder(settings.MirBackupPath)) {
+            printLine(stderr, QString::number(failure->number) + QLatin1Char(':') +
+                                  failure->description + QStringLiteral("[RunCmd_Click]"));
+            return 1;
+        }
+    }
+    if (const auto failure = createBackupDateFolders(settings)) {
+        printLine(stderr, QString::number(failure->number) + QLatin1Char(':') +
+                              failure->description + QStringLiteral("[RunCmd_Click]"));
+        return 1;
+    }
+    if (!Open_DB(settings).ok) {
+        printLine(stderr, QString::number(lastErrorNumber()) + QLatin1Char(':') + lastErrorText());
+        return 1;
+    }
+
+    ProcessingCycle::Options options;
+    options.settings = settings;
+    options.once = once;
+    options.pauseScale = pauseScaleFromEnvironment();
+    ProcessingCycle cycle(options);
+    QObject::connect(&cycle, &ProcessingCycle::logLine,
+                     [](const QString& line) { printLine(stdout, withoutLineEnd(line)); });
+    QObject::connect(&cycle, &ProcessingCycle::errorRecorded,
+                     [](const QString& message) { printLine(stderr, message); });
+    QObject::connect(&cycle, &ProcessingCycle::label4Changed, [](const QString& text) {
+        if (!text.isEmpty())
+            printLine(stderr, text);
+    });
+
+    g_cycle = &cycle;
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    cycle.run();
+
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    g_cycle = nullptr;
+    return 0;
+}

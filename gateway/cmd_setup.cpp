@@ -1,0 +1,113 @@
+#include "commands.h"
+
+#include "programfolder.h"
+#include "settingsloader.h"
+#include "setupfields.h"
+#include "storedsettings.h"
+#include "storefile.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+// kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]: the
+// window's Setup for servers. Values not given keep the settings in force;
+// the folders get their trailing '/', and the four values are saved to the
+// settings store exactly as the Setup button saves them. Without options it
+// prints the settings in force and where each came from.
+namespace {
+
+const char* const kUsage =
+    "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n";
+
+void printLine(std::FILE* stream, const QString& line) {
+    std::fputs(line.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+int printSettingsInForce() {
+    const GatewaySettings settings = loadGatewaySettings();
+
+    // Which of the four stored values the settings store supplied: a probe
+    // holding texts no store value can hold shows the ones it left alone.
+    const QString unset = QStringLiteral("\x01unset");
+    GatewaySettings probe;
+    probe.MirDataSource = probe.MirDownPath = probe.MirBackupPath = probe.MirProcessTKT = unset;
+    readStoredSettings(probe);
+    const QString storeFile = QString::fromStdString(kesto::registry::defaultStoreFile().string());
+    const QString fromStore = QStringLiteral("settings store ") + storeFile;
+    const QString fromDefault = QStringLiteral("default");
+    const auto origin = [&](const QString& probed) {
+        return probed == unset ? fromDefault : fromStore;
+    };
+
+    const QString ini = palvaIniPath();
+    const QString iniOrigin =
+        QFileInfo::exists(ini) ? QString(QStringLiteral("PALVA.INI ") + ini)
+                               : QString(QStringLiteral("default (no ") + ini + QLatin1Char(')'));
+    const auto show = [](const char* name, const QString& value, const QString& where) {
+        printLine(stdout, QStringLiteral("%1=%2\t(%3)").arg(QLatin1String(name), value, where));
+    };
+    show("MirDataSource", settings.MirDataSource, origin(probe.MirDataSource));
+    show("MirDownPath", settings.MirDownPath, origin(probe.MirDownPath));
+    show("MirBackupPath", settings.MirBackupPath, origin(probe.MirBackupPath));
+    show("MirProcessTKT", settings.MirProcessTKT, origin(probe.MirProcessTKT));
+    show("Provider", settings.Provider, iniOrigin);
+    show("Server", settings.Server, iniOrigin);
+    show("uid", settings.uid, iniOrigin);
+    show("database", settings.database, iniOrigin);
+    show("RM_T2K", settings.RM_T2K, iniOrigin);
+    show("DUP_CHK", settings.DUP_CHK, iniOrigin);
+    show("XML_FG", settings.XML_FG, iniOrigin);
+    show("XML_DNS", settings.XML_DNS, iniOrigin);
+    show("T_MODE", settings.T_MODE, iniOrigin);
+    return 0;
+}
+
+} // namespace
+
+int runSetupCommand(const QStringList& args) {
+    if (args.isEmpty())
+        return printSettingsInForce();
+
+    GatewaySettings settings = loadGatewaySettings();
+    SetupFields fields{settings.MirDataSource, settings.MirDownPath, settings.MirBackupPath,
+                       settings.MirProcessTKT};
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& option = args.at(i);
+        QString* target = nullptr;
+        if (option == QLatin1String("--data"))
+            target = &fields.dataFolder;
+        else if (option == QLatin1String("--download"))
+            target = &fields.downFolder;
+        else if (option == QLatin1String("--backup"))
+            target = &fields.backupFolder;
+        else if (option == QLatin1String("--amtemp"))
+            target = &fields.amtemp;
+        if (!target || i + 1 >= args.size()) {
+            std::fprintf(stderr, "kesto setup: %s '%s'\n%s",
+                         target ? "missing value after" : "unknown option", qPrintable(option),
+                         kUsage);
+            return 2;
+        }
+        *target = args.at(++i);
+    }
+
+    switch (applySetup(fields, settings)) {
+    case SetupResult::Saved:
+        printLine(stdout, QStringLiteral("MirDataSource=") + fields.dataFolder);
+        printLine(stdout, QStringLiteral("MirDownPath=") + fields.downFolder);
+        printLine(stdout, QStringLiteral("MirBackupPath=") + fields.backupFolder);
+        printLine(stdout, QStringLiteral("MirProcessTKT=") + fields.amtemp);
+        return 0;
+    case SetupResult::AmtempRejected:
+        printLine(stderr, amtempRejectedMessage());
+        return 1;
+    case SetupResult::SaveFailed:
+        printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
+                              QString::fromStdString(kesto::registry::defaultStoreFile().string()));
+        return 1;
+    }
+    return 1;
+}
