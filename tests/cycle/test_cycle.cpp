@@ -1,0 +1,368 @@
+// The processing cycle end to end: real files, a real SQLite file or the real
+// PostgreSQL server, and a real HTTP endpoint on loopback.
+#include "cyclefixture.h"
+#include "initdb.h"
+#include "testendpoint.h"
+#include "threadconnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+const QString kTicketed = QStringLiteral("K4T0001.MIR");
+
+// A cycle on a worker thread of its own, as the window runs it.
+class CycleThread {
+public:
+    explicit CycleThread(const ProcessingCycle::Options& options) : m_cycle(options) {
+        m_cycle.moveToThread(&m_thread);
+        recordTranscript(m_cycle, transcript);
+        QObject::connect(&m_thread, &QThread::started, &m_cycle, &ProcessingCycle::run);
+        QObject::connect(&m_cycle, &ProcessingCycle::finished, &m_thread, &QThread::quit,
+                         Qt::DirectConnection);
+        m_thread.start();
+    }
+    ~CycleThread() {
+        m_cycle.requestAbort();
+        m_thread.wait();
+    }
+    void stop() { m_cycle.requestStop(); }
+    bool isFinished() const { return m_thread.isFinished(); }
+
+    CycleTranscript transcript; // written on the worker; read after it ends
+
+private:
+    QThread m_thread;
+    ProcessingCycle m_cycle;
+};
+
+QByteArray paddedT5(qsizetype size) {
+    QByteArray bytes = "T51GA7000101338";
+    bytes.append(size - bytes.size(), 'X');
+    return bytes;
+}
+
+} // namespace
+
+class TestCycle : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void ticketedBookingStored_data() {
+        addEngineColumn();
+        addEngineRows();
+    }
+    void ticketedBookingStored();
+    void twoRecordPasses_data() {
+        addEngineColumn();
+        addEngineRows();
+    }
+    void twoRecordPasses();
+    void fileKinds_data();
+    void fileKinds();
+    void logClearedAtThirteenthFile();
+    void xmlSwitches_data();
+    void xmlSwitches();
+    void answers_data();
+    void answers();
+    void missingBackupFolderKeepsFileAndNeverRecordsTwice();
+    void databaseAwayKeepsFileUntilItReturns();
+    void stopEndsWaitAtOnce();
+    void newFileEndsWait();
+};
+
+void TestCycle::ticketedBookingStored() {
+    QFETCH(TestEngine, engine);
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    const QByteArray bytes = sampleMir(QStringLiteral("ticketed-crlf.mir"));
+    writeFileBytes(settings.MirDownPath + kTicketed, bytes);
+
+    const CycleTranscript transcript = drainOnce(settings);
+
+    QVERIFY2(transcript.errors.isEmpty(), qPrintable(transcript.errors.join(u'|')));
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
+    QCOMPARE(readFileBytes(dateFolderOf(settings) + kTicketed), bytes);
+    QCOMPARE(transcript.lines.size(), 1);
+    QVERIFY(transcript.lines.first().startsWith(kTicketed + QLatin1Char(':')));
+    QVERIFY(transcript.lines.first().endsWith(QStringLiteral("\r\n")));
+    QCOMPARE(transcript.shown.size(), 1);
+    QString shown = QString::fromLatin1(bytes);
+    QCOMPARE(transcript.shown.first(), shown.replace(QLatin1Char('\r'), QStringLiteral("\r\n")));
+    const auto rows = db.selectRows(
+        QStringLiteral("SELECT RECLOC, SER_NO, PROC_TP, FILE_NM FROM AMAMD ORDER BY SER_NO"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0].toString(), QStringLiteral("TPEK4T"));
+    QCOMPARE(rows[0][1].toString(), QStringLiteral("001"));
+    QCOMPARE(rows[0][2].toString(), QStringLiteral("N"));
+    QCOMPARE(rows[0][3].toString(), kTicketed);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR")), 0);
+}
+
+void TestCycle::twoRecordPasses() {
+    QFETCH(TestEngine, engine);
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    writeFileBytes(settings.MirDownPath + kTicketed, handTicketedMir());
+
+    const CycleTranscript transcript = drainOnce(settings);
+
+    QVERIFY2(transcript.errors.isEmpty(), qPrintable(transcript.errors.join(u'|')));
+    const auto rows = db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD ORDER BY SER_NO"));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0][0].toString(), QStringLiteral("001"));
+    QCOMPARE(rows[1][0].toString(), QStringLiteral("002"));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD WHERE PROC_TP = 'N'")), 2);
+}
+
+void TestCycle::fileKinds_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("staysInDownload");
+    QTest::addColumn<int>("lines"); // List1 lines: one per reading
+    QTest::addColumn<int>("bookings");
+    QTest::newRow("not a MIR file")
+        << "NOTMIR.MIR" << sampleMir(QStringLiteral("not-mir.mir")) << false << false << 1 << 0;
+    QTest::newRow("65536 bytes: filed uninterpreted")
+        << "BIG.MIR" << paddedT5(65536) << false << false << 1 << 0;
+    QTest::newRow("65535 bytes: interpreted, incomplete, read six times")
+        << "EDGE.MIR" << paddedT5(65535) << false << false << 6 << 0;
+    QTest::newRow("incomplete sample")
+        << "INC.MIR" << sampleMir(QStringLiteral("incomplete.mir")) << false << false << 6 << 0;
+    QTest::newRow("read-only ticketed file")
+        << "RO.MIR" << sampleMir(QStringLiteral("ticketed-lf.mir")) << true << false << 1 << 1;
+    QTest::newRow("skipped: mirfile.txt")
+        << "mirfile.txt" << sampleMir(QStringLiteral("ticketed-lf.mir")) << false << true << 0 << 0;
+    QTest::newRow("skipped: ATTEMPT.MIR")
+        << "ATTEMPT.MIR" << sampleMir(QStringLiteral("ticketed-lf.mir")) << false << true << 0 << 0;
+    QTest::newRow("skipped: Temp1.mir")
+        << "Temp1.mir" << sampleMir(QStringLiteral("ticketed-lf.mir")) << false << true << 0 << 0;
+}
+
+void TestCycle::fileKinds() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readOnly);
+    QFETCH(bool, staysInDownload);
+    QFETCH(int, lines);
+    QFETCH(int, bookings);
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    const QString path = settings.MirDownPath + name;
+    writeFileBytes(path, bytes);
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+
+    const CycleTranscript transcript = drainOnce(settings);
+
+    QVERIFY2(transcript.errors.isEmpty(), qPrintable(transcript.errors.join(u'|')));
+    QCOMPARE(transcript.lines.size(), lines);
+    QCOMPARE(QFile::exists(path), staysInDownload);
+    QCOMPARE(QFile::exists(dateFolderOf(settings) + name), !staysInDownload);
+    if (!staysInDownload)
+        QCOMPARE(readFileBytes(dateFolderOf(settings) + name), bytes);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), bookings);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR")), 0);
+}
+
+void TestCycle::logClearedAtThirteenthFile() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    for (int i = 0; i < 27; ++i)
+        writeFileBytes(settings.MirDownPath +
+                           QStringLiteral("F%1.MIR").arg(i, 2, 10, QLatin1Char('0')),
+                       "not a MIR file");
+
+    const CycleTranscript transcript = drainOnce(settings);
+
+    QCOMPARE(transcript.lines.size(), 27 + 2);
+    QCOMPARE(transcript.lines.indexOf(QStringLiteral("CLEAR")), 12);
+    QCOMPARE(transcript.lines.lastIndexOf(QStringLiteral("CLEAR")), 12 + 1 + 13);
+}
+
+void TestCycle::xmlSwitches_data() {
+    QTest::addColumn<QString>("xmlFg");
+    QTest::addColumn<QString>("tMode");
+    QTest::addColumn<int>("storedRows");
+    QTest::addColumn<int>("markedRows");
+    QTest::addColumn<int>("posts");
+    QTest::newRow("XML_FG 1, T_MODE 1: stored, posted, marked") << "1"
+                                                                << "1" << 1 << 1 << 1;
+    QTest::newRow("XML_FG 1, T_MODE 0: posted only") << "1"
+                                                     << "0" << 0 << 0 << 1;
+    QTest::newRow("XML_FG 0: stored and marked") << "0"
+                                                 << "0" << 1 << 1 << 0;
+}
+
+void TestCycle::xmlSwitches() {
+    QFETCH(QString, xmlFg);
+    QFETCH(QString, tMode);
+    QFETCH(int, storedRows);
+    QFETCH(int, markedRows);
+    QFETCH(int, posts);
+    TestEndpoint endpoint(QStringLiteral("127.0.0.31"));
+    QVERIFY(endpoint.isListening());
+    endpoint.setAnswer("RECLOC TPEK4T");
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings =
+        prepareCycleSettings(home, db, xmlFg, tMode, QStringLiteral("127.0.0.31"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    const CycleTranscript transcript = drainOnce(settings);
+
+    QVERIFY2(transcript.errors.isEmpty(), qPrintable(transcript.errors.join(u'|')));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), storedRows);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD WHERE PROC_TP = 'N'")),
+             markedRows);
+    const auto requests = endpoint.requests();
+    QCOMPARE(requests.size(), posts);
+    if (posts) {
+        QVERIFY(requests[0].body.startsWith(
+            "<PNR><DNS>127.0.0.31</DNS><RECLOC>TPEK4T</RECLOC><AMAMD>"));
+        QVERIFY(requests[0].body.endsWith("</PNR>"));
+        QCOMPARE(transcript.lines.size(), 2);
+        QVERIFY(transcript.lines[1].startsWith(QStringLiteral("Xml OK:") + kTicketed +
+                                               QLatin1Char(':')));
+    }
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
+}
+
+void TestCycle::answers_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("linePrefix");
+    QTest::addColumn<QString>("errorMessage"); // the AMERROR message after the file name
+    QTest::newRow("error answer") << QByteArray("<ERROR>:seat taken") << false << "Xml Error:"
+                                  << "-->9000:seat taken";
+    QTest::newRow("unknown answer")
+        << QByteArray("Service Unavailable") << false << "Xml Unknown Error:"
+        << "-->9999:Service Unavailable";
+    QTest::newRow("endpoint hangs") << QByteArray() << true << "Xml Post Failed:"
+                                    << "-->9998:";
+}
+
+void TestCycle::answers() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, silent);
+    QFETCH(QString, linePrefix);
+    QFETCH(QString, errorMessage);
+    TestEndpoint endpoint(QStringLiteral("127.0.0.32"));
+    QVERIFY(endpoint.isListening());
+    if (silent)
+        endpoint.setSilent();
+    else
+        endpoint.setAnswer(answer);
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(
+        home, db, QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("127.0.0.32"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    const CycleTranscript transcript = drainOnce(settings);
+
+    QCOMPARE(transcript.lines.size(), 2);
+    QVERIFY(transcript.lines[1].startsWith(linePrefix + kTicketed + QLatin1Char(':')));
+    const auto errors = db.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0][0].toString().startsWith(kTicketed + errorMessage),
+             qPrintable(errors[0][0].toString()));
+    // The failed post ends only the post: the booking is stored, marked and filed.
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD WHERE PROC_TP = 'N'")), 1);
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+}
+
+void TestCycle::missingBackupFolderKeepsFileAndNeverRecordsTwice() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    QVERIFY(QDir(dateFolderOf(settings)).removeRecursively());
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+    writeFileBytes(settings.MirDownPath + QStringLiteral("NOTMIR.MIR"), "plain text");
+
+    CycleThread cycle(fastOptions(settings, false));
+    // Both files are tried; neither is deleted without its backup copy.
+    QTRY_COMPARE(
+        countRows(
+            db,
+            QStringLiteral(
+                "SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE '%76:Path not found[FileCopy]'")),
+        2);
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList({kTicketed, QStringLiteral("NOTMIR.MIR")}));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+
+    // Once the folder is back, the retry files both away and stores nothing twice.
+    QVERIFY(QDir().mkpath(dateFolderOf(settings)));
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)),
+                 QStringList({kTicketed, QStringLiteral("NOTMIR.MIR")}));
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+}
+
+void TestCycle::databaseAwayKeepsFileUntilItReturns() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    const QString mdb = settings.MirDataSource + QStringLiteral("PALVA.mdb");
+    closeThreadConnections();
+    QVERIFY(QFile::rename(mdb, mdb + QStringLiteral(".away")));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    CycleThread cycle(fastOptions(settings, false));
+    QTRY_VERIFY(!cycle.transcript.lines.isEmpty());
+    QTest::qWait(500);
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList());
+
+    QVERIFY(QFile::rename(mdb + QStringLiteral(".away"), mdb));
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+}
+
+void TestCycle::stopEndsWaitAtOnce() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    ProcessingCycle::Options options = fastOptions(settings, false);
+    options.rescanMs = 600000;
+    CycleThread cycle(options);
+    QTest::qWait(200);
+    QVERIFY(!cycle.isFinished());
+    cycle.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(cycle.isFinished(), 3000);
+}
+
+void TestCycle::newFileEndsWait() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    ProcessingCycle::Options options = fastOptions(settings, false);
+    options.rescanMs = 600000; // only the notification can end the wait
+    CycleThread cycle(options);
+    QTest::qWait(200);
+    QDir().mkpath(settings.MirDownPath + QStringLiteral("sub"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+}
+
+QTEST_GUILESS_MAIN(TestCycle)
+#include "test_cycle.moc"
