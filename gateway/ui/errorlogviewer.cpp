@@ -32,7 +32,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 Form2::~Form2() {
-    m_rows->clear(); // the query goes before its connection
+    delete m_rows; // the model and its result go before the connection
 }
 
 void Form2::load() {

@@ -55,9 +55,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 Form1::~Form1() {
-    // The models' queries go before the connections they run on.
-    m_master->clear();
-    m_detail->clear();
+    // The models and their results go before the connections they read through.
+    delete m_master;
+    delete m_detail;
 }
 
 QStringList Form1::detailTables() {

@@ -13,48 +13,39 @@
 
 namespace {
 
-std::atomic<int> g_nextViewer{1};
+std::atomic<int> g_nextConnection{1};
 
-QString failureMessage(qint32 number, const QString& description) {
-    return QStringLiteral("查詢失敗 %1:%2").arg(number).arg(description.trimmed());
+QString failureMessage(const StoreError& error) {
+    return QStringLiteral("查詢失敗 %1:%2").arg(error.number()).arg(error.description().trimmed());
 }
 
 } // namespace
 
-ViewerConnection::ViewerConnection(const QString& owner)
-    : m_name(QStringLiteral("kesto-viewer-%1-%2").arg(owner).arg(g_nextViewer++)) {}
+ViewerConnection::ViewerConnection(const QString& owner) : m_owner(owner) {}
 
 ViewerConnection::~ViewerConnection() {
-    close();
+    for (const QString& name : std::as_const(m_names)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
 }
 
 QString ViewerConnection::notOpenedMessage() {
     return QStringLiteral("資料庫尚未開啟:請先按「執行」");
 }
 
-void ViewerConnection::open(const QString& connectionText) {
-    if (m_openedText == connectionText && QSqlDatabase::database(m_name, false).isOpen())
-        return;
-    close();
+QString ViewerConnection::connectionName(const QString& connectionText) {
+    const auto found = m_names.constFind(connectionText);
+    if (found != m_names.constEnd())
+        return *found;
     // The GUI thread's connection for the text does the checks (an embedded
-    // database file is never created, a damaged one is found out); this viewer
-    // then opens a copy of it that it alone uses and closes.
+    // database file is never created, a damaged one is found out); this data
+    // control then reads through a copy that it alone uses.
     const QSqlDatabase shared = threadConnection(connectionText);
-    QSqlDatabase own = QSqlDatabase::cloneDatabase(shared, m_name);
-    if (!own.open()) {
-        const StoreError error = StoreError::fromSqlError(own.lastError());
-        close();
-        throw error;
-    }
-    m_openedText = connectionText;
-}
-
-void ViewerConnection::close() {
-    if (!QSqlDatabase::contains(m_name))
-        return;
-    QSqlDatabase::database(m_name, false).close();
-    QSqlDatabase::removeDatabase(m_name);
-    m_openedText.clear();
+    const QString name = QStringLiteral("kesto-viewer-%1-%2").arg(m_owner).arg(g_nextConnection++);
+    QSqlDatabase::cloneDatabase(shared, name);
+    m_names.insert(connectionText, name);
+    return name;
 }
 
 QString ViewerConnection::runQuery(QSqlQueryModel& model, const QString& sql,
@@ -63,32 +54,34 @@ QString ViewerConnection::runQuery(QSqlQueryModel& model, const QString& sql,
     const QString connectionText = ConnectionString();
     if (connectionText.isEmpty())
         return notOpenedMessage();
+
+    QSqlDatabase db;
     try {
-        open(connectionText);
+        db = QSqlDatabase::database(connectionName(connectionText), false);
     } catch (const StoreError& error) {
         checkThreadConnection(connectionText);
-        return failureMessage(error.number(), error.description());
+        return failureMessage(error);
     }
+    if (!db.isOpen() && !db.open())
+        return failureMessage(StoreError::fromSqlError(db.lastError()));
 
-    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    QSqlQuery query(db);
     bool ok = query.prepare(sql);
     for (const QVariant& value : values)
         query.addBindValue(value);
     ok = ok && query.exec();
     if (!ok) {
         const StoreError error = StoreError::fromSqlError(query.lastError());
-        query = QSqlQuery();
-        // The next query opens afresh, so that a server that went away and came
-        // back is reached again.
-        close();
-        return failureMessage(error.number(), error.description());
+        query.finish();
+        db.close();
+        return failureMessage(error);
     }
     model.setQuery(std::move(query));
     if (model.lastError().isValid()) {
         const StoreError error = StoreError::fromSqlError(model.lastError());
         model.clear();
-        close();
-        return failureMessage(error.number(), error.description());
+        db.close();
+        return failureMessage(error);
     }
     return QString();
 }
