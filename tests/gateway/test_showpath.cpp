@@ -4,8 +4,8 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QSet>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTreeView>
 
