@@ -1,0 +1,221 @@
+// bench_cycle [FILES]: figures of the processing cycle on SQLite with durable
+// commits (the file's default journal and synchronous settings).
+//   1. a backlog of FILES (default 1000) ticketed files drained with the
+//      pauses at zero: the gateway's own cost per file (open, read,
+//      interpret, record, archive);
+//   2. the time from a file's arrival to its booking filed away, with the
+//      change watch waiting and the pauses at zero;
+//   3. `kesto run`: resident memory idle and while draining, CPU while idle.
+#include "mdbfile.h"
+#include "opendb.h"
+#include "processingcycle.h"
+#include "runchecks.h"
+#include "threadconnection.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QByteArray sample() {
+    QFile file(QStringLiteral(KESTO_SOURCE_DIR "/tests/data/ticketed-lf.mir"));
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+// A ticketed file with its own record locator (header columns 99-104).
+QByteArray bookingFile(const QByteArray& base, int number) {
+    QByteArray bytes = base;
+    bytes.replace("TPEK4T", QByteArray::number(number + 100000).right(6).rightJustified(6, 'Q'));
+    return bytes;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+}
+
+void copyRegistry(const QString& configHome) {
+    const QString from = QStringLiteral(KESTO_BUILD_CONFIG_HOME "/KESTO");
+    QDir().mkpath(configHome + QStringLiteral("/KESTO"));
+    for (const QString& name : QDir(from).entryList(QDir::Files))
+        QFile::copy(from + QLatin1Char('/') + name, configHome + QStringLiteral("/KESTO/") + name);
+}
+
+struct World {
+    QTemporaryDir root;
+    GatewaySettings settings;
+};
+
+void setUp(World& world) {
+    const QString root = world.root.path();
+    for (const char* sub : {"program", "config", "home", "runtime", "data", "down", "backup"})
+        QDir(root).mkpath(QLatin1String(sub));
+    qputenv("KESTO_HOME", (root + QStringLiteral("/program")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
+    qputenv("HOME", (root + QStringLiteral("/home")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
+    copyRegistry(root + QStringLiteral("/config"));
+    GatewaySettings& s = world.settings;
+    s.MirDataSource = root + QStringLiteral("/data/");
+    s.MirDownPath = root + QStringLiteral("/down/");
+    s.MirBackupPath = root + QStringLiteral("/backup/");
+    s.StartYearMonth = QStringLiteral("202703");
+    s.StartDay = QStringLiteral("01");
+    s.XML_FG = QStringLiteral("0");
+    s.T_MODE = QStringLiteral("1");
+    createMdbFile(s.MirDataSource + QStringLiteral("PALVA.mdb"));
+    createBackupDateFolders(s);
+    Open_DB(s);
+}
+
+qint64 residentKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+double cpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    stat.open(QIODevice::ReadOnly);
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // utime and stime are fields 14 and 15 of the whole line, 12 and 13 after the name.
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+void backlog(int files) {
+    World world;
+    setUp(world);
+    const QByteArray base = sample();
+    for (int i = 0; i < files; ++i)
+        writeFile(world.settings.MirDownPath +
+                      QStringLiteral("B%1.MIR").arg(i, 5, 10, QLatin1Char('0')),
+                  bookingFile(base, i));
+    ProcessingCycle::Options options;
+    options.settings = world.settings;
+    options.once = true;
+    options.pauseScale = 0;
+    ProcessingCycle cycle(options);
+    QElapsedTimer timer;
+    timer.start();
+    cycle.run();
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const int filed = QDir(world.settings.MirBackupPath + QStringLiteral("202703/01"))
+                          .entryList(QDir::Files)
+                          .size();
+    std::printf("backlog: %d files drained in %.0f ms, %.2f ms per file beyond the 1-second pause "
+                "(%d filed)\n",
+                files, ms, ms / files, filed);
+}
+
+void arrival(int files) {
+    World world;
+    setUp(world);
+    ProcessingCycle::Options options;
+    options.settings = world.settings;
+    options.pauseScale = 0;
+    options.rescanMs = 3000;
+    QThread thread;
+    ProcessingCycle cycle(options);
+    cycle.moveToThread(&thread);
+    QObject::connect(&thread, &QThread::started, &cycle, &ProcessingCycle::run);
+    QObject::connect(&cycle, &ProcessingCycle::finished, &thread, &QThread::quit,
+                     Qt::DirectConnection);
+    thread.start();
+    QThread::msleep(200);
+    const QByteArray base = sample();
+    const QString filed = world.settings.MirBackupPath + QStringLiteral("202703/01/");
+    double total = 0;
+    double worst = 0;
+    for (int i = 0; i < files; ++i) {
+        const QString name = QStringLiteral("A%1.MIR").arg(i);
+        QElapsedTimer timer;
+        timer.start();
+        writeFile(world.settings.MirDownPath + name, bookingFile(base, i));
+        while (!QFile::exists(filed + name))
+            QThread::usleep(200);
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        total += ms;
+        worst = std::max(worst, ms);
+        QThread::msleep(50);
+    }
+    cycle.requestStop();
+    thread.wait();
+    std::printf(
+        "arrival to filed away (rows stored before): mean %.1f ms, worst %.1f ms over %d files, "
+        "plus the documented 1-second pause\n",
+        total / files, worst, files);
+}
+
+void headless(int files) {
+    World world;
+    setUp(world);
+    closeThreadConnections();
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KESTO_PAUSE_SCALE"), QStringLiteral("0"));
+    run.setProcessEnvironment(env);
+    run.setStandardOutputFile(QProcess::nullDevice());
+    // The settings of this world, as `kesto setup` would save them.
+    QProcess::execute(
+        QStringLiteral(KESTO_EXECUTABLE),
+        {QStringLiteral("setup"), QStringLiteral("--data"), world.settings.MirDataSource,
+         QStringLiteral("--download"), world.settings.MirDownPath, QStringLiteral("--backup"),
+         world.settings.MirBackupPath, QStringLiteral("--amtemp"), QStringLiteral("1")});
+    run.start(QStringLiteral(KESTO_EXECUTABLE), {QStringLiteral("run")});
+    run.waitForStarted();
+    const qint64 pid = run.processId();
+    QThread::sleep(2);
+    const qint64 idleKb = residentKb(pid);
+    const double cpu0 = cpuSeconds(pid);
+    QThread::sleep(10);
+    const double idleCpu = cpuSeconds(pid) - cpu0;
+
+    const QByteArray base = sample();
+    for (int i = 0; i < files; ++i)
+        writeFile(world.settings.MirDownPath +
+                      QStringLiteral("H%1.MIR").arg(i, 5, 10, QLatin1Char('0')),
+                  bookingFile(base, i));
+    qint64 peakKb = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (!QDir(world.settings.MirDownPath).entryList(QDir::Files).isEmpty() &&
+           timer.elapsed() < 600000) {
+        peakKb = std::max(peakKb, residentKb(pid));
+        QThread::msleep(20);
+    }
+    const qint64 afterKb = residentKb(pid);
+    run.terminate();
+    run.waitForFinished();
+    std::printf(
+        "kesto run: resident %lld kB idle, peak %lld kB while draining %d files, %lld kB after; "
+        "CPU while idle %.3f s in 10 s (%.2f %%)\n",
+        static_cast<long long>(idleKb), static_cast<long long>(peakKb), files,
+        static_cast<long long>(afterKb), idleCpu, idleCpu * 10.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int files = argc > 1 ? std::atoi(argv[1]) : 1000;
+    backlog(files);
+    arrival(20);
+    headless(std::min(files, 300));
+    return 0;
+}
