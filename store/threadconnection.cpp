@@ -121,8 +121,13 @@ void checkThreadConnection(const QString& connectionText) {
     bool alive = false;
     {
         QSqlDatabase db = QSqlDatabase::database(*found, false);
-        QSqlQuery ping(db);
-        alive = db.isOpen() && ping.exec(QStringLiteral("SELECT 1"));
+        // An embedded database file that was moved or replaced while open can
+        // still be read through the old handle but never written again, so a
+        // failed SQLite connection is always opened afresh (which is cheap).
+        if (engineOf(db) != DbEngine::Sqlite) {
+            QSqlQuery ping(db);
+            alive = db.isOpen() && ping.exec(QStringLiteral("SELECT 1"));
+        }
     }
     if (!alive) {
         removeConnection(*found);

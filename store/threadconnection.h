@@ -20,8 +20,9 @@ QSqlDatabase threadConnection(const QString& connectionText);
 DbEngine engineOf(const QSqlDatabase& db);
 
 // Call after a statement failed: when the connection no longer answers (the
-// server went away), it is closed and removed so that the next
-// threadConnection() opens a fresh one.
+// server went away), or always for the embedded SQLite file (which may have
+// been moved or replaced underneath), it is closed and removed so that the
+// next threadConnection() opens a fresh one.
 void checkThreadConnection(const QString& connectionText);
 
 // Removes the calling thread's connection for the text, or all of them. No
