@@ -21,6 +21,8 @@ private Q_SLOTS:
     void noCarrierLocatorsLeaveAmamddAlone();
     void markupInValues_data();
     void markupInValues();
+    void clockReadAfresh_data();
+    void clockReadAfresh();
     void hundredthCarrierLocator();
 };
 
@@ -204,6 +206,26 @@ void TestHeaderWriter::markupInValues() {
     QVERIFY(texts.contains(u"</NSRECLOC>"_s));
     QVERIFY(texts.contains(carrier));
     QVERIFY(texts.contains(u"'\""_s));
+}
+
+void TestHeaderWriter::clockReadAfresh_data() {
+    addEngineRows();
+}
+
+// The fragment and the row each read the date and the time on their own;
+// across midnight they show it. The booking date is read once, last.
+void TestHeaderWriter::clockReadAfresh() {
+    QFETCH(TestEngine, engine);
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_WRITER_DATABASE(db, engine, home);
+    ManualClock clock(QDateTime(QDate(2009, 3, 4), QTime(23, 59, 59, 999)), 1);
+    ScopedClock installed(clock);
+    FileContext context = fileContext();
+    UP_Header(true, u"ABC123"_s, u"001"_s, makePnr(), context, writerSettings(db, u"1"_s, u"1"_s));
+    QVERIFY(context.AmamdXml.contains(u"<DATE_1>03-04-2009</DATE_1><TIME_1>00:00:00</TIME_1>"_s));
+    QCOMPARE(db.selectRows(u"SELECT DATE_1, TIME_1 FROM AMAMD"_s),
+             QList<QVariantList>({{"03-05-2009", "00:00:00"}}));
+    QVERIFY(context.AmheadXml.contains(u"<PNRDTE>090305</PNRDTE>"_s));
 }
 
 // Only two digits: the 100th carrier locator is "00". The fragment shows it
