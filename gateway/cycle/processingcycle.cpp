@@ -270,7 +270,10 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
             }
             }
         } catch (const std::exception& error) {
-            // The object model could not be activated: nothing was stored.
+            // The object model could not be activated: nothing was stored, so the
+            // file stays in the download folder and is tried again later, when the
+            // library may be registered again.
+            keepForRetry = true;
             setLastError(kInternalError,
                          QString::fromUtf8(error.what()) + QLatin1String(kRecordPhaseTag));
             LogError(name, lastErrorNumber(), lastErrorText());
@@ -288,7 +291,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
         record(stepFailureFromErrno(errno), "[FileClose]");
 
     if (keepForRetry) {
-        // The database could not be reached: nothing is stored yet, so the file
+        // Nothing is stored yet (no database, no object model), so the file
         // stays in the download folder and is tried again later.
         m_deferred.defer(name, fingerprint, false, m_options.deferRetry);
         return FileEnd::Done;

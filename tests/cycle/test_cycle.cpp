@@ -70,6 +70,7 @@ private Q_SLOTS:
     void answers();
     void missingBackupFolderKeepsFileAndNeverRecordsTwice();
     void databaseAwayKeepsFileUntilItReturns();
+    void objectModelMissingKeepsFile();
     void stopEndsWaitAtOnce();
     void newFileEndsWait();
 };
@@ -332,6 +333,31 @@ void TestCycle::databaseAwayKeepsFileUntilItReturns() {
 
     QVERIFY(QFile::rename(mdb + QStringLiteral(".away"), mdb));
     QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+}
+
+void TestCycle::objectModelMissingKeepsFile() {
+    TestHome home; // KORVA not registered
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    CycleTranscript transcript = drainOnce(settings);
+    QCOMPARE(transcript.errors.size(), 1);
+    QVERIFY(transcript.errors.first().contains(QStringLiteral("kesto-regsvr")));
+    QVERIFY(transcript.errors.first().endsWith(QStringLiteral("[RecordPhase]")));
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList());
+
+    // Once the library is registered, the same file is stored and filed away.
+    const QString registry = QStringLiteral("/KESTO/classregistry.conf");
+    QDir().mkpath(home.configHome() + QStringLiteral("/KESTO"));
+    QVERIFY(QFile::copy(QStringLiteral(KESTO_BUILD_CONFIG_HOME) + registry,
+                        home.configHome() + registry));
+    transcript = drainOnce(settings);
+    QVERIFY2(transcript.errors.isEmpty(), qPrintable(transcript.errors.join(u'|')));
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
 }
 
