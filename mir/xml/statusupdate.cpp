@@ -8,14 +8,15 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <optional>
+
 void updateBookingStatus(const QString& recordLocator, const QString& serialNumber,
                          const QString& kind) {
     const QString text = ConnectionString();
-    QSqlDatabase db = threadConnection(text);
-    bool ok = false;
+    std::optional<StoreError> failure;
     {
-        QSqlQuery query(db);
-        ok = query.prepare(QStringLiteral(
+        QSqlQuery query(threadConnection(text));
+        bool ok = query.prepare(QStringLiteral(
             "UPDATE AMAMD SET PROC_TP = ?, KIND = ? WHERE RECLOC = ? AND SER_NO = ?"));
         if (ok) {
             query.addBindValue(QStringLiteral("N"));
@@ -24,11 +25,12 @@ void updateBookingStatus(const QString& recordLocator, const QString& serialNumb
             query.addBindValue(serialNumber);
             ok = query.exec();
         }
-        if (!ok) {
-            const StoreError error = StoreError::fromSqlError(query.lastError());
-            query.finish();
-            checkThreadConnection(text);
-            throw error;
-        }
+        if (!ok)
+            failure = StoreError::fromSqlError(query.lastError());
+    }
+    // Only once the query is gone may a dead connection be dropped.
+    if (failure) {
+        checkThreadConnection(text);
+        throw *failure;
     }
 }
