@@ -23,7 +23,7 @@ inline constexpr std::array<std::u16string_view, 5> kCollectionNames = {u"Add", 
                                                                         u"Remove", u"NewEnum"};
 
 template <class Interface, class Library>
-class Collection final : public com::SingleInterfaceObject<Interface, typename Library::Module> {
+class Collection final : public DispatchObject<Interface, typename Library::Module> {
 public:
     using Member = typename Interface::MemberInterface;
     enum Dispid : com::DISPID { AddId = 1, ItemId, CountId, RemoveId, NewEnumId };
@@ -107,17 +107,6 @@ public:
         return com::S_OK;
     }
 
-    com::HRESULT GetTypeInfoCount(std::uint32_t* count) override {
-        if (!count)
-            return com::E_POINTER;
-        *count = 0;
-        return com::S_OK;
-    }
-    com::HRESULT GetTypeInfo(std::uint32_t, com::LCID, void** typeInfo) override {
-        if (typeInfo)
-            *typeInfo = nullptr;
-        return com::DISP_E_BADINDEX;
-    }
     com::HRESULT GetIDsOfNames(com::REFIID, com::OLECHAR** names, std::uint32_t count, com::LCID,
                                com::DISPID* ids) override {
         return idsOfNames(kCollectionNames, names, count, ids);

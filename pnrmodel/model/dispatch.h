@@ -7,6 +7,7 @@
 #include "com/bstr.h"
 #include "com/errorinfo.h"
 #include "com/interfaces.h"
+#include "com/objectbase.h"
 
 #include <span>
 #include <string_view>
@@ -81,5 +82,23 @@ inline com::HRESULT memberFailure(com::HRESULT hr, com::EXCEPINFO* exception) {
     }
     return com::DISP_E_EXCEPTION;
 }
+
+// An object with one dual interface whose IDispatch offers names and
+// invocation but no type information.
+template <class Interface, class Module>
+class DispatchObject : public com::SingleInterfaceObject<Interface, Module> {
+public:
+    com::HRESULT GetTypeInfoCount(std::uint32_t* count) override {
+        if (!count)
+            return com::E_POINTER;
+        *count = 0;
+        return com::S_OK;
+    }
+    com::HRESULT GetTypeInfo(std::uint32_t, com::LCID, void** typeInfo) override {
+        if (typeInfo)
+            *typeInfo = nullptr;
+        return com::DISP_E_BADINDEX;
+    }
+};
 
 } // namespace korva_model

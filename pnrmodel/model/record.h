@@ -27,19 +27,8 @@ struct MemberInfo {
 };
 
 template <class Interface, class Library>
-class Record : public com::SingleInterfaceObject<Interface, typename Library::Module> {
+class Record : public DispatchObject<Interface, typename Library::Module> {
 public:
-    com::HRESULT GetTypeInfoCount(std::uint32_t* count) override {
-        if (!count)
-            return com::E_POINTER;
-        *count = 0;
-        return com::S_OK;
-    }
-    com::HRESULT GetTypeInfo(std::uint32_t, com::LCID, void** typeInfo) override {
-        if (typeInfo)
-            *typeInfo = nullptr;
-        return com::DISP_E_BADINDEX;
-    }
     com::HRESULT GetIDsOfNames(com::REFIID, com::OLECHAR** names, std::uint32_t count, com::LCID,
                                com::DISPID* ids) override {
         return idsOfNames(m_names, names, count, ids);
