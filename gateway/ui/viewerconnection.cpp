@@ -83,5 +83,11 @@ QString ViewerConnection::runQuery(QSqlQueryModel& model, const QString& sql,
         db.close();
         return failureMessage(error);
     }
+    // Column names as the schema writes them; PostgreSQL reports them folded
+    // to lower case.
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const QString name = model.headerData(column, Qt::Horizontal).toString();
+        model.setHeaderData(column, Qt::Horizontal, name.toUpper());
+    }
     return QString();
 }

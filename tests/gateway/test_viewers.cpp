@@ -49,9 +49,8 @@ QStringList column(const QTableView* grid, int index) {
 int columnNamed(const QTableView* grid, const QString& name) {
     const QAbstractItemModel* model = grid->model();
     for (int index = 0; index < model->columnCount(); ++index) {
-        if (model->headerData(index, Qt::Horizontal)
-                .toString()
-                .compare(name, Qt::CaseInsensitive) == 0)
+        // Exact: the grids show the schema's upper-case names on every engine.
+        if (model->headerData(index, Qt::Horizontal).toString() == name)
             return index;
     }
     return -1;
