@@ -22,8 +22,15 @@ QString xmlEscaped(const QString& value) {
         case u'\'':
             escaped += "&apos;"_L1;
             break;
-        default:
+        case u'\t':
+        case u'\n':
+        case u'\r':
             escaped += c;
+            break;
+        default:
+            // Characters XML does not allow at all (other control characters,
+            // U+FFFE, U+FFFF) become a blank, which keeps the value's width.
+            escaped += (c.unicode() < 0x20 || c.unicode() >= 0xFFFE) ? QChar(u' ') : c;
             break;
         }
     }

@@ -8,7 +8,9 @@
 // well-formed whatever a value holds; a value without markup characters is
 // written exactly as it stands.
 
-// '&', '<', '>', '"' and '\'' replaced by their entity references.
+// '&', '<', '>', '"' and '\'' replaced by their entity references; characters
+// that XML does not allow anywhere (control characters other than tab, line
+// feed and carriage return; U+FFFE and U+FFFF) replaced by a blank.
 QString xmlEscaped(const QString& value);
 
 // Appends "<name>" + escaped value + "</name>"; an empty value gives an empty element.

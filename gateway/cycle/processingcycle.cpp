@@ -73,9 +73,12 @@ void ProcessingCycle::setLabel4(const QString& text) {
 }
 
 void ProcessingCycle::record(const StepFailure& failure, const char* tag) {
-    setLastError(failure.number, failure.description + QLatin1String(tag));
-    LogError(m_context.FileName, lastErrorNumber(), lastErrorText());
-    Q_EMIT errorRecorded(errorLogMessage(m_context.FileName, lastErrorNumber(), lastErrorText()));
+    // The shared last error is set as every trap does, but the row is written
+    // from local values: the GUI thread may set its own meanwhile.
+    const QString text = failure.description + QLatin1String(tag);
+    setLastError(failure.number, text);
+    LogError(m_context.FileName, failure.number, text);
+    Q_EMIT errorRecorded(errorLogMessage(m_context.FileName, failure.number, text));
     clearLastError();
 }
 
@@ -264,6 +267,8 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
                     keepForRetry = true;
                 else
                     recorded = true;
+                for (const QString& message : result.postErrors)
+                    Q_EMIT errorRecorded(message);
                 if (result.outcome != RecordOutcome::Stored)
                     Q_EMIT errorRecorded(result.loggedMessage);
                 break;
@@ -274,11 +279,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
             // file stays in the download folder and is tried again later, when the
             // library may be registered again.
             keepForRetry = true;
-            setLastError(kInternalError,
-                         QString::fromUtf8(error.what()) + QLatin1String(kRecordPhaseTag));
-            LogError(name, lastErrorNumber(), lastErrorText());
-            Q_EMIT errorRecorded(errorLogMessage(name, lastErrorNumber(), lastErrorText()));
-            clearLastError();
+            record({kInternalError, QString::fromUtf8(error.what())}, kRecordPhaseTag);
         }
     }
 

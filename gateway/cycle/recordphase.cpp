@@ -26,22 +26,25 @@ QString withoutBlanks(const QString& text) {
 
 void runRecordPass(bool ttp, const korva::Pnr& pnr, FileContext& context,
                    const GatewaySettings& settings, XmlHttpPost& http,
-                   const std::function<void(const QString&)>& addLine) {
+                   const std::function<void(const QString&)>& addLine, RecordResult& result) {
     UP_Header(ttp, context.RecordLocator, context.SerialNumber, pnr, context, settings);
     UP_Segment(ttp, context.RecordLocator, context.SerialNumber, pnr, context, settings);
     upPax(ttp, context.RecordLocator, context.SerialNumber, pnr, context, settings);
-    if (settings.xmlExportOn())
-        postBooking(context, settings.XML_DNS, http, addLine);
+    if (settings.xmlExportOn()) {
+        const PostOutcome post = postBooking(context, settings.XML_DNS, http, addLine);
+        if (!post.loggedMessage.isEmpty())
+            result.postErrors.append(post.loggedMessage);
+    }
     if (settings.databaseWritten())
         updateBookingStatus(context.RecordLocator, context.SerialNumber, context.Kind);
 }
 
 QString logEscaped(const FileContext& context, qint32 number, const QString& description) {
-    setLastError(number, description + QLatin1String(kRecordPhaseTag));
-    LogError(context.FileName, lastErrorNumber(), lastErrorText());
-    const QString message = errorLogMessage(context.FileName, lastErrorNumber(), lastErrorText());
+    const QString text = description + QLatin1String(kRecordPhaseTag);
+    setLastError(number, text);
+    LogError(context.FileName, number, text);
     clearLastError();
-    return message;
+    return errorLogMessage(context.FileName, number, text);
 }
 
 } // namespace
@@ -57,13 +60,13 @@ RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
         serialRead = true;
         const korva::Pax first = pnr.paxs().item(1);
         if (!withoutBlanks(first.get("TKT_NO")).isEmpty()) {
-            runRecordPass(true, pnr, context, settings, http, addLine);
+            runRecordPass(true, pnr, context, settings, http, addLine, result);
             if (!first.get("TKT_NO1").isEmpty()) {
                 context.SerialNumber = GET_XSER_NO(context.RecordLocator);
-                runRecordPass(false, pnr, context, settings, http, addLine);
+                runRecordPass(false, pnr, context, settings, http, addLine, result);
             }
         } else {
-            runRecordPass(false, pnr, context, settings, http, addLine);
+            runRecordPass(false, pnr, context, settings, http, addLine, result);
         }
     } catch (const StoreError& error) {
         // A connection that died is dropped, so that the next file reconnects.

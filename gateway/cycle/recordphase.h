@@ -5,6 +5,7 @@
 #include "korvaclient.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -24,7 +25,8 @@ enum class RecordOutcome {
 
 struct RecordResult {
     RecordOutcome outcome = RecordOutcome::Stored;
-    QString loggedMessage; // the error log's MESSAGE for an escaped error
+    QString loggedMessage;  // the error log's MESSAGE for an escaped error
+    QStringList postErrors; // the error log's MESSAGE of each post that wrote a row
 };
 
 // Stores one interpreted booking: the serial number, one or two record passes

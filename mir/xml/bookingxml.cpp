@@ -1,11 +1,13 @@
 #include "bookingxml.h"
 
+#include "xmltext.h"
+
 #include <QXmlStreamReader>
 
 QString bookingXmlText(const FileContext& context, const QString& xmlDns) {
-    return QStringLiteral("<PNR><DNS>") + xmlDns + QStringLiteral("</DNS><RECLOC>") +
-           context.RecordLocator + QStringLiteral("</RECLOC>") + context.AmamdXml +
-           QStringLiteral("<KIND>") + context.Kind + QStringLiteral("</KIND></AMAMD>") +
+    return QStringLiteral("<PNR><DNS>") + xmlEscaped(xmlDns) + QStringLiteral("</DNS><RECLOC>") +
+           xmlEscaped(context.RecordLocator) + QStringLiteral("</RECLOC>") + context.AmamdXml +
+           QStringLiteral("<KIND>") + xmlEscaped(context.Kind) + QStringLiteral("</KIND></AMAMD>") +
            context.AmamddXml + context.AmheadXml + context.AmtktXml + context.AmpaxXml +
            QStringLiteral("</PNR>");
 }

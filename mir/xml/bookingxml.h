@@ -7,7 +7,8 @@
 // The booking XML text: the envelope around the writers' fragments, joined as
 // they stand: "<PNR><DNS>" XML_DNS "</DNS><RECLOC>" RecordLocator "</RECLOC>"
 // AmamdXml "<KIND>" Kind "</KIND></AMAMD>" AmamddXml AmheadXml AmtktXml
-// AmpaxXml "</PNR>".
+// AmpaxXml "</PNR>". The three envelope values are escaped like the
+// fragments' values.
 QString bookingXmlText(const FileContext& context, const QString& xmlDns);
 
 // Whether the text loads as an XML document; when it does not, `why` tells

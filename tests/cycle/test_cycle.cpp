@@ -386,7 +386,11 @@ void TestCycle::newFileEndsWait() {
     CycleThread cycle(options);
     QTest::qWait(200);
     QDir().mkpath(settings.MirDownPath + QStringLiteral("sub"));
-    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+    // Written elsewhere and moved in whole: with the pauses at zero the cycle
+    // would otherwise read the file while it is still being written.
+    const QString staged = home.folder(QStringLiteral("staging")) + kTicketed;
+    writeFileBytes(staged, sampleMir(QStringLiteral("ticketed-lf.mir")));
+    QVERIFY(QFile::rename(staged, settings.MirDownPath + kTicketed));
     QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
 }

@@ -40,6 +40,12 @@ void TestXmlPost::envelope() {
                             "<AMAMDD/><AMHEAD/><AMTKT/><AMPAX/></PNR>"));
     QCOMPARE(bookingPostUrl(QStringLiteral("10.1.2.3")),
              QStringLiteral("http://10.1.2.3:8000/B/N_writePNRXML.asp"));
+
+    // Markup in the envelope's own values keeps the document loadable.
+    context.RecordLocator = QStringLiteral("A&<B");
+    const QString text = bookingXmlText(context, QStringLiteral("h&h"));
+    QVERIFY(text.startsWith(QStringLiteral("<PNR><DNS>h&amp;h</DNS><RECLOC>A&amp;&lt;B</RECLOC>")));
+    QVERIFY(bookingXmlLoads(text, nullptr));
 }
 
 void TestXmlPost::documentLoads_data() {

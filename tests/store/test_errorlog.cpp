@@ -20,6 +20,8 @@ private Q_SLOTS:
     void clockIsReadTwice();
     void unreachableDatabase_data();
     void unreachableDatabase();
+    void rowIsSavedWithoutAColumnTheTableLacks_data();
+    void rowIsSavedWithoutAColumnTheTableLacks();
 };
 
 void TestErrorLog::message_data() {
@@ -111,6 +113,28 @@ void TestErrorLog::unreachableDatabase() {
     setConnectionString(connectionText);
     LogError(QStringLiteral("A.MIR"), 9000, QStringLiteral("refused"));
     QVERIFY(!QFileInfo::exists(QStringLiteral("/nonexistent/kesto/PALVA.mdb")));
+}
+
+void TestErrorLog::rowIsSavedWithoutAColumnTheTableLacks_data() {
+    addEngineRows();
+}
+
+void TestErrorLog::rowIsSavedWithoutAColumnTheTableLacks() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    QVERIFY(Open_DB(db.settings()).ok);
+    // selectRows runs any statement on the test's connection.
+    db.selectRows(QStringLiteral("DROP TABLE AMERROR"));
+    db.selectRows(QStringLiteral("CREATE TABLE AMERROR (DATE_1 VARCHAR(10), MESSAGE VARCHAR(255))"));
+    ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9)));
+    ScopedClock installed(clock);
+
+    LogError(QStringLiteral("A.MIR"), 53, QStringLiteral("File not found[FileCopy]"));
+
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT DATE_1, MESSAGE FROM AMERROR")),
+             QList<QVariantList>({{"12-06-2026", "A.MIR-->53:File not found[FileCopy]"}}));
 }
 
 QTEST_GUILESS_MAIN(TestErrorLog)

@@ -17,6 +17,7 @@ private Q_SLOTS:
     void leadingNumber();
     void xmlElement_data();
     void xmlElement();
+    void xmlElementWithoutForbiddenCharacters();
     void ticketAmounts_data();
     void ticketAmounts();
     void taxMustBeAnAmount_data();
@@ -92,6 +93,19 @@ void TestWriterHelpers::xmlElement() {
     QXmlStreamReader reader(xml);
     QVERIFY(reader.readNextStartElement());
     QCOMPARE(reader.readElementText(), value);
+    QVERIFY(!reader.hasError());
+}
+
+// A stray control byte of a MIR file must not make the booking document unloadable.
+void TestWriterHelpers::xmlElementWithoutForbiddenCharacters() {
+    QString xml;
+    appendXmlElement(xml, u"PSGRNME",
+                     QStringLiteral("A") + QChar(0x01) + QStringLiteral("B") + QChar(0x1F) +
+                         QStringLiteral("\tC") + QChar(0xFFFF));
+    QCOMPARE(xml, QStringLiteral("<PSGRNME>A B \tC </PSGRNME>"));
+    QXmlStreamReader reader(xml);
+    QVERIFY(reader.readNextStartElement());
+    QCOMPARE(reader.readElementText(), QStringLiteral("A B \tC "));
     QVERIFY(!reader.hasError());
 }
 
