@@ -38,6 +38,12 @@ HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
     QEventLoop loop;
     QNetworkReply* reply = m_network->post(request, body);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // The transfer time-out only measures silence; this one bounds the whole
+    // exchange, so an endpoint that trickles bytes cannot hold the cycle.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    deadline.start(m_timeoutMs);
     QTimer abortCheck;
     bool aborted = false;
     if (m_abortRequested) {
@@ -52,6 +58,7 @@ HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     abortCheck.stop();
+    deadline.stop();
 
     HttpPostResult result;
     const QByteArray answer = reply->readAll();

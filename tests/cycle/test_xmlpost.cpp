@@ -126,20 +126,24 @@ void TestXmlPost::postRequest() {
 
 void TestXmlPost::postFailures_data() {
     QTest::addColumn<QString>("host");
-    QTest::addColumn<bool>("silentEndpoint");
-    QTest::newRow("empty host") << QString() << false;
-    QTest::newRow("refused") << QStringLiteral("127.0.0.22") << false;
-    QTest::newRow("endpoint never answers") << QStringLiteral("127.0.0.23") << true;
+    QTest::addColumn<int>("endpoint"); // 0 none, 1 silent, 2 trickling
+    QTest::newRow("empty host") << QString() << 0;
+    QTest::newRow("refused") << QStringLiteral("127.0.0.22") << 0;
+    QTest::newRow("endpoint never answers") << QStringLiteral("127.0.0.23") << 1;
+    QTest::newRow("endpoint trickles for ever") << QStringLiteral("127.0.0.25") << 2;
 }
 
 void TestXmlPost::postFailures() {
     QFETCH(QString, host);
-    QFETCH(bool, silentEndpoint);
-    std::unique_ptr<TestEndpoint> endpoint;
-    if (silentEndpoint) {
-        endpoint = std::make_unique<TestEndpoint>(host);
-        QVERIFY(endpoint->isListening());
-        endpoint->setSilent();
+    QFETCH(int, endpoint);
+    std::unique_ptr<TestEndpoint> server;
+    if (endpoint != 0) {
+        server = std::make_unique<TestEndpoint>(host);
+        QVERIFY(server->isListening());
+        if (endpoint == 1)
+            server->setSilent();
+        else
+            server->setTrickle();
     }
     XmlHttpPost http(400);
     QElapsedTimer timer;

@@ -47,6 +47,13 @@ private:
             request.body = buffer->mid(headerEnd + 4, length);
             buffer->clear();
             m_owner.recordRequest(request);
+            if (m_owner.trickles()) {
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\nR");
+                auto* drip = new QTimer(socket);
+                QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write("E"); });
+                drip->start(100);
+                return;
+            }
             QByteArray answer;
             int delayMs = 0;
             if (!m_owner.answerFor(answer, delayMs))
@@ -89,6 +96,16 @@ void TestEndpoint::setAnswer(const QByteArray& answer, int delayMs) {
 void TestEndpoint::setSilent() {
     QMutexLocker lock(&m_mutex);
     m_silent = true;
+}
+
+void TestEndpoint::setTrickle() {
+    QMutexLocker lock(&m_mutex);
+    m_trickle = true;
+}
+
+bool TestEndpoint::trickles() const {
+    QMutexLocker lock(&m_mutex);
+    return m_trickle;
 }
 
 QList<TestEndpoint::Request> TestEndpoint::requests() const {

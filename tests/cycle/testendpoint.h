@@ -29,13 +29,15 @@ public:
 
     bool isListening() const { return m_listening; }
     void setAnswer(const QByteArray& answer, int delayMs = 0);
-    void setSilent(); // read the request, never answer
+    void setSilent();  // read the request, never answer
+    void setTrickle(); // answer one byte every 100 ms, never finishing
     QList<Request> requests() const;
 
 private:
     friend class EndpointWorker;
     void recordRequest(const Request& request);
     bool answerFor(QByteArray& answer, int& delayMs) const;
+    bool trickles() const;
 
     QThread m_thread;
     mutable QMutex m_mutex;
@@ -43,5 +45,6 @@ private:
     QByteArray m_answer = "RECLOC OK";
     int m_delayMs = 0;
     bool m_silent = false;
+    bool m_trickle = false;
     bool m_listening = false;
 };
