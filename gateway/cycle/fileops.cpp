@@ -1,6 +1,7 @@
 #include "fileops.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -68,11 +69,22 @@ std::optional<StepFailure> copyFileDurably(const QString& source, const QString&
     Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return stepFailureFromErrno(errno);
+    // Written under a temporary name beside the target and renamed over it
+    // only when complete and on disk, so a failed copy never destroys an
+    // earlier good copy of the same name.
     const QByteArray targetName = native(target);
-    Descriptor out(::open(targetName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const QFileInfo targetInfo(target);
+    const QByteArray partName =
+        native(targetInfo.path() + QStringLiteral("/.") + targetInfo.fileName() +
+               QStringLiteral(".kesto-partial"));
+    Descriptor out(::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0)
         return stepFailureFromErrno(errno, true);
 
+    const auto failWith = [&partName](int error) {
+        ::unlink(partName.constData());
+        return stepFailureFromErrno(error);
+    };
     char buffer[64 * 1024];
     for (;;) {
         const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
@@ -80,17 +92,17 @@ std::optional<StepFailure> copyFileDurably(const QString& source, const QString&
             break;
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0 || !writeAll(out.get(), buffer, got)) {
-            const StepFailure failure = stepFailureFromErrno(errno);
-            ::unlink(targetName.constData());
-            return failure;
-        }
+        if (got < 0 || !writeAll(out.get(), buffer, got))
+            return failWith(errno);
     }
-    if (::fsync(out.get()) != 0 || ::close(out.release()) != 0) {
-        const StepFailure failure = stepFailureFromErrno(errno);
-        ::unlink(targetName.constData());
-        return failure;
-    }
+    if (::fsync(out.get()) != 0 || ::close(out.release()) != 0)
+        return failWith(errno);
+    if (::rename(partName.constData(), targetName.constData()) != 0)
+        return failWith(errno);
+    // The folder entry too must be on disk before the original goes.
+    Descriptor folder(::open(native(targetInfo.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        ::fsync(folder.get());
     return std::nullopt;
 }
 

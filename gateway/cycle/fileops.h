@@ -19,8 +19,10 @@ struct FileLookup {
 FileLookup lookUpAndClearReadOnly(const QString& path);
 
 // Copies the file's bytes to the target, replacing a file of that name, and
-// flushes the copy to the disk before reporting success, so that deleting the
-// original afterwards cannot lose the file. A part-written copy is removed.
+// flushes the copy and its folder entry to the disk before reporting success,
+// so that deleting the original afterwards cannot lose the file. The copy is
+// made under a temporary name and renamed into place: a failed copy leaves an
+// earlier file of that name as it was.
 std::optional<StepFailure> copyFileDurably(const QString& source, const QString& target);
 
 std::optional<StepFailure> removeFile(const QString& path);
