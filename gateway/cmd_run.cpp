@@ -103,10 +103,13 @@ int runRunCommand(const QStringList& args) {
                      [](const QString& line) { printLine(stdout, withoutLineEnd(line)); });
     QObject::connect(&cycle, &ProcessingCycle::errorRecorded,
                      [](const QString& message) { printLine(stderr, message); });
-    QObject::connect(&cycle, &ProcessingCycle::label4Changed, [](const QString& text) {
-        if (!text.isEmpty())
-            printLine(stderr, text);
-    });
+    bool folderUnreachable = false;
+    QObject::connect(&cycle, &ProcessingCycle::label4Changed,
+                     [&folderUnreachable](const QString& text) {
+                         folderUnreachable = !text.isEmpty();
+                         if (folderUnreachable)
+                             printLine(stderr, text);
+                     });
 
     g_cycle = &cycle;
     struct sigaction action {};
@@ -120,5 +123,6 @@ int runRunCommand(const QStringList& args) {
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     g_cycle = nullptr;
-    return 0;
+    // --once could not drain a folder it cannot reach: a failure for scripts.
+    return once && folderUnreachable ? 1 : 0;
 }

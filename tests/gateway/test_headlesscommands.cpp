@@ -1,0 +1,122 @@
+#include "testhome.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+// `kesto setup` and `kesto run` as a server's scripts use them: real
+// processes in a private home.
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QProcessEnvironment childEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KESTO_PAUSE_SCALE"), QStringLiteral("0"));
+    return environment;
+}
+
+Outcome runKesto(const QStringList& args) {
+    QProcess process;
+    process.setProcessEnvironment(childEnvironment());
+    process.start(QStringLiteral(KESTO_BIN_DIR "/kesto"), args);
+    Outcome outcome;
+    if (!process.waitForFinished(60000))
+        return outcome;
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+    outcome.err = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+}
+
+QByteArray sample(const QString& name) {
+    return readFileBytes(QStringLiteral(KESTO_SOURCE_DIR "/tests/data/") + name);
+}
+
+// Folders saved with `kesto setup` and an embedded database made with init-db.
+void prepareHome(const TestHome& home) {
+    const Outcome setup = runKesto(
+        {QStringLiteral("setup"), QStringLiteral("--data"), home.folder(QStringLiteral("data")),
+         QStringLiteral("--download"), home.folder(QStringLiteral("down")),
+         QStringLiteral("--backup"), home.folder(QStringLiteral("backup")),
+         QStringLiteral("--amtemp"), QStringLiteral("2")});
+    QCOMPARE(setup.exitCode, 0);
+    QCOMPARE(runKesto({QStringLiteral("init-db")}).exitCode, 0);
+}
+
+} // namespace
+
+class TestHeadlessCommands : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void setupRefusesABadAmtempAndSavesNothing() {
+        TestHome home;
+        const Outcome bad = runKesto({QStringLiteral("setup"), QStringLiteral("--download"),
+                                      QStringLiteral("/srv/mir"), QStringLiteral("--amtemp"),
+                                      QStringLiteral("9")});
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY2(bad.err.contains(QStringLiteral("AMTEMP 暫存檔選擇:1-6")), qPrintable(bad.err));
+
+        const Outcome shown = runKesto({QStringLiteral("setup")});
+        QCOMPARE(shown.exitCode, 0);
+        QVERIFY(!shown.out.contains(QStringLiteral("/srv/mir")));
+
+        const Outcome good = runKesto({QStringLiteral("setup"), QStringLiteral("--download"),
+                                       QStringLiteral("/srv/mir"), QStringLiteral("--amtemp"),
+                                       QStringLiteral("3")});
+        QCOMPARE(good.exitCode, 0);
+        const Outcome after = runKesto({QStringLiteral("setup")});
+        QVERIFY2(after.out.contains(QStringLiteral("MirDownPath=/srv/mir/\t(settings store")),
+                 qPrintable(after.out));
+        QVERIFY(after.out.contains(QStringLiteral("MirProcessTKT=3\t(settings store")));
+    }
+
+    void runOnceDrainsTheFolder() {
+        TestHome home(TestHome::Korva::Registered);
+        prepareHome(home);
+        writeFileBytes(home.folder(QStringLiteral("down")) + QStringLiteral("K4T0001.MIR"),
+                       sample(QStringLiteral("ticketed-lf.mir")));
+        writeFileBytes(home.folder(QStringLiteral("down")) + QStringLiteral("MIRFILE.TXT"), "x");
+
+        const Outcome run = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith(QStringLiteral("K4T0001.MIR:")), qPrintable(run.out));
+        QCOMPARE(run.err, QString());
+        QCOMPARE(QDir(home.folder(QStringLiteral("down"))).entryList(QDir::Files),
+                 QStringList(QStringLiteral("MIRFILE.TXT")));
+        const QDir dated(home.folder(QStringLiteral("backup")) +
+                         QDate::currentDate().toString(QStringLiteral("yyyyMM/dd")));
+        QCOMPARE(dated.entryList(QDir::Files), QStringList(QStringLiteral("K4T0001.MIR")));
+    }
+
+    void runStopsCleanlyOnTerminate_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void runStopsCleanlyOnTerminate() {
+        QFETCH(int, signalNumber);
+        TestHome home(TestHome::Korva::Registered);
+        prepareHome(home);
+        QProcess process;
+        process.setProcessEnvironment(childEnvironment());
+        process.start(QStringLiteral(KESTO_BIN_DIR "/kesto"), {QStringLiteral("run")});
+        QVERIFY(process.waitForStarted());
+        // Still running after a while: it waits for files rather than ending.
+        QVERIFY(!process.waitForFinished(1000));
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHeadlessCommands)
+#include "test_headlesscommands.moc"
