@@ -4,11 +4,26 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
 constexpr int kAbortCheckMs = 50;
+
+// The answer in the character set its Content-Type names (an endpoint may
+// answer in a local code page), else UTF-8.
+QString decodedAnswer(const QByteArray& answer, const QString& contentType) {
+    const qsizetype at = contentType.indexOf(QLatin1String("charset="), 0, Qt::CaseInsensitive);
+    if (at >= 0) {
+        QString charset = contentType.mid(at + 8).section(QLatin1Char(';'), 0, 0).trimmed();
+        charset.remove(QLatin1Char('"'));
+        QStringDecoder decoder(charset.toLatin1().constData());
+        if (decoder.isValid())
+            return decoder.decode(answer);
+    }
+    return QString::fromUtf8(answer);
+}
 } // namespace
 
 XmlHttpPost::XmlHttpPost(int timeoutMs, std::function<bool()> abortRequested)
@@ -69,7 +84,8 @@ HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
     if (error == QNetworkReply::NoError ||
         (httpStatus && !aborted && error != QNetworkReply::OperationCanceledError)) {
         result.answered = true;
-        result.answer = QString::fromUtf8(answer);
+        result.answer =
+            decodedAnswer(answer, reply->header(QNetworkRequest::ContentTypeHeader).toString());
     } else if (aborted) {
         result.failure = QStringLiteral("Post aborted by stop request");
     } else if (error == QNetworkReply::OperationCanceledError) {

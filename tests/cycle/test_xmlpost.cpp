@@ -122,6 +122,12 @@ void TestXmlPost::postRequest() {
     QCOMPARE(requests[0].path, QByteArray("/B/N_writePNRXML.asp"));
     QCOMPARE(requests[0].contentType, QByteArray("application/x-www-form-urlencoded"));
     QCOMPARE(requests[0].body, body);
+
+    // An answer in the code page its header names is read in that code page.
+    endpoint.setContentType("text/plain; charset=Big5");
+    endpoint.setAnswer("<ERROR>:\xae\x79\xa6\xec");
+    const HttpPostResult big5 = http.post(bookingPostUrl(QStringLiteral("127.0.0.21")), body);
+    QCOMPARE(big5.answer, QStringLiteral("<ERROR>:座位"));
 }
 
 void TestXmlPost::postFailures_data() {

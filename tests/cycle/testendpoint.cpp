@@ -58,10 +58,11 @@ private:
             int delayMs = 0;
             if (!m_owner.answerFor(answer, delayMs))
                 return;
-            QTimer::singleShot(delayMs, socket, [socket, answer] {
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                              QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" +
-                              answer);
+            const QByteArray contentType = m_owner.contentType();
+            QTimer::singleShot(delayMs, socket, [socket, answer, contentType] {
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + contentType +
+                              "\r\nContent-Length: " + QByteArray::number(answer.size()) +
+                              "\r\nConnection: close\r\n\r\n" + answer);
                 socket->disconnectFromHost();
             });
         });
@@ -101,6 +102,16 @@ void TestEndpoint::setSilent() {
 void TestEndpoint::setTrickle() {
     QMutexLocker lock(&m_mutex);
     m_trickle = true;
+}
+
+void TestEndpoint::setContentType(const QByteArray& contentType) {
+    QMutexLocker lock(&m_mutex);
+    m_contentType = contentType;
+}
+
+QByteArray TestEndpoint::contentType() const {
+    QMutexLocker lock(&m_mutex);
+    return m_contentType;
 }
 
 bool TestEndpoint::trickles() const {

@@ -31,6 +31,7 @@ public:
     void setAnswer(const QByteArray& answer, int delayMs = 0);
     void setSilent();  // read the request, never answer
     void setTrickle(); // answer one byte every 100 ms, never finishing
+    void setContentType(const QByteArray& contentType);
     QList<Request> requests() const;
 
 private:
@@ -38,6 +39,7 @@ private:
     void recordRequest(const Request& request);
     bool answerFor(QByteArray& answer, int& delayMs) const;
     bool trickles() const;
+    QByteArray contentType() const;
 
     QThread m_thread;
     mutable QMutex m_mutex;
@@ -46,5 +48,6 @@ private:
     int m_delayMs = 0;
     bool m_silent = false;
     bool m_trickle = false;
+    QByteArray m_contentType = "text/plain";
     bool m_listening = false;
 };
