@@ -30,8 +30,7 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 success, 1 failure, 2 bad command line.\n";
 
-int runCoreCommand(int argc, char** argv, int (*command)(const QStringList&))
-{
+int runCoreCommand(int argc, char** argv, int (*command)(const QStringList&)) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(2);
     return command(args);
@@ -39,8 +38,7 @@ int runCoreCommand(int argc, char** argv, int (*command)(const QStringList&))
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("KESTO"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTO_VERSION));
     if (argc > 1) {

@@ -74,9 +74,8 @@ std::optional<StepFailure> copyFileDurably(const QString& source, const QString&
     // earlier good copy of the same name.
     const QByteArray targetName = native(target);
     const QFileInfo targetInfo(target);
-    const QByteArray partName =
-        native(targetInfo.path() + QStringLiteral("/.") + targetInfo.fileName() +
-               QStringLiteral(".kesto-partial"));
+    const QByteArray partName = native(targetInfo.path() + QStringLiteral("/.") +
+                                       targetInfo.fileName() + QStringLiteral(".kesto-partial"));
     Descriptor out(::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0)
         return stepFailureFromErrno(errno, true);
@@ -100,7 +99,8 @@ std::optional<StepFailure> copyFileDurably(const QString& source, const QString&
     if (::rename(partName.constData(), targetName.constData()) != 0)
         return failWith(errno);
     // The folder entry too must be on disk before the original goes.
-    Descriptor folder(::open(native(targetInfo.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor folder(
+        ::open(native(targetInfo.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)
         ::fsync(folder.get());
     return std::nullopt;

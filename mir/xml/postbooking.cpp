@@ -20,14 +20,14 @@ QString logFailure(const FileContext& context, qint32 code, const QString& text)
 } // namespace
 
 PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost& http,
-                    const std::function<void(const QString&)>& addLine) {
+                        const std::function<void(const QString&)>& addLine) {
     context.XmlText = bookingXmlText(context, xmlDns);
     QString why;
     if (!bookingXmlLoads(context.XmlText, &why)) {
         // Never post an empty body in place of a document that does not load.
-        const QString logged = logFailure(
-            context, kXmlDocumentInvalid,
-            QStringLiteral("Booking XML does not load: ") + why + QStringLiteral("[XmlPost]"));
+        const QString logged = logFailure(context, kXmlDocumentInvalid,
+                                          QStringLiteral("Booking XML does not load: ") + why +
+                                              QStringLiteral("[XmlPost]"));
         addLine(QStringLiteral("Xml Invalid:") + context.FileName + QLatin1Char(':') +
                 logStampText(currentClock().now()) + QStringLiteral("\r\n"));
         return {QString(), logged};

@@ -22,4 +22,4 @@ struct PostOutcome {
 // the List1 line to `addLine` and writes the error row. Never throws: every
 // failure ends only this post.
 PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost& http,
-                    const std::function<void(const QString&)>& addLine);
+                        const std::function<void(const QString&)>& addLine);

@@ -11,8 +11,8 @@
 
 #include "com/server.h"
 
-#define KORVA_MODEL_LIBRARY_SERVER(Library, LIBID)                                                \
-    /* A PNR's object properties start out as new, empty collections. */                          \
+#define KORVA_MODEL_LIBRARY_SERVER(Library, LIBID)                                                 \
+    /* A PNR's object properties start out as new, empty collections. */                           \
     com::IDispatch* Library::createObject(const com::IID& iid) {                                   \
         if (iid == IID_PAXS)                                                                       \
             return static_cast<_PAXS*>(new Paxs);                                                  \

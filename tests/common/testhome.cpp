@@ -12,8 +12,7 @@ const char* const kVariables[] = {"KESTO_HOME", "XDG_CONFIG_HOME", "HOME", "XDG_
 
 // Copies the class registry that the build wrote, so that KORVA can be
 // activated inside the test's own configuration folder.
-void copyTree(const QString& from, const QString& to)
-{
+void copyTree(const QString& from, const QString& to) {
     QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString source = it.next();
@@ -26,8 +25,7 @@ void copyTree(const QString& from, const QString& to)
 
 } // namespace
 
-TestHome::TestHome(Korva korva)
-{
+TestHome::TestHome(Korva korva) {
     for (const char* name : kVariables)
         m_saved.append({name, qgetenv(name)});
     QDir root(m_dir.path());
@@ -42,8 +40,7 @@ TestHome::TestHome(Korva korva)
         copyTree(QStringLiteral(KESTO_BUILD_CONFIG_HOME), configHome());
 }
 
-TestHome::~TestHome()
-{
+TestHome::~TestHome() {
     for (const auto& [name, value] : m_saved) {
         if (value.isNull())
             qunsetenv(name.constData());
@@ -52,25 +49,30 @@ TestHome::~TestHome()
     }
 }
 
-QString TestHome::programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
-QString TestHome::configHome() const { return m_dir.path() + QStringLiteral("/config"); }
-QString TestHome::home() const { return m_dir.path() + QStringLiteral("/home"); }
-QString TestHome::runtimeFolder() const { return m_dir.path() + QStringLiteral("/runtime"); }
+QString TestHome::programFolder() const {
+    return m_dir.path() + QStringLiteral("/program");
+}
+QString TestHome::configHome() const {
+    return m_dir.path() + QStringLiteral("/config");
+}
+QString TestHome::home() const {
+    return m_dir.path() + QStringLiteral("/home");
+}
+QString TestHome::runtimeFolder() const {
+    return m_dir.path() + QStringLiteral("/runtime");
+}
 
-QString TestHome::folder(const QString& name) const
-{
+QString TestHome::folder(const QString& name) const {
     const QString path = m_dir.path() + QLatin1Char('/') + name;
     QDir().mkpath(path);
     return path + QLatin1Char('/');
 }
 
-void TestHome::writeIni(const QByteArray& content) const
-{
+void TestHome::writeIni(const QByteArray& content) const {
     writeFileBytes(programFolder() + QStringLiteral("/PALVA.INI"), content);
 }
 
-void writeFileBytes(const QString& path, const QByteArray& bytes)
-{
+void writeFileBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -78,8 +80,7 @@ void writeFileBytes(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-QByteArray readFileBytes(const QString& path)
-{
+QByteArray readFileBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};

@@ -7,8 +7,7 @@
 // class registry (XDG_CONFIG_HOME), HOME and XDG_RUNTIME_DIR all point into one
 // temporary folder that is removed with the object. The previous values of the
 // variables come back on destruction.
-class TestHome
-{
+class TestHome {
 public:
     enum class Korva { NotRegistered, Registered };
 
@@ -19,10 +18,10 @@ public:
 
     bool isValid() const { return m_dir.isValid(); }
     QString root() const { return m_dir.path(); }
-    QString programFolder() const;  // KESTO_HOME, ends without '/'
-    QString configHome() const;     // XDG_CONFIG_HOME
-    QString home() const;           // HOME
-    QString runtimeFolder() const;  // XDG_RUNTIME_DIR
+    QString programFolder() const; // KESTO_HOME, ends without '/'
+    QString configHome() const;    // XDG_CONFIG_HOME
+    QString home() const;          // HOME
+    QString runtimeFolder() const; // XDG_RUNTIME_DIR
     // A folder under the root, created when missing; ends with '/'.
     QString folder(const QString& name) const;
 

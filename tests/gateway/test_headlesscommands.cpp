@@ -58,9 +58,9 @@ class TestHeadlessCommands : public QObject {
 private Q_SLOTS:
     void setupRefusesABadAmtempAndSavesNothing() {
         TestHome home;
-        const Outcome bad = runKesto({QStringLiteral("setup"), QStringLiteral("--download"),
-                                      QStringLiteral("/srv/mir"), QStringLiteral("--amtemp"),
-                                      QStringLiteral("9")});
+        const Outcome bad =
+            runKesto({QStringLiteral("setup"), QStringLiteral("--download"),
+                      QStringLiteral("/srv/mir"), QStringLiteral("--amtemp"), QStringLiteral("9")});
         QCOMPARE(bad.exitCode, 1);
         QVERIFY2(bad.err.contains(QStringLiteral("AMTEMP 暫存檔選擇:1-6")), qPrintable(bad.err));
 
@@ -68,9 +68,9 @@ private Q_SLOTS:
         QCOMPARE(shown.exitCode, 0);
         QVERIFY(!shown.out.contains(QStringLiteral("/srv/mir")));
 
-        const Outcome good = runKesto({QStringLiteral("setup"), QStringLiteral("--download"),
-                                       QStringLiteral("/srv/mir"), QStringLiteral("--amtemp"),
-                                       QStringLiteral("3")});
+        const Outcome good =
+            runKesto({QStringLiteral("setup"), QStringLiteral("--download"),
+                      QStringLiteral("/srv/mir"), QStringLiteral("--amtemp"), QStringLiteral("3")});
         QCOMPARE(good.exitCode, 0);
         const Outcome after = runKesto({QStringLiteral("setup")});
         QVERIFY2(after.out.contains(QStringLiteral("MirDownPath=/srv/mir/\t(settings store")),

@@ -127,7 +127,8 @@ void TestErrorLog::rowIsSavedWithoutAColumnTheTableLacks() {
     QVERIFY(Open_DB(db.settings()).ok);
     // selectRows runs any statement on the test's connection.
     db.selectRows(QStringLiteral("DROP TABLE AMERROR"));
-    db.selectRows(QStringLiteral("CREATE TABLE AMERROR (DATE_1 VARCHAR(10), MESSAGE VARCHAR(255))"));
+    db.selectRows(
+        QStringLiteral("CREATE TABLE AMERROR (DATE_1 VARCHAR(10), MESSAGE VARCHAR(255))"));
     ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9)));
     ScopedClock installed(clock);
 
