@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "deferredfiles.h"
 #include "instanceguard.h"
 #include "lasterror.h"
 #include "opendb.h"
@@ -98,6 +99,7 @@ int runRunCommand(const QStringList& args) {
     options.settings = settings;
     options.once = once;
     options.pauseScale = pauseScaleFromEnvironment();
+    options.recordedJournal = defaultRecordedFilesJournal();
     ProcessingCycle cycle(options);
     QObject::connect(&cycle, &ProcessingCycle::logLine,
                      [](const QString& line) { printLine(stdout, withoutLineEnd(line)); });

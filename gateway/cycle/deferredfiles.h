@@ -11,9 +11,15 @@
 // behind them. A file that was recorded is remembered as such, so that
 // finding it again files it away without storing the booking a second time.
 // A different file under the same name (another fingerprint) is a new file.
+//
+// With a journal file, the recorded ones are also kept on disk, so that a
+// restart of the gateway does not store them again either.
 class DeferredFiles {
 public:
     using Clock = std::chrono::steady_clock;
+
+    // An empty journal path keeps everything in memory only.
+    explicit DeferredFiles(const QString& journalPath = QString());
 
     void defer(const QString& name, const QString& fingerprint, bool recorded,
                Clock::duration retryAfter);
@@ -21,7 +27,7 @@ public:
     bool isWaiting(const QString& name) const;
     // Whether this file (same name and fingerprint) was already recorded.
     bool wasRecorded(const QString& name, const QString& fingerprint) const;
-    void forget(const QString& name) { m_files.remove(name); }
+    void forget(const QString& name);
     bool isEmpty() const { return m_files.isEmpty(); }
 
 private:
@@ -30,5 +36,13 @@ private:
         bool recorded = false;
         Clock::time_point retryAt;
     };
+    void load();
+    void save() const;
+
+    QString m_journalPath;
     QHash<QString, Entry> m_files;
 };
+
+// Where the gateway keeps its journal of recorded files that still wait to be
+// filed away: $XDG_STATE_HOME/KESTO/recorded-files (default ~/.local/state).
+QString defaultRecordedFilesJournal();

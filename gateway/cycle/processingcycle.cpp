@@ -57,7 +57,7 @@ QString shownText(const QByteArray& bytes) {
 } // namespace
 
 ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
-    : QObject(parent), m_options(options) {}
+    : QObject(parent), m_options(options), m_deferred(options.recordedJournal) {}
 
 ProcessingCycle::~ProcessingCycle() = default;
 

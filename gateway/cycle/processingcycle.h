@@ -38,6 +38,7 @@ public:
         int rescanMs = 3000;                         // the longest wait before a fresh listing
         int httpTimeoutMs = 30000;                   // the time-out of one XML post
         std::chrono::milliseconds deferRetry{30000}; // before a file not filed away is tried again
+        QString recordedJournal; // keeps recorded files not yet filed away across runs; "" = none
     };
 
     explicit ProcessingCycle(const Options& options, QObject* parent = nullptr);

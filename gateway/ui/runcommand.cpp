@@ -118,6 +118,7 @@ void RunCommand::startCycle() {
     ProcessingCycle::Options options = m_timing;
     options.settings = m_window.settings();
     options.once = false;
+    options.recordedJournal = defaultRecordedFilesJournal();
 
     m_thread = new QThread(this);
     m_thread->setObjectName(QStringLiteral("ProcessingCycle"));

@@ -69,6 +69,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void missingBackupFolderKeepsFileAndNeverRecordsTwice();
+    void recordedFileIsNotStoredAgainAfterARestart();
     void databaseAwayKeepsFileUntilItReturns();
     void objectModelMissingKeepsFile();
     void stopEndsWaitAtOnce();
@@ -314,6 +315,34 @@ void TestCycle::missingBackupFolderKeepsFileAndNeverRecordsTwice() {
     // The delete follows the copy on the cycle's thread.
     QTRY_COMPARE(filesIn(settings.MirDownPath), QStringList());
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+}
+
+void TestCycle::recordedFileIsNotStoredAgainAfterARestart() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    QVERIFY(QDir(dateFolderOf(settings)).removeRecursively());
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+    ProcessingCycle::Options options = fastOptions(settings, true);
+    options.recordedJournal = home.folder(QStringLiteral("state")) + QStringLiteral("recorded");
+
+    {
+        ProcessingCycle first(options); // stored, but the copy fails
+        first.run();
+    }
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+
+    // The gateway is restarted once the backup folder is back.
+    QVERIFY(QDir().mkpath(dateFolderOf(settings)));
+    ProcessingCycle second(options);
+    second.run();
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+    // Filed away, the file is forgotten: the journal holds nothing more.
+    QCOMPARE(readFileBytes(options.recordedJournal), QByteArray());
 }
 
 void TestCycle::databaseAwayKeepsFileUntilItReturns() {
