@@ -8,7 +8,8 @@
 
 namespace {
 
-const char* const kVariables[] = {"KESTO_HOME", "XDG_CONFIG_HOME", "HOME", "XDG_RUNTIME_DIR"};
+const char* const kVariables[] = {"KESTO_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "HOME",
+                                   "XDG_RUNTIME_DIR"};
 
 // Copies the class registry that the build wrote, so that KORVA can be
 // activated inside the test's own configuration folder.
@@ -29,12 +30,13 @@ TestHome::TestHome(Korva korva) {
     for (const char* name : kVariables)
         m_saved.append({name, qgetenv(name)});
     QDir root(m_dir.path());
-    for (const char* sub : {"program", "config", "home", "runtime"})
+    for (const char* sub : {"program", "config", "state", "home", "runtime"})
         root.mkpath(QLatin1String(sub));
     QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("KESTO_HOME", programFolder().toUtf8());
     qputenv("XDG_CONFIG_HOME", configHome().toUtf8());
     qputenv("HOME", home().toUtf8());
+    qputenv("XDG_STATE_HOME", (m_dir.path() + QStringLiteral("/state")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtimeFolder().toUtf8());
     if (korva == Korva::Registered)
         copyTree(QStringLiteral(KESTO_BUILD_CONFIG_HOME), configHome());
