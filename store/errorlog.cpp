@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "connectionstring.h"
 #include "fixedforms.h"
+#include "lasterror.h"
 #include "rowappender.h"
 #include "storeerror.h"
 #include "threadconnection.h"
@@ -77,4 +78,11 @@ void LogError(const QString& source, qint32 code, const QString& text) {
         } catch (...) {
         }
     }
+}
+
+QString logTrappedError(const QString& source, qint32 number, const QString& text) {
+    setLastError(number, text);
+    LogError(source, number, text);
+    clearLastError();
+    return errorLogMessage(source, number, text);
 }

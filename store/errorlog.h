@@ -12,3 +12,9 @@ void LogError(const QString& source, qint32 code, const QString& text);
 
 // The MESSAGE value LogError stores.
 QString errorLogMessage(const QString& source, qint32 code, const QString& text);
+
+// Records an error the way every trap of the cycle does: the last error set to
+// the number and text, one AMERROR row, the last error cleared again. The row
+// is written from the values given, never read back from the shared last
+// error, which another thread may set meanwhile. Returns the row's MESSAGE.
+QString logTrappedError(const QString& source, qint32 number, const QString& text);

@@ -3,9 +3,16 @@
 #include "ticketvalues.h"
 #include "xmltext.h"
 
+#include <algorithm>
 #include <array>
 
 using namespace Qt::StringLiterals;
+
+bool hasTicketNumber(const korva::Pax& pax) {
+    // Not empty once leading and trailing blanks are gone: something not blank.
+    const QString number = pax.get("TKT_NO");
+    return std::any_of(number.cbegin(), number.cend(), [](QChar c) { return c != u' '; });
+}
 
 namespace {
 
@@ -15,21 +22,6 @@ constexpr std::array<const char*, 5> kManualTicketNumbers = {"TKT_NO1", "TKT_NO2
 // "001" for the first passenger: the last three characters of 1000 + i.
 QString passengerNumber(int i) {
     return QString::number(1000 + i).right(3);
-}
-
-// Leading and trailing blanks removed, nothing else.
-QString withoutBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-bool hasTicketNumber(const korva::Pax& pax) {
-    return !withoutBlanks(pax.get("TKT_NO")).isEmpty();
 }
 
 // The ticket row's airline prefix: the booking's numeric code when the

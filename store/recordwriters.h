@@ -12,6 +12,10 @@
 // rows saved before it stay stored. All of them write on the calling thread's
 // connection for ConnectionString().
 
+// Whether the passenger has a ticket issued through the GDS: TKT_NO without
+// its leading and trailing blanks is not empty. It decides the TTP case.
+bool hasTicketNumber(const korva::Pax& pax);
+
 // The next serial number for a record locator: "001" when none is stored, else
 // one more than the highest SER_NO of AMAMD in text order, as three digits.
 QString GET_XSER_NO(const QString& recordLocator);

@@ -7,10 +7,10 @@
 #include "fileops.h"
 #include "httppost.h"
 #include "interpreter.h"
-#include "lasterror.h"
 #include "logstamp.h"
 #include "recordphase.h"
 #include "runchecks.h"
+#include "trappederror.h"
 
 #include <QFile>
 
@@ -73,13 +73,8 @@ void ProcessingCycle::setLabel4(const QString& text) {
 }
 
 void ProcessingCycle::record(const StepFailure& failure, const char* tag) {
-    // The shared last error is set as every trap does, but the row is written
-    // from local values: the GUI thread may set its own meanwhile.
-    const QString text = failure.description + QLatin1String(tag);
-    setLastError(failure.number, text);
-    LogError(m_context.FileName, failure.number, text);
-    Q_EMIT errorRecorded(errorLogMessage(m_context.FileName, failure.number, text));
-    clearLastError();
+    Q_EMIT errorRecorded(logTrappedError(m_context.FileName, failure.number,
+                                         failure.description + QLatin1String(tag)));
 }
 
 void ProcessingCycle::run() {
@@ -88,8 +83,8 @@ void ProcessingCycle::run() {
     m_http = &http;
     m_logLines = 0;
     m_incompleteReadings = 0;
+    // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
-    watch.rearm();
     runPasses(watch);
     m_http = nullptr;
     Q_EMIT finished();
@@ -279,7 +274,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
             // file stays in the download folder and is tried again later, when the
             // library may be registered again.
             keepForRetry = true;
-            record({kInternalError, QString::fromUtf8(error.what())}, kRecordPhaseTag);
+            record({ErrorNumber::InternalError, QString::fromUtf8(error.what())}, kRecordPhaseTag);
         }
     }
 

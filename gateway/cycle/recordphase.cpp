@@ -1,28 +1,15 @@
 #include "recordphase.h"
 
-#include "connectionstring.h"
 #include "errorlog.h"
-#include "lasterror.h"
 #include "postbooking.h"
 #include "recordwriters.h"
 #include "statusupdate.h"
 #include "storeerror.h"
-#include "threadconnection.h"
+#include "trappederror.h"
 
 #include <exception>
 
 namespace {
-
-// Leading and trailing blanks removed, nothing else.
-QString withoutBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 void runRecordPass(bool ttp, const korva::Pnr& pnr, FileContext& context,
                    const GatewaySettings& settings, XmlHttpPost& http,
@@ -40,11 +27,7 @@ void runRecordPass(bool ttp, const korva::Pnr& pnr, FileContext& context,
 }
 
 QString logEscaped(const FileContext& context, qint32 number, const QString& description) {
-    const QString text = description + QLatin1String(kRecordPhaseTag);
-    setLastError(number, text);
-    LogError(context.FileName, number, text);
-    clearLastError();
-    return errorLogMessage(context.FileName, number, text);
+    return logTrappedError(context.FileName, number, description + QLatin1String(kRecordPhaseTag));
 }
 
 } // namespace
@@ -59,7 +42,7 @@ RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
         context.SerialNumber = GET_XSER_NO(context.RecordLocator);
         serialRead = true;
         const korva::Pax first = pnr.paxs().item(1);
-        if (!withoutBlanks(first.get("TKT_NO")).isEmpty()) {
+        if (hasTicketNumber(first)) {
             runRecordPass(true, pnr, context, settings, http, addLine, result);
             if (!first.get("TKT_NO1").isEmpty()) {
                 context.SerialNumber = GET_XSER_NO(context.RecordLocator);
@@ -69,8 +52,7 @@ RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
             runRecordPass(false, pnr, context, settings, http, addLine, result);
         }
     } catch (const StoreError& error) {
-        // A connection that died is dropped, so that the next file reconnects.
-        checkThreadConnection(ConnectionString());
+        // The store has already dropped a connection that died.
         result.loggedMessage = logEscaped(context, error.number(), error.description());
         result.outcome = serialRead ? RecordOutcome::Failed : RecordOutcome::DatabaseUnavailable;
     } catch (const korva::Error& error) {
@@ -78,7 +60,8 @@ RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
             logEscaped(context, static_cast<qint32>(error.code()), QString::fromUtf8(error.what()));
         result.outcome = RecordOutcome::Failed;
     } catch (const std::exception& error) {
-        result.loggedMessage = logEscaped(context, kInternalError, QString::fromUtf8(error.what()));
+        result.loggedMessage =
+            logEscaped(context, ErrorNumber::InternalError, QString::fromUtf8(error.what()));
         result.outcome = RecordOutcome::Failed;
     }
     context.Kind.clear();

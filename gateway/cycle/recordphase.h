@@ -14,9 +14,6 @@ class XmlHttpPost;
 // The tag under which an error that escapes the record phase is logged.
 inline constexpr char kRecordPhaseTag[] = "[RecordPhase]";
 
-// The number logged for an escaped error that carries none of its own.
-inline constexpr qint32 kInternalError = 51;
-
 enum class RecordOutcome {
     Stored,              // every pass ran (an endpoint's failure answer included)
     DatabaseUnavailable, // the serial number could not be read: nothing was stored

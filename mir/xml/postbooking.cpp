@@ -5,19 +5,7 @@
 #include "clock.h"
 #include "errorlog.h"
 #include "httppost.h"
-#include "lasterror.h"
 #include "logstamp.h"
-
-namespace {
-
-QString logFailure(const FileContext& context, qint32 code, const QString& text) {
-    setLastError(code, text);
-    LogError(context.FileName, code, text);
-    clearLastError();
-    return errorLogMessage(context.FileName, code, text);
-}
-
-} // namespace
 
 PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost& http,
                         const std::function<void(const QString&)>& addLine) {
@@ -25,9 +13,9 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
     QString why;
     if (!bookingXmlLoads(context.XmlText, &why)) {
         // Never post an empty body in place of a document that does not load.
-        const QString logged = logFailure(context, kXmlDocumentInvalid,
-                                          QStringLiteral("Booking XML does not load: ") + why +
-                                              QStringLiteral("[XmlPost]"));
+        const QString logged = logTrappedError(context.FileName, kXmlDocumentInvalid,
+                                               QStringLiteral("Booking XML does not load: ") + why +
+                                                   QStringLiteral("[XmlPost]"));
         addLine(QStringLiteral("Xml Invalid:") + context.FileName + QLatin1Char(':') +
                 logStampText(currentClock().now()) + QStringLiteral("\r\n"));
         return {QString(), logged};
@@ -37,8 +25,8 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
     // loaded document holds.
     const HttpPostResult result = http.post(bookingPostUrl(xmlDns), context.XmlText.toUtf8());
     if (!result.answered) {
-        const QString logged =
-            logFailure(context, kXmlPostFailed, result.failure + QStringLiteral("[XmlPost]"));
+        const QString logged = logTrappedError(context.FileName, kXmlPostFailed,
+                                               result.failure + QStringLiteral("[XmlPost]"));
         addLine(QStringLiteral("Xml Post Failed:") + context.FileName + QLatin1Char(':') +
                 logStampText(currentClock().now()) + QLatin1Char('-') + result.failure +
                 QStringLiteral("\r\n"));
@@ -50,5 +38,6 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
     addLine(judgement.listLine);
     if (judgement.errorCode == 0)
         return {result.answer, QString()};
-    return {result.answer, logFailure(context, judgement.errorCode, judgement.errorText)};
+    return {result.answer,
+            logTrappedError(context.FileName, judgement.errorCode, judgement.errorText)};
 }
