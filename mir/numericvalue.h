@@ -17,7 +17,6 @@ class NumericValue {
 public:
     static NumericValue of(QStringView text);
 
-    bool isNegative() const { return m_negative; }
     bool isZero() const { return m_integerDigits.isEmpty() && m_fractionDigits.isEmpty(); }
 
     // Decimal text of the value rounded to the nearest whole number, halves to

@@ -28,7 +28,6 @@ public:
     // Whether this file (same name and fingerprint) was already recorded.
     bool wasRecorded(const QString& name, const QString& fingerprint) const;
     void forget(const QString& name);
-    bool isEmpty() const { return m_files.isEmpty(); }
 
 private:
     struct Entry {

@@ -54,7 +54,6 @@ public:
     // progress is cut short too.
     void requestStop() { m_stop.requestStop(); }
     void requestAbort() { m_stop.requestAbort(); }
-    const StopSignal& stopSignal() const { return m_stop; }
 
 Q_SIGNALS:
     void logLine(const QString& line);   // a List1 line, ending with CR LF

@@ -74,8 +74,6 @@ public:
     QLineEdit* folderField(int index) const;
 
     // The viewers, made by their buttons; null before the first press.
-    Form1* recordViewer() const { return m_form1; }
-    Form2* errorLogViewer() const { return m_form2; }
     DesktopIntegration* desktop() const { return m_desktop; }
 
     void setVisible(bool visible) override;

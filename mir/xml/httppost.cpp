@@ -44,7 +44,6 @@ HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
     QNetworkRequest request(target);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
-    request.setTransferTimeout(m_timeoutMs);
     // Each post stands alone: no redirects followed, no cached connection reused
     // after a failure.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,

@@ -104,14 +104,4 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID riid, void** ob
     return factory->CreateInstance(outer, riid, object);
 }
 
-HRESULT CLSIDFromProgID(std::string_view progId, CLSID* clsid) {
-    if (!clsid)
-        return E_POINTER;
-    const auto entry = ClassRegistry().findProgId(progId);
-    if (!entry)
-        return fail(REGDB_E_CLASSNOTREG, "no class is registered as " + std::string(progId));
-    *clsid = entry->clsid;
-    return S_OK;
-}
-
 } // namespace com

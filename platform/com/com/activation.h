@@ -32,6 +32,5 @@ HRESULT CoGetClassObject(REFCLSID clsid, REFIID riid, void** object);
 // Creates an object of the class and asks it for the interface riid.
 // REGDB_E_CLASSNOTREG when the class registry does not know the class.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID riid, void** object);
-HRESULT CLSIDFromProgID(std::string_view progId, CLSID* clsid);
 
 } // namespace com

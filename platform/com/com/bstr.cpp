@@ -16,12 +16,6 @@ Prefix* prefixOf(BSTR text) {
 
 } // namespace
 
-BSTR SysAllocString(const OLECHAR* text) {
-    if (!text)
-        return nullptr;
-    return allocBstr(std::u16string_view(text));
-}
-
 BSTR SysAllocStringLen(const OLECHAR* text, std::uint32_t length) {
     // The byte length must fit the 32-bit prefix.
     if (length > (std::numeric_limits<Prefix>::max() - sizeof(Prefix) - 2) / 2)

@@ -11,7 +11,6 @@
 
 namespace com {
 
-BSTR SysAllocString(const OLECHAR* text);
 BSTR SysAllocStringLen(const OLECHAR* text, std::uint32_t length);
 void SysFreeString(BSTR text);
 std::uint32_t SysStringLen(BSTR text);
