@@ -1,8 +1,10 @@
+#include "commandoutput.h"
 #include "commands.h"
 
 #include "deferredfiles.h"
 #include "instanceguard.h"
 #include "lasterror.h"
+#include "logstamp.h"
 #include "opendb.h"
 #include "processingcycle.h"
 #include "runchecks.h"
@@ -32,18 +34,6 @@ extern "C" void onStopSignal(int) {
         g_cycle->requestStop();
     else
         g_cycle->requestAbort();
-}
-
-QString withoutLineEnd(QString line) {
-    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-        line.chop(1);
-    return line;
-}
-
-void printLine(std::FILE* stream, const QString& line) {
-    std::fputs(line.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "commandoutput.h"
 #include "commands.h"
 
 #include "programfolder.h"
@@ -20,11 +21,6 @@ namespace {
 
 const char* const kUsage =
     "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n";
-
-void printLine(std::FILE* stream, const QString& line) {
-    std::fputs(line.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-}
 
 int printSettingsInForce() {
     const GatewaySettings settings = loadGatewaySettings();

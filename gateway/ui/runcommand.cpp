@@ -1,6 +1,7 @@
 #include "runcommand.h"
 
 #include "lasterror.h"
+#include "logstamp.h"
 #include "messagebox.h"
 #include "mirmain.h"
 #include "runchecks.h"
@@ -12,15 +13,7 @@
 #include <QPushButton>
 #include <QThread>
 
-namespace {
-
-QString withoutLineEnd(QString line) {
-    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-        line.chop(1);
-    return line;
-}
-
-} // namespace
+namespace {} // namespace
 
 RunCommand::RunCommand(MirMain& window, QObject* parent) : QObject(parent), m_window(window) {
     m_timing.pauseScale = pauseScaleFromEnvironment();
