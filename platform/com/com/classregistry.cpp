@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <sstream>
 
 namespace com {
@@ -76,9 +78,39 @@ std::filesystem::path ClassRegistry::defaultPath() {
 
 ClassRegistry::ClassRegistry(std::filesystem::path file) : m_file(std::move(file)) {}
 
+// Activation reads the registry for every object it creates, so the parsed
+// contents are kept while the file stays the same one: writers replace it by a
+// rename, so a change shows as another inode, size or modification time.
 ClassRegistry::Contents ClassRegistry::read() const {
-    Contents contents;
+    struct Cached {
+        std::string path;
+        dev_t device;
+        ino_t inode;
+        off_t size;
+        std::int64_t modifiedNs;
+        Contents contents;
+    };
+    static std::mutex mutex;
+    static std::optional<Cached> cache;
+
+    struct stat info {};
+    if (::stat(m_file.c_str(), &info) != 0)
+        return {};
+    const std::int64_t modifiedNs =
+        std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    const std::lock_guard lock(mutex);
+    if (cache && cache->path == m_file.string() && cache->device == info.st_dev &&
+        cache->inode == info.st_ino && cache->size == info.st_size &&
+        cache->modifiedNs == modifiedNs)
+        return cache->contents;
     std::ifstream in(m_file);
+    Contents contents = parse(in);
+    cache = Cached{m_file.string(), info.st_dev, info.st_ino, info.st_size, modifiedNs, contents};
+    return contents;
+}
+
+ClassRegistry::Contents ClassRegistry::parse(std::istream& in) {
+    Contents contents;
     std::string line;
     ClassEntry* cls = nullptr;
     TypeLibEntry* lib = nullptr;

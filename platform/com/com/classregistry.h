@@ -3,13 +3,15 @@
 // The per-user class registry: which library serves each class identifier
 // (with its threading model and programmatic identifier) and where each type
 // library lives. One text file, $XDG_CONFIG_HOME/KESTO/classregistry.conf
-// (fallback $HOME/.config/KESTO/), mode 0600. Every call reads the file anew,
-// so a change of XDG_CONFIG_HOME or of the file is seen at once. Writers
+// (fallback $HOME/.config/KESTO/), mode 0600. Every call looks at the file
+// anew, so a change of XDG_CONFIG_HOME or of the file is seen at once; the
+// parsed contents of an unchanged file are reused. Writers
 // replace the file atomically under an exclusive lock.
 
 #include "com/types.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +60,7 @@ private:
         std::vector<TypeLibEntry> typeLibs;
     };
     Contents read() const;
+    static Contents parse(std::istream& in);
     HRESULT write(const Contents& contents) const;
     template <class Change> HRESULT modify(Change change);
 
