@@ -7,13 +7,17 @@
 
 #include <cstdio>
 
-// kesto init-db [FOLDER]: creates the record store from the shipped schema.
+// kesto init-db [--upgrade] [FOLDER]: creates the record store from the
+// shipped schema, or with --upgrade adds what a database made by an earlier
+// version lacks (the ledger of recorded files).
 // MDB mode (Provider blank): PALVA.mdb in FOLDER, by default the data folder.
 // SQL mode: the tables on the configured server; FOLDER does not apply.
-int runInitDbCommand(const QStringList& args) {
+int runInitDbCommand(const QStringList& arguments) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QString usage = QStringLiteral("usage: kesto init-db [FOLDER]");
+    const QString usage = QStringLiteral("usage: kesto init-db [--upgrade] [FOLDER]");
+    QStringList args = arguments;
+    const bool upgrade = args.removeAll(QStringLiteral("--upgrade")) > 0;
     if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith(QLatin1Char('-')))) {
         err << "kesto init-db: unexpected arguments\n" << usage << '\n';
         return 2;
@@ -27,9 +31,10 @@ int runInitDbCommand(const QStringList& args) {
                 << usage << '\n';
             return 2;
         }
-        outcome = initServerDatabase(settings);
+        outcome = upgrade ? upgradeServerDatabase(settings) : initServerDatabase(settings);
     } else {
-        outcome = initMdbDatabase(args.isEmpty() ? settings.MirDataSource : args.first());
+        const QString folder = args.isEmpty() ? settings.MirDataSource : args.first();
+        outcome = upgrade ? upgradeMdbDatabase(folder) : initMdbDatabase(folder);
     }
     if (!outcome.ok) {
         err << "kesto init-db: " << outcome.message << '\n';

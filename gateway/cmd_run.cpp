@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "deferredfiles.h"
+#include "errorlog.h"
 #include "instanceguard.h"
 #include "lasterror.h"
 #include "logstamp.h"
@@ -15,25 +16,42 @@
 
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 // kesto run [--once]: the processing cycle without a window, for servers and
 // scripts. Log lines go to standard output, errors to standard error. SIGINT
-// or SIGTERM stops it after the current file; a second one also cuts a post
-// in progress short.
+// or SIGTERM stops it after the current file, cutting a post in progress
+// short, and within 5 seconds whatever it waits for; a second one ends it at
+// once. A version cut off that way was never committed: the database rolls it
+// back, and the ledger lets the next start store it again.
 namespace {
 
 ProcessingCycle* g_cycle = nullptr;
 volatile std::sig_atomic_t g_stopSignals = 0;
+constexpr unsigned kStopBoundSeconds = 4;
+
+void endAtOnce(const char* message, std::size_t length) {
+    (void)!::write(STDERR_FILENO, message, length);
+    ::_exit(1);
+}
 
 extern "C" void onStopSignal(int) {
     if (!g_cycle)
         return;
-    const bool first = g_stopSignals == 0;
+    if (g_stopSignals != 0) {
+        static const char message[] = "kesto run: ended at once by a second stop signal\n";
+        endAtOnce(message, sizeof message - 1);
+    }
     g_stopSignals = 1;
-    if (first)
-        g_cycle->requestStop();
-    else
-        g_cycle->requestAbort();
+    g_cycle->requestAbort();
+    ::alarm(kStopBoundSeconds);
+}
+
+extern "C" void onStopOverdue(int) {
+    static const char message[] =
+        "kesto run: the current file did not finish within 5 seconds of the stop signal (a "
+        "database call does not return); ended without it\n";
+    endAtOnce(message, sizeof message - 1);
 }
 
 } // namespace
@@ -89,7 +107,7 @@ int runRunCommand(const QStringList& args) {
     options.settings = settings;
     options.once = once;
     options.pauseScale = pauseScaleFromEnvironment();
-    options.recordedJournal = defaultRecordedFilesJournal();
+    setLocalErrorLog(stateFolder() + QStringLiteral("errors.log"));
     ProcessingCycle cycle(options);
     QObject::connect(&cycle, &ProcessingCycle::logLine,
                      [](const QString& line) { printLine(stdout, withoutLineEnd(line)); });
@@ -109,9 +127,14 @@ int runRunCommand(const QStringList& args) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    struct sigaction overdue {};
+    overdue.sa_handler = onStopOverdue;
+    sigemptyset(&overdue.sa_mask);
+    sigaction(SIGALRM, &overdue, nullptr);
 
     cycle.run();
 
+    ::alarm(0);
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     g_cycle = nullptr;

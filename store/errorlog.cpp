@@ -8,9 +8,33 @@
 #include "storeerror.h"
 #include "threadconnection.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+
 namespace {
 constexpr qsizetype kMessageLength = 255;
+
+QMutex g_localLogMutex;
+QString g_localLog;
+
+void appendToLocalLog(const QString& date, const QString& time, const QString& message) {
+    QMutexLocker lock(&g_localLogMutex);
+    if (g_localLog.isEmpty())
+        return;
+    QDir().mkpath(QFileInfo(g_localLog).path());
+    QFile file(g_localLog);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write((date + QLatin1Char(' ') + time + QLatin1Char(' ') + message).toUtf8() + '\n');
+}
+
 } // namespace
+
+void setLocalErrorLog(const QString& path) {
+    QMutexLocker lock(&g_localLogMutex);
+    g_localLog = path;
+}
 
 QString errorLogMessage(const QString& source, qint32 code, const QString& text) {
     QString message =
@@ -48,23 +72,28 @@ NewRow withoutColumn(const NewRow& row, const QString& left) {
 
 } // namespace
 
-void LogError(const QString& source, qint32 code, const QString& text) {
+bool LogError(const QString& source, qint32 code, const QString& text) {
     const QString connectionText = ConnectionString();
+    // Two readings of the clock, as the date and the time are taken apart.
+    const QString date = dateTextMdy(currentClock().now().date());
+    const QString time = timeTextHms(currentClock().now().time());
+    const QString message = errorLogMessage(source, code, text);
     bool failed = false;
+    bool stored = false;
     try {
         NewRow row(QStringLiteral("AMERROR"));
-        // Two readings of the clock, as the date and the time are taken apart.
-        row.set(QStringLiteral("DATE_1"), dateTextMdy(currentClock().now().date()));
-        row.set(QStringLiteral("TIME_1"), timeTextHms(currentClock().now().time()));
-        row.set(QStringLiteral("MESSAGE"), errorLogMessage(source, code, text));
+        row.set(QStringLiteral("DATE_1"), date);
+        row.set(QStringLiteral("TIME_1"), time);
+        row.set(QStringLiteral("MESSAGE"), message);
         // No connection: nothing is written, and no retry waits on it again.
         QSqlDatabase db = threadConnection(connectionText);
-        if (!tryAppend(db, row)) {
+        stored = tryAppend(db, row);
+        if (!stored) {
             failed = true;
             // A column the table lacks, or a value it refuses: the row is
             // saved without that column.
             for (const QString& column : row.columns()) {
-                if (tryAppend(db, withoutColumn(row, column)))
+                if ((stored = tryAppend(db, withoutColumn(row, column))))
                     break;
             }
         }
@@ -78,11 +107,14 @@ void LogError(const QString& source, qint32 code, const QString& text) {
         } catch (...) {
         }
     }
+    if (!stored)
+        appendToLocalLog(date, time, message);
+    return stored;
 }
 
-QString logTrappedError(const QString& source, qint32 number, const QString& text) {
+LoggedError logTrappedError(const QString& source, qint32 number, const QString& text) {
     setLastError(number, text);
-    LogError(source, number, text);
+    const bool stored = LogError(source, number, text);
     clearLastError();
-    return errorLogMessage(source, number, text);
+    return {errorLogMessage(source, number, text), stored};
 }

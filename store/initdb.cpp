@@ -8,6 +8,7 @@
 #include "threadconnection.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -42,10 +43,56 @@ InitDbOutcome initMdbDatabase(const QString& folder) {
     return {true, QStringLiteral("Created %1").arg(QDir::cleanPath(path))};
 }
 
+namespace {
+
+InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& where) {
+    InitDbOutcome outcome;
+    try {
+        QSqlDatabase db = threadConnection(connectionText);
+        const QStringList present = existingStoreTables(db);
+        if (present.contains(QLatin1String("AMFILE"))) {
+            outcome = {true, QStringLiteral("The %1 already has AMFILE; nothing was changed").arg(where)};
+        } else if (!present.contains(QLatin1String("AMAMD"))) {
+            outcome.message =
+                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db").arg(where);
+        } else {
+            runSchemaStatements(db, ledgerStatements(engineOf(db)));
+            outcome = {true, QStringLiteral("Added AMFILE, the ledger of recorded files, to the %1")
+                                 .arg(where)};
+        }
+    } catch (const StoreError& error) {
+        outcome.message = QStringLiteral("Cannot upgrade the %1: %2 (error %3)")
+                              .arg(where, error.description())
+                              .arg(error.number());
+    }
+    closeThreadConnection(connectionText);
+    return outcome;
+}
+
+QString serverPlace(const GatewaySettings& settings) {
+    return QStringLiteral("database '%1' on '%2'").arg(settings.database, settings.Server);
+}
+
+} // namespace
+
+InitDbOutcome upgradeMdbDatabase(const QString& folder) {
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    if (!QFileInfo(path + QStringLiteral("PALVA.mdb")).isFile())
+        return {false, QStringLiteral("No database to upgrade: %1 does not exist")
+                           .arg(QDir::cleanPath(path + QStringLiteral("PALVA.mdb")))};
+    return upgradeDatabase(mdbConnectionText(path),
+                           QDir::cleanPath(path + QStringLiteral("PALVA.mdb")));
+}
+
+InitDbOutcome upgradeServerDatabase(const GatewaySettings& settings) {
+    return upgradeDatabase(sqlConnectionText(settings), serverPlace(settings));
+}
+
 InitDbOutcome initServerDatabase(const GatewaySettings& settings) {
     const QString text = sqlConnectionText(settings);
-    const QString where =
-        QStringLiteral("database '%1' on '%2'").arg(settings.database, settings.Server);
+    const QString where = serverPlace(settings);
     InitDbOutcome outcome;
     try {
         QSqlDatabase db = threadConnection(text);

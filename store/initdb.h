@@ -17,3 +17,9 @@ InitDbOutcome initMdbDatabase(const QString& folder);
 // mode), from the schema of the engine the connection reports. Creates
 // nothing when any of the tables already exists.
 InitDbOutcome initServerDatabase(const GatewaySettings& settings);
+
+// Brings a database made before the ledger of recorded files up to date: adds
+// the table AMFILE and its index, and nothing else. A database that already
+// has it is left alone (a success); one without the store's tables is refused.
+InitDbOutcome upgradeMdbDatabase(const QString& folder);
+InitDbOutcome upgradeServerDatabase(const GatewaySettings& settings);

@@ -2,7 +2,7 @@
 
 #include "schema.h"
 #include "storeerror.h"
-#include "threadconnection.h"
+#include "storecall.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -97,14 +97,7 @@ void appendRow(QSqlDatabase& db, const NewRow& row) {
 }
 
 void appendRow(const QString& connectionText, const NewRow& row) {
-    QSqlDatabase db = threadConnection(connectionText);
-    try {
-        appendRow(db, row);
-    } catch (const StoreError&) {
-        db = QSqlDatabase();
-        checkThreadConnection(connectionText);
-        throw;
-    }
+    withThreadConnection(connectionText, [&row](QSqlDatabase& db) { appendRow(db, row); });
 }
 
 std::optional<Currency> currencyFromColumn(const QVariant& value) {

@@ -30,8 +30,8 @@ private:
     QVariantList m_values;
 };
 
-// Saves the row with one INSERT and bound parameters; no transaction, so a
-// saved row stays whatever happens next. Values for the currency columns of
+// Saves the row with one INSERT and bound parameters, inside the transaction
+// open on the connection if there is one. Values for the currency columns of
 // the schema (texts, whole numbers, Currency) are converted exactly to the
 // four-decimal form and never pass through floating point; a text that is no
 // number fails with StoreError::kTypeMismatch. Throws StoreError.

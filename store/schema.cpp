@@ -25,7 +25,16 @@ QString resourcePath(DbEngine engine) {
 QStringList storeTableNames() {
     return {QStringLiteral("AMAMD"),  QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
             QStringLiteral("AMTKT"),  QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
-            QStringLiteral("AMERROR")};
+            QStringLiteral("AMERROR"), QStringLiteral("AMFILE")};
+}
+
+QStringList ledgerStatements(DbEngine engine) {
+    QStringList statements;
+    for (const QString& statement : schemaStatements(engine)) {
+        if (statement.contains(QLatin1String(" AMFILE")))
+            statements.append(statement);
+    }
+    return statements;
 }
 
 bool isCurrencyColumn(const QString& table, const QString& column) {
@@ -84,7 +93,10 @@ QStringList existingStoreTables(const QSqlDatabase& db) {
 }
 
 void createSchema(QSqlDatabase& db, DbEngine engine) {
-    const QStringList statements = schemaStatements(engine);
+    runSchemaStatements(db, schemaStatements(engine));
+}
+
+void runSchemaStatements(QSqlDatabase& db, const QStringList& statements) {
     if (statements.isEmpty())
         throw StoreError(StoreError::kProviderFailure,
                          QStringLiteral("The schema file is missing"));

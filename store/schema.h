@@ -8,7 +8,8 @@
 
 // The shipped schema: one SQL file per engine, embedded as resources.
 
-// The seven tables of the record store, in the documented order.
+// The tables of the record store: the seven documented ones in their order,
+// then the ledger of recorded files.
 QStringList storeTableNames();
 
 // Whether a column holds a four-decimal currency amount (AMPAX TKT_AMT,
@@ -19,6 +20,8 @@ bool isCurrencyColumn(const QString& table, const QString& column);
 // blank lines removed).
 QString schemaScript(DbEngine engine);
 QStringList schemaStatements(DbEngine engine);
+// The statements that make the ledger of recorded files (AMFILE and its index).
+QStringList ledgerStatements(DbEngine engine);
 
 // The store's tables that already exist on the connection (upper-case names).
 QStringList existingStoreTables(const QSqlDatabase& db);
@@ -26,3 +29,5 @@ QStringList existingStoreTables(const QSqlDatabase& db);
 // Creates the tables and indexes in one transaction where the engine allows.
 // Throws StoreError; on failure nothing is left behind.
 void createSchema(QSqlDatabase& db, DbEngine engine);
+// The same for a list of statements.
+void runSchemaStatements(QSqlDatabase& db, const QStringList& statements);

@@ -4,13 +4,11 @@
 #include "leadingnumber.h"
 #include "recordwriters.h"
 #include "storeerror.h"
-#include "threadconnection.h"
+#include "storecall.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-
-#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -28,41 +26,32 @@ QString nextSerialNumber(const QString& highestStored) {
 }
 
 QString GET_XSER_NO(const QString& recordLocator) {
-    const QString connectionText = ConnectionString();
-    std::optional<StoreError> failure;
-    bool found = false;
-    QString highest;
-    {
-        QSqlQuery query(threadConnection(connectionText));
+    return withThreadConnection(ConnectionString(), [&recordLocator](QSqlDatabase& db) {
+        QSqlQuery query(db);
         query.setForwardOnly(true);
         // The record locator is bound, never joined into the text.
-        if (!query.prepare(u"SELECT * FROM AMAMD WHERE RECLOC=? ORDER BY RECLOC,SER_NO"_s)) {
-            failure = StoreError::fromSqlError(query.lastError());
-        } else {
-            query.addBindValue(recordLocator);
-            if (!query.exec()) {
-                failure = StoreError::fromSqlError(query.lastError());
-            } else {
-                // Read to the last row (the highest SER_NO in the database's
-                // text order) and finish, so no read stays open on SQLite.
-                // Column names come back in lower case on PostgreSQL;
-                // indexOf() compares them without regard to case.
-                const int column = query.record().indexOf(u"SER_NO"_s);
-                if (column < 0)
-                    failure = StoreError(kItemNotFound, u"AMAMD has no column SER_NO"_s);
-                while (column >= 0 && query.next()) {
-                    found = true;
-                    highest = query.value(column).toString();
-                }
-                if (query.lastError().isValid())
-                    failure = StoreError::fromSqlError(query.lastError());
-                query.finish();
-            }
+        if (!query.prepare(u"SELECT * FROM AMAMD WHERE RECLOC=? ORDER BY RECLOC,SER_NO"_s))
+            throw StoreError::fromSqlError(query.lastError());
+        query.addBindValue(recordLocator);
+        if (!query.exec())
+            throw StoreError::fromSqlError(query.lastError());
+        // Read to the last row (the highest SER_NO in the database's text
+        // order) and finish, so no read stays open on SQLite. Column names
+        // come back in lower case on PostgreSQL; indexOf() compares them
+        // without regard to case.
+        const int column = query.record().indexOf(u"SER_NO"_s);
+        if (column < 0)
+            throw StoreError(kItemNotFound, u"AMAMD has no column SER_NO"_s,
+                             StoreError::Cause::Statement);
+        bool found = false;
+        QString highest;
+        while (query.next()) {
+            found = true;
+            highest = query.value(column).toString();
         }
-    }
-    if (failure) {
-        checkThreadConnection(connectionText);
-        throw *failure;
-    }
-    return found ? nextSerialNumber(highest) : u"001"_s;
+        if (query.lastError().isValid())
+            throw StoreError::fromSqlError(query.lastError());
+        query.finish();
+        return found ? nextSerialNumber(highest) : u"001"_s;
+    });
 }

@@ -2,10 +2,11 @@
 
 #include <QSqlError>
 
-StoreError::StoreError(qint32 number, const QString& description)
-    : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
+StoreError::StoreError(qint32 number, const QString& description, Cause cause)
+    : std::runtime_error(description.toStdString()), m_number(number), m_description(description),
+      m_cause(cause) {}
 
-StoreError StoreError::fromSqlError(const QSqlError& error) {
+StoreError StoreError::fromSqlError(const QSqlError& error, Cause cause) {
     bool numeric = false;
     qint32 number = error.nativeErrorCode().trimmed().toInt(&numeric);
     if (!numeric || number == 0)
@@ -16,5 +17,5 @@ StoreError StoreError::fromSqlError(const QSqlError& error) {
         description = error.driverText().simplified();
     if (description.isEmpty())
         description = QStringLiteral("Unknown database error");
-    return StoreError(number, description);
+    return StoreError(number, description, cause);
 }

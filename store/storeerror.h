@@ -16,17 +16,26 @@ class QSqlError;
 // failures without a native code still stop the run with a negative number.
 class StoreError : public std::runtime_error {
 public:
+    // Where a failure came from, which decides whether trying again can help.
+    enum class Cause {
+        Data,       // a value the store refuses before any statement runs
+        Statement,  // the database answered a statement with an error
+        Connection, // no connection could be opened
+    };
+
     static constexpr qint32 kProviderFailure = -2147467259; // 0x80004005
     static constexpr qint32 kTypeMismatch = 13;             // a value the column cannot take
     static constexpr qint32 kOverflow = 6;                  // a number too large for its type
 
-    StoreError(qint32 number, const QString& description);
-    static StoreError fromSqlError(const QSqlError& error);
+    StoreError(qint32 number, const QString& description, Cause cause = Cause::Data);
+    static StoreError fromSqlError(const QSqlError& error, Cause cause = Cause::Statement);
 
     qint32 number() const { return m_number; }
     QString description() const { return m_description; }
+    Cause cause() const { return m_cause; }
 
 private:
     qint32 m_number;
     QString m_description;
+    Cause m_cause;
 };

@@ -2,31 +2,23 @@
 
 #include "connectionstring.h"
 #include "storeerror.h"
-#include "threadconnection.h"
+#include "storecall.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
 void openForAppend(const QString& openingQuery) {
-    const QString connectionText = ConnectionString();
-    std::optional<StoreError> failure;
-    {
-        QSqlQuery query(threadConnection(connectionText));
+    withThreadConnection(ConnectionString(), [&openingQuery](QSqlDatabase& db) {
+        QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (query.exec(openingQuery)) {
-            // Finished at once: on SQLite an open read would hold its lock
-            // while the rows are written.
-            while (query.next()) {
-            }
-            query.finish();
-        } else {
-            failure = StoreError::fromSqlError(query.lastError());
+        if (!query.exec(openingQuery))
+            throw StoreError::fromSqlError(query.lastError());
+        // Finished at once: on SQLite an open read would hold its lock
+        // while the rows are written.
+        while (query.next()) {
         }
-    }
-    if (failure) {
-        checkThreadConnection(connectionText);
-        throw *failure;
-    }
+        query.finish();
+    });
 }
 
 void saveRow(const NewRow& row) {

@@ -12,11 +12,11 @@
 // cursor is kept: the query only proves, before any row of that table is
 // saved, that the table is there and readable, so a writer fails at the same
 // step as documented. Closing has no counterpart: each row is its own
-// INSERT, saved at once (no transaction), and nothing stays open between
-// rows or calls.
+// INSERT, inside the version's transaction when the caller opened one, and
+// nothing stays open between rows or calls.
 
 // Runs the opening query and reads it to its end. Throws StoreError.
 void openForAppend(const QString& openingQuery);
 
-// Saves one row at once. Throws StoreError; rows saved before stay.
+// Saves one row. Throws StoreError.
 void saveRow(const NewRow& row);

@@ -1,16 +1,22 @@
 #include "threadconnection.h"
 
 #include "connectiontext.h"
+#include "sqlitejournal.h"
 #include "storeerror.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <atomic>
+#include <optional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,6 +36,45 @@ struct ThreadConnections {
 };
 
 thread_local ThreadConnections t_connections;
+// Connection texts with a version transaction open on this thread.
+thread_local QSet<QString> t_inTransaction;
+
+// The file an embedded database connection opened, by device and inode.
+struct OpenedFile {
+    QString path;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+thread_local QHash<QString, OpenedFile> t_openedFiles;
+
+std::optional<OpenedFile> fileAt(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return OpenedFile{path, info.st_dev, info.st_ino};
+}
+
+// Whether the embedded database file a connection opened is still the one at
+// its path: a file moved away or replaced underneath is opened afresh.
+bool stillTheOpenedFile(const QString& connectionText) {
+    const auto opened = t_openedFiles.constFind(connectionText);
+    if (opened == t_openedFiles.cend() || t_inTransaction.contains(connectionText))
+        return true;
+    const std::optional<OpenedFile> now = fileAt(opened->path);
+    return now && now->device == opened->device && now->inode == opened->inode;
+}
+
+// SQLite result codes that say the file cannot be used now rather than that
+// it refuses a statement: busy, locked, no memory, read-only, I/O error,
+// damaged, full, cannot open, lock protocol, not a database.
+bool isUnusableSqliteCode(qint32 number) {
+    switch (number & 0xff) {
+    case 5: case 6: case 7: case 8: case 10: case 11: case 13: case 14: case 15: case 26:
+        return true;
+    default:
+        return false;
+    }
+}
 
 void removeConnection(const QString& name) {
     {
@@ -44,22 +89,26 @@ void openOrThrow(QSqlDatabase& db, const ConnectionTarget& target) {
         const QFileInfo file(target.filePath);
         if (!file.exists())
             throw StoreError(StoreError::kProviderFailure,
-                             QStringLiteral("Could not find file '%1'.").arg(target.filePath));
+                             QStringLiteral("Could not find file '%1'.").arg(target.filePath),
+                             StoreError::Cause::Connection);
         if (!file.isFile())
             throw StoreError(StoreError::kProviderFailure,
-                             QStringLiteral("'%1' is not a file.").arg(target.filePath));
+                             QStringLiteral("'%1' is not a file.").arg(target.filePath),
+                             StoreError::Cause::Connection);
         // Viewers read while the cycle writes: wait for a lock rather than fail.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     } else {
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15"));
     }
     if (!db.open())
-        throw StoreError::fromSqlError(db.lastError());
+        throw StoreError::fromSqlError(db.lastError(), StoreError::Cause::Connection);
     if (target.engine == DbEngine::Sqlite) {
         // SQLite opens any file lazily; reading the catalogue finds a damaged one.
         QSqlQuery probe(db);
         if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-            throw StoreError::fromSqlError(probe.lastError());
+            throw StoreError::fromSqlError(probe.lastError(), StoreError::Cause::Connection);
+        probe.finish();
+        useDurableJournal(db, target.filePath);
     }
 }
 
@@ -68,16 +117,20 @@ void openOrThrow(QSqlDatabase& db, const ConnectionTarget& target) {
 QSqlDatabase threadConnection(const QString& connectionText) {
     const auto found = t_connections.names.constFind(connectionText);
     if (found != t_connections.names.constEnd()) {
-        QSqlDatabase db = QSqlDatabase::database(*found, false);
-        if (db.isOpen())
-            return db;
+        {
+            QSqlDatabase db = QSqlDatabase::database(*found, false);
+            if (db.isOpen() && stillTheOpenedFile(connectionText))
+                return db;
+        }
         removeConnection(*found);
         t_connections.names.remove(connectionText);
+        t_openedFiles.remove(connectionText);
     }
     const ConnectionTarget target = translateConnectionText(connectionText);
     if (!target.valid)
         throw StoreError(StoreError::kProviderFailure,
-                         QStringLiteral("Unrecognised connection text: %1").arg(connectionText));
+                         QStringLiteral("Unrecognised connection text: %1").arg(connectionText),
+                         StoreError::Cause::Connection);
     const QString name = QStringLiteral("kesto-store-%1").arg(g_nextConnection++);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(target.qtDriver, name);
@@ -86,7 +139,8 @@ QSqlDatabase threadConnection(const QString& connectionText) {
             QSqlDatabase::removeDatabase(name);
             throw StoreError(
                 StoreError::kProviderFailure,
-                QStringLiteral("Database driver %1 is not available").arg(target.qtDriver));
+                QStringLiteral("Database driver %1 is not available").arg(target.qtDriver),
+                StoreError::Cause::Connection);
         }
         db.setDatabaseName(target.databaseName);
         try {
@@ -98,6 +152,10 @@ QSqlDatabase threadConnection(const QString& connectionText) {
         }
     }
     t_connections.names.insert(connectionText, name);
+    if (target.engine == DbEngine::Sqlite) {
+        if (const std::optional<OpenedFile> file = fileAt(target.filePath))
+            t_openedFiles.insert(connectionText, *file);
+    }
     return QSqlDatabase::database(name, false);
 }
 
@@ -114,17 +172,21 @@ DbEngine engineOf(const QSqlDatabase& db) {
     }
 }
 
-void checkThreadConnection(const QString& connectionText) {
+bool checkThreadConnection(const QString& connectionText) {
+    if (t_inTransaction.contains(connectionText))
+        return true;
     const auto found = t_connections.names.constFind(connectionText);
     if (found == t_connections.names.constEnd())
-        return;
+        return true;
+    bool sqlite = false;
     bool alive = false;
     {
         QSqlDatabase db = QSqlDatabase::database(*found, false);
         // An embedded database file that was moved or replaced while open can
         // still be read through the old handle but never written again, so a
         // failed SQLite connection is always opened afresh (which is cheap).
-        if (engineOf(db) != DbEngine::Sqlite) {
+        sqlite = engineOf(db) == DbEngine::Sqlite;
+        if (!sqlite) {
             QSqlQuery ping(db);
             alive = db.isOpen() && ping.exec(QStringLiteral("SELECT 1"));
         }
@@ -132,16 +194,83 @@ void checkThreadConnection(const QString& connectionText) {
     if (!alive) {
         removeConnection(*found);
         t_connections.names.remove(connectionText);
+        t_openedFiles.remove(connectionText);
     }
+    return alive || sqlite;
+}
+
+StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
+                                const StoreError& error) {
+    if (error.cause() != StoreError::Cause::Statement)
+        return error;
+    const bool answers = checkThreadConnection(connectionText);
+    const bool unusable = engine == DbEngine::Sqlite ? isUnusableSqliteCode(error.number()) : !answers;
+    if (!unusable)
+        return error;
+    return StoreError(error.number(), error.description(), StoreError::Cause::Connection);
+}
+
+void beginThreadTransaction(const QString& connectionText) {
+    QSqlDatabase db = threadConnection(connectionText);
+    const DbEngine engine = engineOf(db);
+    bool begun = false;
+    QSqlError failure;
+    if (engine == DbEngine::Sqlite) {
+        QSqlQuery begin(db);
+        begun = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        failure = begin.lastError();
+    } else {
+        begun = db.transaction();
+        failure = db.lastError();
+    }
+    if (!begun) {
+        db = QSqlDatabase();
+        throw afterFailedStatement(connectionText, engine, StoreError::fromSqlError(failure));
+    }
+    t_inTransaction.insert(connectionText);
+}
+
+void commitThreadTransaction(const QString& connectionText) {
+    QSqlDatabase db = threadConnection(connectionText);
+    if (db.commit()) {
+        t_inTransaction.remove(connectionText);
+        return;
+    }
+    const StoreError error = StoreError::fromSqlError(db.lastError());
+    const DbEngine engine = engineOf(db);
+    db = QSqlDatabase();
+    const bool answers = rollbackThreadTransaction(connectionText);
+    if (engine == DbEngine::Sqlite ? isUnusableSqliteCode(error.number()) : !answers)
+        throw StoreError(error.number(), error.description(), StoreError::Cause::Connection);
+    throw error;
+}
+
+bool rollbackThreadTransaction(const QString& connectionText) {
+    if (!t_inTransaction.remove(connectionText))
+        return true;
+    const auto found = t_connections.names.constFind(connectionText);
+    if (found == t_connections.names.constEnd())
+        return false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(*found, false);
+        if (!db.rollback() && engineOf(db) == DbEngine::Sqlite) {
+            // SQLite may have rolled back by itself already (after a full disk
+            // or an I/O error); a statement rolls back whatever is left.
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+    return checkThreadConnection(connectionText);
 }
 
 void closeThreadConnection(const QString& connectionText) {
+    t_openedFiles.remove(connectionText);
     const QString name = t_connections.names.take(connectionText);
     if (!name.isEmpty())
         removeConnection(name);
 }
 
 void closeThreadConnections() {
+    t_openedFiles.clear();
     const QHash<QString, QString> names = std::exchange(t_connections.names, {});
     for (const QString& name : names)
         removeConnection(name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbengine.h"
+#include "storeerror.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -22,8 +23,26 @@ DbEngine engineOf(const QSqlDatabase& db);
 // Call after a statement failed: when the connection no longer answers (the
 // server went away), or always for the embedded SQLite file (which may have
 // been moved or replaced underneath), it is closed and removed so that the
-// next threadConnection() opens a fresh one.
-void checkThreadConnection(const QString& connectionText);
+// next threadConnection() opens a fresh one. Returns whether the server still
+// answered (always true for SQLite). Does nothing while a version
+// transaction is open on the connection: its owner rolls back first.
+bool checkThreadConnection(const QString& connectionText);
+
+// The error of a failed statement as the caller should see it: after the
+// check above, with the cause Connection when the database can no longer be
+// reached (a server that stopped answering; on SQLite a file that is busy,
+// locked, unreadable, full or damaged), so that the work may be done again
+// later instead of being refused.
+StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
+                                const StoreError& error);
+
+// One transaction on the calling thread's connection for the text (on SQLite
+// it takes the write lock at once, so that what is read inside it stays
+// true until the commit). Throws StoreError.
+void beginThreadTransaction(const QString& connectionText);
+void commitThreadTransaction(const QString& connectionText);
+// Never throws. Returns whether the server still answers afterwards.
+bool rollbackThreadTransaction(const QString& connectionText);
 
 // Removes the calling thread's connection for the text, or all of them. No
 // query object of that connection may still exist. A worker thread's

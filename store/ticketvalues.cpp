@@ -37,6 +37,9 @@ TicketAmounts ticketAmounts(const QString& baseAm, const QString& tktNetb, const
         }
     }
 
+    // A record without a fare section (an EMD) has no tax text at all: no tax.
+    if (taxAmb.trimmed().isEmpty())
+        return amounts;
     const std::optional<Currency> tax = Currency::fromText(taxAmb);
     if (!tax)
         throw StoreError(StoreError::kTypeMismatch,

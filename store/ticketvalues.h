@@ -13,9 +13,10 @@ struct TicketAmounts {
 };
 
 // base/net/commission never fail (no leading number counts as 0) unless a
-// number is too large for a currency amount (StoreError, overflow). TAX_AMB
-// must be a number: an empty or non-numeric text throws StoreError (type
-// mismatch).
+// number is too large for a currency amount (StoreError, overflow). A TAX_AMB
+// that is present must be a number: a non-numeric text throws StoreError (type
+// mismatch). An empty or blank TAX_AMB (a record without a fare section)
+// is a tax of 0.
 //
 // Net fare: when the base and the commission (in hundredths of a percent)
 // are above 0, TKT_NETB is 0 and the commission lies from 100 to just under

@@ -1,5 +1,6 @@
 #include "fileops.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
@@ -131,4 +132,19 @@ QString fileFingerprint(const QString& path) {
         .arg(info.st_size)
         .arg(info.st_mtim.tv_sec)
         .arg(info.st_mtim.tv_nsec);
+}
+
+std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return std::nullopt;
+    FileIdentity identity;
+    identity.name = name;
+    identity.size = info.st_size;
+    identity.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.sha256 = QString::fromLatin1(
+        QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return identity;
 }

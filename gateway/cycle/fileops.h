@@ -1,6 +1,9 @@
 #pragma once
 
+#include "recordledger.h"
 #include "stepfailure.h"
+
+#include <QByteArray>
 
 #include <QString>
 
@@ -33,3 +36,7 @@ std::optional<StepFailure> makeFolderIfMissing(const QString& path);
 // What tells one file from another of the same name: device, inode, size and
 // modification time. Empty when the file cannot be looked up.
 QString fileFingerprint(const QString& path);
+
+// The identity the ledger of recorded files knows a file by, from the open
+// file and the bytes read from it. Empty when the file cannot be looked up.
+std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes);

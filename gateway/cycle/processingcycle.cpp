@@ -2,6 +2,7 @@
 
 #include "changewatch.h"
 #include "clock.h"
+#include "crashpoint.h"
 #include "downloadlisting.h"
 #include "errorlog.h"
 #include "fileops.h"
@@ -10,6 +11,7 @@
 #include "logstamp.h"
 #include "recordphase.h"
 #include "runchecks.h"
+#include "storeerror.h"
 #include "trappederror.h"
 
 #include <QFile>
@@ -24,6 +26,7 @@ constexpr int kAttempts = 5;
 constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are filed uninterpreted
 constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
+constexpr char kXmlPostStep[] = "[XmlPost]";
 
 struct ReadResult {
     QByteArray bytes;
@@ -57,7 +60,7 @@ QString shownText(const QByteArray& bytes) {
 } // namespace
 
 ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
-    : QObject(parent), m_options(options), m_deferred(options.recordedJournal) {}
+    : QObject(parent), m_options(options), m_deferred(options.deferRetry) {}
 
 ProcessingCycle::~ProcessingCycle() = default;
 
@@ -73,8 +76,39 @@ void ProcessingCycle::setLabel4(const QString& text) {
 }
 
 void ProcessingCycle::record(const StepFailure& failure, const char* tag) {
-    Q_EMIT errorRecorded(logTrappedError(m_context.FileName, failure.number,
-                                         failure.description + QLatin1String(tag)));
+    report(failure.number, failure.description + QLatin1String(tag), tag);
+}
+
+void ProcessingCycle::report(qint32 number, const QString& text, const char* step) {
+    if (m_reports.shouldWrite(m_context.FileName, QLatin1String(step)))
+        writeErrorRow(number, text);
+}
+
+void ProcessingCycle::recovered(const char* tag) {
+    const int failures = m_reports.succeeded(m_context.FileName, QLatin1String(tag));
+    if (failures > 0)
+        writeErrorRow(0, QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) +
+                             QLatin1String(tag));
+}
+
+void ProcessingCycle::writeErrorRow(qint32 number, const QString& text) {
+    const LoggedError logged = logTrappedError(m_context.FileName, number, text);
+    Q_EMIT errorRecorded(logged.message);
+    if (!logged.stored)
+        Q_EMIT errorNotStored(logged.message);
+}
+
+std::optional<bool> ProcessingCycle::ledgerInUse() {
+    if (!m_ledger) {
+        try {
+            m_ledger = ledgerPresent();
+        } catch (const StoreError&) {
+            return std::nullopt;
+        }
+        if (!*m_ledger)
+            addLine(noLedgerNotice() + QStringLiteral("\r\n"));
+    }
+    return m_ledger;
 }
 
 void ProcessingCycle::run() {
@@ -83,6 +117,8 @@ void ProcessingCycle::run() {
     m_http = &http;
     m_logLines = 0;
     m_incompleteReadings = 0;
+    // Said once at start when the database lacks the ledger.
+    ledgerInUse();
     // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
     runPasses(watch);
@@ -191,8 +227,10 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
     int fd = -1;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0)
+        if (fd >= 0) {
+            recovered("[OpenTextFile]");
             break;
+        }
         const StepFailure failure = stepFailureFromErrno(errno);
         if (attempt == kAttempts) {
             record(failure, "[OpenTextFile]");
@@ -253,19 +291,9 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
                 m_incompleteReadings = 0;
                 break;
             case mir::Verdict::Interpreted: {
-                m_context.Cpnid = interpretation.Cpnid;
-                m_context.Cpnid2Source = interpretation.Cpnid2Source;
-                const RecordResult result =
-                    runRecordPhase(*interpretation.pnr, m_context, m_options.settings, *m_http,
-                                   [this](const QString& line) { addLine(line); });
-                if (result.outcome == RecordOutcome::DatabaseUnavailable)
-                    keepForRetry = true;
-                else
-                    recorded = true;
-                for (const QString& message : result.postErrors)
-                    Q_EMIT errorRecorded(message);
-                if (result.outcome != RecordOutcome::Stored)
-                    Q_EMIT errorRecorded(result.loggedMessage);
+                const Recording recording = recordBooking(interpretation, fd, read.bytes);
+                recorded = recording.recorded;
+                keepForRetry = recording.keep;
                 break;
             }
             }
@@ -287,9 +315,9 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
         record(stepFailureFromErrno(errno), "[FileClose]");
 
     if (keepForRetry) {
-        // Nothing is stored yet (no database, no object model), so the file
-        // stays in the download folder and is tried again later.
-        m_deferred.defer(name, fingerprint, false, m_options.deferRetry);
+        // Not stored yet, or a post still owed: the file stays in the download
+        // folder and is tried again later; the ledger knows what is done.
+        m_deferred.defer(name, fingerprint, false);
         return FileEnd::Done;
     }
 
@@ -298,19 +326,66 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
     return FileEnd::Done;
 }
 
+ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretation& interpretation,
+                                                          int fd, const QByteArray& bytes) {
+    m_context.Cpnid = interpretation.Cpnid;
+    m_context.Cpnid2Source = interpretation.Cpnid2Source;
+    // A file the ledger knows resumes where it stopped; the lookup needs the database.
+    LedgerView ledger;
+    try {
+        const std::optional<bool> inUse = ledgerInUse();
+        if (!inUse)
+            throw StoreError(StoreError::kProviderFailure,
+                             QStringLiteral("The database cannot be reached"),
+                             StoreError::Cause::Connection);
+        if (*inUse) {
+            ledger.file = fileIdentity(m_context.FileName, fd, bytes);
+            if (ledger.file)
+                ledger.recorded = recordedPasses(*ledger.file);
+        }
+    } catch (const StoreError& error) {
+        record({error.number(), error.description()}, kRecordPhaseTag);
+        return {false, true};
+    }
+
+    const RecordResult result =
+        runRecordPhase(*interpretation.pnr, m_context, m_options.settings, *m_http, ledger,
+                       [this](const QString& line) { addLine(line); });
+    for (const StepFailure& failure : result.postErrors)
+        report(failure.number, failure.description, kXmlPostStep);
+    if (result.posted)
+        recovered(kXmlPostStep);
+    if (result.outcome == RecordOutcome::Stored)
+        recovered(kRecordPhaseTag);
+    else if (result.error)
+        report(result.error->number, result.error->description, kRecordPhaseTag);
+
+    switch (result.outcome) {
+    case RecordOutcome::Stored:
+    case RecordOutcome::Refused:
+        return {true, false};
+    case RecordOutcome::Unreachable:
+    case RecordOutcome::PostPending:
+        break;
+    }
+    return {false, true};
+}
+
 void ProcessingCycle::fileAway(const QString& name, const QString& path, const QString& fingerprint,
                                bool recorded) {
-    const auto retry = m_options.deferRetry;
     if (const auto failure = copyFileDurably(path, backupDateFolder(m_options.settings) + name)) {
         record(*failure, "[FileCopy]");
         // Without a backup copy the file is not deleted; it is tried again later.
-        m_deferred.defer(name, fingerprint, recorded, retry);
+        m_deferred.defer(name, fingerprint, recorded);
         return;
     }
+    recovered("[FileCopy]");
+    crashPoint("after-copy");
     if (const auto failure = removeFile(path)) {
         record(*failure, "[Kill]");
-        m_deferred.defer(name, fingerprint, recorded, retry);
+        m_deferred.defer(name, fingerprint, recorded);
         return;
     }
+    recovered("[Kill]");
     m_deferred.forget(name);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deferredfiles.h"
+#include "failurereports.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
 #include "stepfailure.h"
@@ -13,6 +14,9 @@
 #include <optional>
 
 class ChangeWatch;
+namespace mir {
+struct Interpretation;
+}
 class XmlHttpPost;
 
 // The processing cycle: empties the download folder file by file, each file
@@ -37,8 +41,8 @@ public:
         double pauseScale = 1.0;                     // multiplies the 1- and 2-second pauses
         int rescanMs = 3000;                         // the longest wait before a fresh listing
         int httpTimeoutMs = 30000;                   // the time-out of one XML post
-        std::chrono::milliseconds deferRetry{30000}; // before a file not filed away is tried again
-        QString recordedJournal; // keeps recorded files not yet filed away across runs; "" = none
+        std::chrono::milliseconds deferRetry{30000}; // the first pause before a waiting file is
+                                                     // tried again; it doubles up to 5 minutes
     };
 
     explicit ProcessingCycle(const Options& options, QObject* parent = nullptr);
@@ -51,7 +55,8 @@ public:
     // Thread-safe, signal-safe. Stop: end at the next check, cutting any pause
     // or wait short; a file in its record phase finishes it, a file not yet
     // read stays in the download folder. Abort: the same, and a post in
-    // progress is cut short too.
+    // progress is cut short too (its file stays in the download folder, and
+    // the next run posts it).
     void requestStop() { m_stop.requestStop(); }
     void requestAbort() { m_stop.requestAbort(); }
 
@@ -60,7 +65,8 @@ Q_SIGNALS:
     void logCleared();                   // List1 is cleared (the 13th file)
     void fileShown(const QString& text); // RichTextBox1's text: the file, every CR as CR LF
     void label4Changed(const QString& text);
-    void errorRecorded(const QString& message); // a row written to the error log
+    void errorRecorded(const QString& message); // a row for the error log
+    void errorNotStored(const QString& message); // one the database could not take
     void finished();
 
 private:
@@ -69,9 +75,20 @@ private:
     void runPasses(ChangeWatch& watch);
     QString nextEntry(const QList<QString>& names, qsizetype& index) const;
     FileEnd processFile(const QString& name);
+    struct Recording {
+        bool recorded = false; // stored, or refused for good: never recorded again
+        bool keep = false;     // waits in the download folder for a retry
+    };
+    Recording recordBooking(const mir::Interpretation& interpretation, int fd,
+                            const QByteArray& bytes);
+    std::optional<bool> ledgerInUse();
     void fileAway(const QString& name, const QString& path, const QString& fingerprint,
                   bool recorded);
+    // Error rows of a step of the current file, kept from flooding the log.
     void record(const StepFailure& failure, const char* tag);
+    void report(qint32 number, const QString& text, const char* step);
+    void recovered(const char* step);
+    void writeErrorRow(qint32 number, const QString& text);
     void setLabel4(const QString& text);
     bool pauseMs(int milliseconds) const;
     void addLine(const QString& line) { Q_EMIT logLine(line); }
@@ -80,6 +97,8 @@ private:
     StopSignal m_stop;
     FileContext m_context;
     DeferredFiles m_deferred;
+    FailureReports m_reports;
+    std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     XmlHttpPost* m_http = nullptr;
     int m_logLines = 0;
     int m_incompleteReadings = 0;

@@ -1,69 +1,222 @@
 #include "recordphase.h"
 
-#include "errorlog.h"
+#include "connectionstring.h"
+#include "crashpoint.h"
 #include "postbooking.h"
 #include "recordwriters.h"
 #include "statusupdate.h"
 #include "storeerror.h"
 #include "trappederror.h"
+#include "threadconnection.h"
 
 #include <exception>
 
 namespace {
 
-void runRecordPass(bool ttp, const korva::Pnr& pnr, FileContext& context,
-                   const GatewaySettings& settings, XmlHttpPost& http,
-                   const std::function<void(const QString&)>& addLine, RecordResult& result) {
-    UP_Header(ttp, context.RecordLocator, context.SerialNumber, pnr, context, settings);
-    UP_Segment(ttp, context.RecordLocator, context.SerialNumber, pnr, context, settings);
-    upPax(ttp, context.RecordLocator, context.SerialNumber, pnr, context, settings);
-    if (settings.xmlExportOn()) {
-        const PostOutcome post = postBooking(context, settings.XML_DNS, http, addLine);
-        if (!post.loggedMessage.isEmpty())
-            result.postErrors.append(post.loggedMessage);
-    }
-    if (settings.databaseWritten())
-        updateBookingStatus(context.RecordLocator, context.SerialNumber, context.Kind);
+struct PassPlan {
+    int number;
+    bool ttp;
+};
+
+// One record, or two when the first passenger has a GDS ticket and also
+// hand-entered ticket numbers.
+QList<PassPlan> plannedPasses(const korva::Pnr& pnr) {
+    const korva::Pax first = pnr.paxs().item(1);
+    if (!hasTicketNumber(first))
+        return {{1, false}};
+    if (first.get("TKT_NO1").isEmpty())
+        return {{1, true}};
+    return {{1, true}, {2, false}};
 }
 
-QString logEscaped(const FileContext& context, qint32 number, const QString& description) {
-    return logTrappedError(context.FileName, number, description + QLatin1String(kRecordPhaseTag));
-}
+class RecordPhase {
+public:
+    RecordPhase(const korva::Pnr& pnr, FileContext& context, const GatewaySettings& settings,
+                XmlHttpPost& http, const LedgerView& ledger,
+                const std::function<void(const QString&)>& addLine)
+        : m_pnr(pnr), m_context(context), m_settings(settings), m_http(http), m_ledger(ledger),
+          m_addLine(addLine) {}
+
+    RecordResult run() {
+        try {
+            m_context.RecordLocator = m_pnr.get("RLOC_CD");
+            const QList<PassPlan> passes = plannedPasses(m_pnr);
+            for (const PassPlan& pass : passes) {
+                if (pass.number > 1)
+                    crashPoint("between-passes");
+                if (!runPass(pass))
+                    return m_result;
+            }
+        } catch (const StoreError& error) {
+            const bool lost = error.cause() == StoreError::Cause::Connection;
+            // Without a ledger a record committed earlier could not be told
+            // apart at the next try, so the file is filed away instead.
+            const bool wait = lost && (m_ledger.file || !m_committed);
+            m_result.outcome = wait ? RecordOutcome::Unreachable : RecordOutcome::Refused;
+            m_result.error = tagged(error.number(), error.description());
+        } catch (const korva::Error& error) {
+            m_result.outcome = RecordOutcome::Refused;
+            m_result.error =
+                tagged(static_cast<qint32>(error.code()), QString::fromUtf8(error.what()));
+        } catch (const std::exception& error) {
+            m_result.outcome = RecordOutcome::Refused;
+            m_result.error = tagged(ErrorNumber::InternalError, QString::fromUtf8(error.what()));
+        }
+        return m_result;
+    }
+
+private:
+    static StepFailure tagged(qint32 number, const QString& description) {
+        return {number, description + QLatin1String(kRecordPhaseTag)};
+    }
+
+    const RecordedPass* recorded(int number) const {
+        for (const RecordedPass& pass : m_ledger.recorded) {
+            if (pass.number == number)
+                return &pass;
+        }
+        return nullptr;
+    }
+
+    // Returns false when the phase must end here (a post the file still owes).
+    bool runPass(const PassPlan& pass) {
+        if (const RecordedPass* done = recorded(pass.number))
+            return resumePass(pass, *done);
+        if (m_settings.databaseWritten())
+            return storePass(pass);
+        return postOnlyPass(pass);
+    }
+
+    void writeRecord(const PassPlan& pass, const GatewaySettings& settings) {
+        const QString& locator = m_context.RecordLocator;
+        UP_Header(pass.ttp, locator, m_context.SerialNumber, m_pnr, m_context, settings);
+        UP_Segment(pass.ttp, locator, m_context.SerialNumber, m_pnr, m_context, settings);
+        upPax(pass.ttp, locator, m_context.SerialNumber, m_pnr, m_context, settings);
+    }
+
+    RecordedPass ledgerRow(const PassPlan& pass, PostState post) const {
+        return {pass.number, m_context.RecordLocator, m_context.SerialNumber, post,
+                m_context.Kind};
+    }
+
+    // The rows, the status update and the ledger row in one transaction, then the post.
+    bool storePass(const PassPlan& pass) {
+        const QString text = ConnectionString();
+        beginThreadTransaction(text);
+        try {
+            m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
+            writeRecord(pass, m_settings);
+            updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber,
+                                m_context.FileName, m_context.Kind);
+            const PostState post =
+                m_settings.xmlExportOn() ? PostState::Waiting : PostState::None;
+            if (m_ledger.file)
+                addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
+            commitThreadTransaction(text);
+        } catch (const StoreError& error) {
+            const bool answers = rollbackThreadTransaction(text);
+            if (!answers && error.cause() == StoreError::Cause::Statement)
+                throw StoreError(error.number(), error.description(),
+                                 StoreError::Cause::Connection);
+            throw;
+        } catch (...) {
+            rollbackThreadTransaction(text);
+            throw;
+        }
+        m_committed = true;
+        crashPoint("after-commit");
+        if (!m_settings.xmlExportOn())
+            return true;
+        return settlePost(pass, post());
+    }
+
+    // Database writes off: the post is the only delivery, and the ledger
+    // notes it once the endpoint has answered.
+    bool postOnlyPass(const PassPlan& pass) {
+        m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
+        writeRecord(pass, m_settings);
+        const PostDelivery delivery = post();
+        if (delivery == PostDelivery::Undelivered || delivery == PostDelivery::Aborted) {
+            m_result.outcome = RecordOutcome::PostPending;
+            return false;
+        }
+        if (m_ledger.file)
+            addRecordedPass(*m_ledger.file, ledgerRow(pass, postStateAfter(delivery)));
+        return true;
+    }
+
+    // A record stored before: only its post may still be owed. Its fragments
+    // are made again for that, and Kind is what it was stored with.
+    bool resumePass(const PassPlan& pass, const RecordedPass& done) {
+        m_context.SerialNumber = done.serialNumber;
+        const bool owesPost = m_settings.xmlExportOn() && done.post == PostState::Waiting;
+        if (owesPost) {
+            GatewaySettings fragmentsOnly = m_settings;
+            fragmentsOnly.T_MODE = QStringLiteral("0");
+            writeRecord(pass, fragmentsOnly);
+        }
+        m_context.Kind = done.kind;
+        if (!owesPost)
+            return true;
+        return settlePost(pass, post());
+    }
+
+    // After the post of a stored record: the ledger notes how it went. A post
+    // cut short by a stop is owed still, and the file waits for the next run.
+    bool settlePost(const PassPlan& pass, PostDelivery delivery) {
+        if (delivery == PostDelivery::Aborted) {
+            m_result.outcome = RecordOutcome::PostPending;
+            return false;
+        }
+        if (m_ledger.file)
+            setPostState(*m_ledger.file, pass.number, postStateAfter(delivery));
+        return true;
+    }
+
+    PostDelivery post() {
+        const PostOutcome outcome =
+            postBooking(m_context, m_settings.XML_DNS, m_http, m_addLine);
+        crashPoint("after-post");
+        if (outcome.errorNumber != 0)
+            m_result.postErrors.append({outcome.errorNumber, outcome.errorText});
+        if (outcome.delivery == PostDelivery::Acknowledged)
+            m_result.posted = true;
+        return outcome.delivery;
+    }
+
+    // With the rows stored, an exchange that failed is given up, as the
+    // booking is in the database.
+    static PostState postStateAfter(PostDelivery delivery) {
+        switch (delivery) {
+        case PostDelivery::Acknowledged:
+            return PostState::Acknowledged;
+        case PostDelivery::Refused:
+            return PostState::Refused;
+        case PostDelivery::Undelivered:
+            return PostState::GivenUp;
+        case PostDelivery::Aborted:
+            break;
+        }
+        return PostState::Waiting;
+    }
+
+    const korva::Pnr& m_pnr;
+    FileContext& m_context;
+    const GatewaySettings& m_settings;
+    XmlHttpPost& m_http;
+    const LedgerView& m_ledger;
+    const std::function<void(const QString&)>& m_addLine;
+    RecordResult m_result;
+    bool m_committed = false;
+};
 
 } // namespace
 
 RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
                             const GatewaySettings& settings, XmlHttpPost& http,
+                            const LedgerView& ledger,
                             const std::function<void(const QString&)>& addLine) {
-    bool serialRead = false;
-    RecordResult result;
-    try {
-        context.RecordLocator = pnr.get("RLOC_CD");
-        context.SerialNumber = GET_XSER_NO(context.RecordLocator);
-        serialRead = true;
-        const korva::Pax first = pnr.paxs().item(1);
-        if (hasTicketNumber(first)) {
-            runRecordPass(true, pnr, context, settings, http, addLine, result);
-            if (!first.get("TKT_NO1").isEmpty()) {
-                context.SerialNumber = GET_XSER_NO(context.RecordLocator);
-                runRecordPass(false, pnr, context, settings, http, addLine, result);
-            }
-        } else {
-            runRecordPass(false, pnr, context, settings, http, addLine, result);
-        }
-    } catch (const StoreError& error) {
-        // The store has already dropped a connection that died.
-        result.loggedMessage = logEscaped(context, error.number(), error.description());
-        result.outcome = serialRead ? RecordOutcome::Failed : RecordOutcome::DatabaseUnavailable;
-    } catch (const korva::Error& error) {
-        result.loggedMessage =
-            logEscaped(context, static_cast<qint32>(error.code()), QString::fromUtf8(error.what()));
-        result.outcome = RecordOutcome::Failed;
-    } catch (const std::exception& error) {
-        result.loggedMessage =
-            logEscaped(context, ErrorNumber::InternalError, QString::fromUtf8(error.what()));
-        result.outcome = RecordOutcome::Failed;
-    }
+    RecordResult result = RecordPhase(pnr, context, settings, http, ledger, addLine).run();
     context.Kind.clear();
     return result;
 }

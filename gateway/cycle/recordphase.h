@@ -3,35 +3,53 @@
 #include "filecontext.h"
 #include "gatewaysettings.h"
 #include "korvaclient.h"
+#include "recordledger.h"
+#include "stepfailure.h"
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class XmlHttpPost;
 
-// The tag under which an error that escapes the record phase is logged.
+// The tags under which the record phase's errors are logged.
 inline constexpr char kRecordPhaseTag[] = "[RecordPhase]";
 
 enum class RecordOutcome {
-    Stored,              // every pass ran (an endpoint's failure answer included)
-    DatabaseUnavailable, // the serial number could not be read: nothing was stored
-    Failed,              // an error escaped; rows saved before it stay
+    Stored,      // every record stored (or found stored) and posted as the switches say
+    Unreachable, // the database could not be reached: what was not committed is done
+                 // again later, so the file waits
+    Refused,     // the database or the booking's data refused a record: it was rolled
+                 // back, and the file is filed away like any failing booking
+    PostPending, // a post the booking still needs did not reach the endpoint (the only
+                 // delivery while database writes are off, or one cut short by a
+                 // stop): the file waits
 };
 
 struct RecordResult {
     RecordOutcome outcome = RecordOutcome::Stored;
-    QString loggedMessage;  // the error log's MESSAGE for an escaped error
-    QStringList postErrors; // the error log's MESSAGE of each post that wrote a row
+    std::optional<StepFailure> error; // what kept it from Stored, its tag included
+    QList<StepFailure> postErrors;    // each post that did not go through, tag included
+    bool posted = false;              // a post was acknowledged
 };
 
-// Stores one interpreted booking: the serial number, one or two record passes
-// (UP_Header, UP_Segment, upPax, the post when XML_FG is "1", the status
-// update unless XML_FG is "1" and T_MODE is not), then Kind emptied. An error
-// that escapes (a writer, the serial number, the status update, a booking
-// without passenger 1) is written to the error log under "[RecordPhase]" and
-// reported in the result; it never leaves this function.
+// What the ledger of recorded files says about the file; `file` is empty
+// when the database has no ledger.
+struct LedgerView {
+    std::optional<FileIdentity> file;
+    QList<RecordedPass> recorded;
+};
+
+// Stores one interpreted booking as one or two records (the second for the
+// hand-entered tickets of a booking ticketed through the GDS). Each record is
+// one transaction: the serial number, UP_Header, UP_Segment, upPax, the
+// status update and the ledger row are committed together or not at all.
+// The post follows the commit, when XML_FG is "1". A record the ledger
+// already holds is not stored again: only a post it still owes is made.
+// Nothing is written to the error log here; errors come back in the result.
 RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
                             const GatewaySettings& settings, XmlHttpPost& http,
+                            const LedgerView& ledger,
                             const std::function<void(const QString&)>& addLine);

@@ -1,5 +1,6 @@
 #include "runcommand.h"
 
+#include "errorlog.h"
 #include "lasterror.h"
 #include "logstamp.h"
 #include "messagebox.h"
@@ -13,7 +14,13 @@
 #include <QPushButton>
 #include <QThread>
 
-namespace {} // namespace
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// Exit ends the program within 5 seconds, whatever the worker is waiting for.
+constexpr int kStopBoundMs = 4500;
+} // namespace
 
 RunCommand::RunCommand(MirMain& window, QObject* parent) : QObject(parent), m_window(window) {
     m_timing.pauseScale = pauseScaleFromEnvironment();
@@ -111,7 +118,7 @@ void RunCommand::startCycle() {
     ProcessingCycle::Options options = m_timing;
     options.settings = m_window.settings();
     options.once = false;
-    options.recordedJournal = defaultRecordedFilesJournal();
+    setLocalErrorLog(stateFolder() + QStringLiteral("errors.log"));
 
     m_thread = new QThread(this);
     m_thread->setObjectName(QStringLiteral("ProcessingCycle"));
@@ -126,6 +133,9 @@ void RunCommand::startCycle() {
     connect(m_cycle, &ProcessingCycle::logLine, c.List1,
             [list = c.List1](const QString& line) { list->addItem(withoutLineEnd(line)); });
     connect(m_cycle, &ProcessingCycle::logCleared, c.List1, &QListWidget::clear);
+    // An error row the database could not take is shown to the operator instead.
+    connect(m_cycle, &ProcessingCycle::errorNotStored, c.List1,
+            [list = c.List1](const QString& message) { list->addItem(message); });
     connect(m_cycle, &ProcessingCycle::fileShown, c.RichTextBox1, &QPlainTextEdit::setPlainText);
     connect(m_cycle, &ProcessingCycle::label4Changed, c.Label4, &QLabel::setText);
     m_thread->start();
@@ -150,7 +160,15 @@ void RunCommand::shutdown() {
     if (!m_thread)
         return;
     m_cycle->requestAbort();
-    m_thread->wait();
+    if (!m_thread->wait(QDeadlineTimer(kStopBoundMs))) {
+        // A database call that does not return holds the worker. The program
+        // ends without it: the server rolls the open version back when the
+        // connection goes, and the ledger lets the next start do it again.
+        std::fputs("kesto: the processing cycle did not end within 5 seconds (a database call "
+                   "does not return); ending without it\n",
+                   stderr);
+        std::_Exit(0);
+    }
     onCycleFinished();
 }
 

@@ -26,7 +26,8 @@ public:
     // For the Exit path: asks the cycle to stop at once (every pause and wait
     // ends, a post in progress is cut short), lets a file in its record phase
     // finish (a file not yet read stays in the download folder for next time),
-    // and returns when the worker has ended, which is no later than that.
+    // and returns when the worker has ended. A worker still held by a database
+    // call after 4.5 seconds ends the process instead.
     void shutdown();
 
     // The cycle's timing (tests and demos): the factor of the 1- and 2-second

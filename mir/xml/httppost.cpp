@@ -39,7 +39,7 @@ QString bookingPostUrl(const QString& xmlDns) {
 HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
     const QUrl target(url, QUrl::StrictMode);
     if (!target.isValid() || target.host().isEmpty())
-        return {false, {}, QStringLiteral("Invalid URL: ") + url};
+        return {false, 0, {}, QStringLiteral("Invalid URL: ") + url, false};
 
     QNetworkRequest request(target);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
@@ -83,9 +83,11 @@ HttpPostResult XmlHttpPost::post(const QString& url, const QByteArray& body) {
     if (error == QNetworkReply::NoError ||
         (httpStatus && !aborted && error != QNetworkReply::OperationCanceledError)) {
         result.answered = true;
+        result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result.answer =
             decodedAnswer(answer, reply->header(QNetworkRequest::ContentTypeHeader).toString());
     } else if (aborted) {
+        result.aborted = true;
         result.failure = QStringLiteral("Post aborted by stop request");
     } else if (error == QNetworkReply::OperationCanceledError) {
         result.failure = QStringLiteral("Timed out after %1 ms").arg(m_timeoutMs);

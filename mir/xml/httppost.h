@@ -8,12 +8,14 @@
 
 class QNetworkAccessManager;
 
-// The outcome of one exchange: the answer text when one came back, otherwise
-// why not (no connection, refused, timed out, aborted).
+// The outcome of one exchange: the HTTP status and answer text when one came
+// back, otherwise why not (no connection, refused, timed out, aborted).
 struct HttpPostResult {
     bool answered = false;
+    int status = 0; // the HTTP status of an answer
     QString answer;
     QString failure;
+    bool aborted = false; // cut short by the abort check
 };
 
 // A synchronous POST with the endpoint's fixed header. Waits in a local event

@@ -3,9 +3,19 @@
 #include "answerjudgement.h"
 #include "bookingxml.h"
 #include "clock.h"
-#include "errorlog.h"
 #include "httppost.h"
 #include "logstamp.h"
+
+namespace {
+
+const QString kTag = QStringLiteral("[XmlPost]");
+
+QString lineEnd(const QString& prefix, const QString& fileName, const QString& detail) {
+    return prefix + fileName + QLatin1Char(':') + logStampText(currentClock().now()) + detail +
+           QStringLiteral("\r\n");
+}
+
+} // namespace
 
 PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost& http,
                         const std::function<void(const QString&)>& addLine) {
@@ -13,31 +23,34 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
     QString why;
     if (!bookingXmlLoads(context.XmlText, &why)) {
         // Never post an empty body in place of a document that does not load.
-        const QString logged = logTrappedError(context.FileName, kXmlDocumentInvalid,
-                                               QStringLiteral("Booking XML does not load: ") + why +
-                                                   QStringLiteral("[XmlPost]"));
-        addLine(QStringLiteral("Xml Invalid:") + context.FileName + QLatin1Char(':') +
-                logStampText(currentClock().now()) + QStringLiteral("\r\n"));
-        return {QString(), logged};
+        addLine(lineEnd(QStringLiteral("Xml Invalid:"), context.FileName, QString()));
+        return {PostDelivery::Refused, QString(), kXmlDocumentInvalid,
+                QStringLiteral("Booking XML does not load: ") + why + kTag};
     }
 
     // The body is the booking XML text itself: it loaded, so it is what the
     // loaded document holds.
     const HttpPostResult result = http.post(bookingPostUrl(xmlDns), context.XmlText.toUtf8());
     if (!result.answered) {
-        const QString logged = logTrappedError(context.FileName, kXmlPostFailed,
-                                               result.failure + QStringLiteral("[XmlPost]"));
-        addLine(QStringLiteral("Xml Post Failed:") + context.FileName + QLatin1Char(':') +
-                logStampText(currentClock().now()) + QLatin1Char('-') + result.failure +
-                QStringLiteral("\r\n"));
-        return {QString(), logged};
+        addLine(lineEnd(QStringLiteral("Xml Post Failed:"), context.FileName,
+                        QLatin1Char('-') + result.failure));
+        return {result.aborted ? PostDelivery::Aborted : PostDelivery::Undelivered, QString(),
+                kXmlPostFailed, result.failure + kTag};
+    }
+    if (result.status < 200 || result.status > 299) {
+        // Whatever the body says, the endpoint did not take the booking.
+        const QString status = QStringLiteral("HTTP status %1").arg(result.status);
+        addLine(lineEnd(QStringLiteral("Xml Post Failed:"), context.FileName,
+                        QLatin1Char('-') + status));
+        const bool refused = result.status >= 400 && result.status <= 499;
+        return {refused ? PostDelivery::Refused : PostDelivery::Undelivered, result.answer,
+                kXmlHttpStatus, status + QStringLiteral(": ") + result.answer.left(160) + kTag};
     }
 
     const AnswerJudgement judgement =
         judgeXmlAnswer(result.answer, context.FileName, currentClock().now());
     addLine(judgement.listLine);
     if (judgement.errorCode == 0)
-        return {result.answer, QString()};
-    return {result.answer,
-            logTrappedError(context.FileName, judgement.errorCode, judgement.errorText)};
+        return {PostDelivery::Acknowledged, result.answer, 0, QString()};
+    return {PostDelivery::Refused, result.answer, judgement.errorCode, judgement.errorText};
 }

@@ -99,6 +99,29 @@ CREATE TABLE AMERROR (
     MESSAGE  VARCHAR(255)
 );
 
+-- The ledger of recorded files: one row per booking version stored from a
+-- file (or, with database writes off, per version posted), written in the
+-- version's own transaction. It tells the gateway that a file it meets again
+-- was already recorded and which steps after the rows are still to do.
+-- KIND is the kind text the version was stored and posted with.
+-- POST_ST: "" no post, "W" waiting, "A" acknowledged, "R" refused by the
+-- endpoint, "F" failed and given up.
+CREATE TABLE AMFILE (
+    FILE_NM    VARCHAR(260),
+    FILE_SIZE  VARCHAR(20),
+    FILE_MTIME VARCHAR(30),
+    FILE_DEV   VARCHAR(20),
+    FILE_INO   VARCHAR(20),
+    FILE_SHA   VARCHAR(64),
+    PASS_NO    VARCHAR(2),
+    RECLOC     VARCHAR(20),
+    SER_NO     VARCHAR(10),
+    POST_ST    VARCHAR(2),
+    KIND       VARCHAR(2000),
+    DATE_1     VARCHAR(10),
+    TIME_1     VARCHAR(8)
+);
+
 CREATE INDEX AMAMD1 ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD2 ON AMAMD (FILE_NM);
 CREATE INDEX AMAMDD1 ON AMAMDD (RECLOC,SER_NO,I_INDEX);
@@ -106,3 +129,4 @@ CREATE INDEX AMHEAD1 ON AMHEAD (RECLOC,SER_NO);
 CREATE INDEX AMPAX1 ON AMPAX (RECLOC,SER_NO,SEG_TP,H_INDEX,H_INDEX1);
 CREATE INDEX AMPNR1 ON AMPNR (RECLOC,SER_NO,SEG_TP,H_INDEX,H_INDEX1);
 CREATE INDEX AMTKT1 ON AMTKT (RECLOC,SER_NO,MSGTAG,SEG_TP,TTONBR,SEGNBR);
+CREATE INDEX AMFILE1 ON AMFILE (FILE_NM,FILE_SHA);

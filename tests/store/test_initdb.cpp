@@ -107,7 +107,7 @@ void TestInitDb::createsTheServerTables() {
     db.selectRows(QStringLiteral("DROP TABLE AMTKT"));
     db.selectRows(QStringLiteral("DROP TABLE AMPAX"));
     QCOMPARE(runInitDbCommand({}), 1);
-    QCOMPARE(tablesOf(db.connectionText()).size(), 5);
+    QCOMPARE(tablesOf(db.connectionText()).size(), 6);
 }
 
 QTEST_GUILESS_MAIN(TestInitDb)

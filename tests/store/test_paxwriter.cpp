@@ -21,8 +21,8 @@ private Q_SLOTS:
     void manualTickets();
     void manualAmountNotANumber_data();
     void manualAmountNotANumber();
-    void emptyTaxFails_data();
-    void emptyTaxFails();
+    void taxThatIsNoAmountFails_data();
+    void taxThatIsNoAmountFails();
     void noPassengersLeaveTablesAlone_data();
     void noPassengersLeaveTablesAlone();
     void markupInName_data();
@@ -237,7 +237,7 @@ void TestPaxWriter::manualAmountNotANumber() {
     QCOMPARE(db.selectRows(u"SELECT H_INDEX FROM AMPNR"_s).size(), 0);
 }
 
-void TestPaxWriter::emptyTaxFails_data() {
+void TestPaxWriter::taxThatIsNoAmountFails_data() {
     addEngineColumn();
     QTest::addColumn<QString>("xmlFg");
     QTest::addColumn<int>("passengerRows");
@@ -248,9 +248,9 @@ void TestPaxWriter::emptyTaxFails_data() {
     }
 }
 
-// A TTP record without tax figures: the call fails while computing the
-// first passenger's ticket values.
-void TestPaxWriter::emptyTaxFails() {
+// A TTP record whose tax text is no amount: the call fails while computing
+// the first passenger's ticket values.
+void TestPaxWriter::taxThatIsNoAmountFails() {
     QFETCH(TestEngine, engine);
     QFETCH(QString, xmlFg);
     QFETCH(int, passengerRows);
@@ -258,7 +258,7 @@ void TestPaxWriter::emptyTaxFails() {
     TestHome home(TestHome::Korva::Registered);
     KESTO_WRITER_DATABASE(db, engine, home);
     korva::Pnr pnr = ttpBooking();
-    pnr.set("TAX_AMB", QString());
+    pnr.set("TAX_AMB", u"XT"_s);
     addPax(pnr, {{"PAX_NM", u"A"_s}, {"TKT_NO", u"1234567890"_s}});
     addPax(pnr, {{"PAX_NM", u"B"_s}, {"TKT_NO", u"1234567891"_s}});
     FileContext context;

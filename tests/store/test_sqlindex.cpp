@@ -111,7 +111,8 @@ void TestSqlIndex::runsTwice() {
     for (const QVariantList& row : db.selectRows(catalogue))
         names.append(row.first().toString());
     QCOMPARE(names,
-             QStringList({"AMAMD1", "AMAMD2", "AMAMDD1", "AMHEAD1", "AMPAX1", "AMPNR1", "AMTKT1"}));
+             QStringList({"AMAMD1", "AMAMD2", "AMAMDD1", "AMFILE1", "AMHEAD1", "AMPAX1", "AMPNR1",
+                         "AMTKT1"}));
 }
 
 void TestSqlIndex::reportsFailure_data() {

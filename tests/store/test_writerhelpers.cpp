@@ -208,6 +208,20 @@ void TestWriterHelpers::ticketAmounts_data() {
                                   << "100"
                                   << "5"
                                   << "-12.25";
+    QTest::newRow("no fare section: empty tax is 0") << "0"
+                                                     << ""
+                                                     << ""
+                                                     << ""
+                                                     << "0"
+                                                     << "0"
+                                                     << "0";
+    QTest::newRow("blank tax is 0") << "100"
+                                    << "5"
+                                    << ""
+                                    << "   "
+                                    << "100"
+                                    << "5"
+                                    << "0";
 }
 
 void TestWriterHelpers::ticketAmounts() {
@@ -226,8 +240,6 @@ void TestWriterHelpers::ticketAmounts() {
 
 void TestWriterHelpers::taxMustBeAnAmount_data() {
     QTest::addColumn<QString>("tax");
-    QTest::newRow("empty") << "";
-    QTest::newRow("blanks") << "   ";
     QTest::newRow("letters") << "TAX";
     QTest::newRow("number then letters") << "12XT";
 }

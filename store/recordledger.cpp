@@ -1,0 +1,132 @@
+#include "recordledger.h"
+
+#include "clock.h"
+#include "connectionstring.h"
+#include "fixedforms.h"
+#include "rowappender.h"
+#include "storecall.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString postCode(PostState state) {
+    switch (state) {
+    case PostState::None:
+        break;
+    case PostState::Waiting:
+        return u"W"_s;
+    case PostState::Acknowledged:
+        return u"A"_s;
+    case PostState::Refused:
+        return u"R"_s;
+    case PostState::GivenUp:
+        return u"F"_s;
+    }
+    return u""_s;
+}
+
+PostState postStateOf(const QString& code) {
+    if (code == u"W")
+        return PostState::Waiting;
+    if (code == u"A")
+        return PostState::Acknowledged;
+    if (code == u"R")
+        return PostState::Refused;
+    if (code == u"F")
+        return PostState::GivenUp;
+    return PostState::None;
+}
+
+const QString kFileCondition = u"FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND "
+                               "FILE_DEV = ? AND FILE_INO = ? AND FILE_SHA = ?"_s;
+
+void bindFile(QSqlQuery& query, const FileIdentity& file) {
+    query.addBindValue(file.name);
+    query.addBindValue(QString::number(file.size));
+    query.addBindValue(QString::number(file.modifiedNs));
+    query.addBindValue(QString::number(file.device));
+    query.addBindValue(QString::number(file.inode));
+    query.addBindValue(file.sha256);
+}
+
+} // namespace
+
+bool ledgerPresent() {
+    return withThreadConnection(ConnectionString(), [](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        // Reading nothing from it proves the table is there on every engine.
+        const bool present = query.exec(u"SELECT FILE_NM FROM AMFILE WHERE 1=2"_s);
+        query.finish();
+        if (!present && !db.tables(QSql::Tables).isEmpty()) {
+            // The connection works and shows tables, AMFILE is simply missing.
+            return false;
+        }
+        if (!present)
+            throw StoreError::fromSqlError(query.lastError());
+        return true;
+    });
+}
+
+QString noLedgerNotice() {
+    return u"The database has no AMFILE table (the ledger of recorded files): a file is known "
+           "as recorded only while this run lasts. Run kesto init-db --upgrade to add it."_s;
+}
+
+QList<RecordedPass> recordedPasses(const FileIdentity& file) {
+    return withThreadConnection(ConnectionString(), [&file](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
+                           kFileCondition + u" ORDER BY PASS_NO"_s))
+            throw StoreError::fromSqlError(query.lastError());
+        bindFile(query, file);
+        if (!query.exec())
+            throw StoreError::fromSqlError(query.lastError());
+        QList<RecordedPass> passes;
+        while (query.next()) {
+            passes.append({query.value(0).toString().toInt(), query.value(1).toString(),
+                           query.value(2).toString(), postStateOf(query.value(3).toString()),
+                           query.value(4).toString()});
+        }
+        if (query.lastError().isValid())
+            throw StoreError::fromSqlError(query.lastError());
+        query.finish();
+        return passes;
+    });
+}
+
+void addRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
+    NewRow row(u"AMFILE"_s);
+    row.set(u"FILE_NM"_s, file.name);
+    row.set(u"FILE_SIZE"_s, QString::number(file.size));
+    row.set(u"FILE_MTIME"_s, QString::number(file.modifiedNs));
+    row.set(u"FILE_DEV"_s, QString::number(file.device));
+    row.set(u"FILE_INO"_s, QString::number(file.inode));
+    row.set(u"FILE_SHA"_s, file.sha256);
+    row.set(u"PASS_NO"_s, QString::number(pass.number));
+    row.set(u"RECLOC"_s, pass.recordLocator);
+    row.set(u"SER_NO"_s, pass.serialNumber);
+    row.set(u"POST_ST"_s, postCode(pass.post));
+    row.set(u"KIND"_s, pass.kind);
+    row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
+    row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    appendRow(ConnectionString(), row);
+}
+
+void setPostState(const FileIdentity& file, int pass, PostState state) {
+    withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        if (!query.prepare(u"UPDATE AMFILE SET POST_ST = ? WHERE "_s + kFileCondition +
+                           u" AND PASS_NO = ?"_s))
+            throw StoreError::fromSqlError(query.lastError());
+        query.addBindValue(postCode(state));
+        bindFile(query, file);
+        query.addBindValue(QString::number(pass));
+        if (!query.exec())
+            throw StoreError::fromSqlError(query.lastError());
+    });
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The ledger of recorded files (table AMFILE): which booking versions were
+// stored from which file, and how far each version's post has gone. A file
+// is known by its name, size, modification time, device, inode and the
+// SHA-256 of its bytes, so the same bytes dropped again as a new file are a
+// new file. All functions work on the calling thread's connection for
+// ConnectionString() (inside the version's transaction when one is open) and
+// throw StoreError.
+
+struct FileIdentity {
+    QString name;
+    qint64 size = 0;
+    qint64 modifiedNs = 0; // modification time in nanoseconds since the epoch
+    quint64 device = 0;
+    quint64 inode = 0;
+    QString sha256; // lower-case hex
+};
+
+enum class PostState {
+    None,         // no post for this version (the export is off)
+    Waiting,      // to be posted; not acknowledged yet
+    Acknowledged, // the endpoint answered "RECLOC..."
+    Refused,      // the endpoint refused or did not understand it: not posted again
+    GivenUp,      // the exchange failed while the rows were stored: not posted again
+};
+
+struct RecordedPass {
+    int number = 1; // 1, or 2 for the second record of a booking
+    QString recordLocator;
+    QString serialNumber;
+    PostState post = PostState::None;
+    QString kind; // the kind text the version was stored and posted with
+};
+
+// Whether the database has the ledger table (a database made before it
+// existed does not, until `kesto init-db --upgrade`).
+bool ledgerPresent();
+
+// What the operator is told when the ledger is missing.
+QString noLedgerNotice();
+
+QList<RecordedPass> recordedPasses(const FileIdentity& file);
+void addRecordedPass(const FileIdentity& file, const RecordedPass& pass);
+void setPostState(const FileIdentity& file, int pass, PostState state);

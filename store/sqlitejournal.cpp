@@ -1,0 +1,33 @@
+#include "sqlitejournal.h"
+
+#include <QFile>
+#include <QSqlQuery>
+
+#include <sys/vfs.h>
+
+namespace {
+// f_type values of statfs(2) for the network file systems SQLite warns about.
+constexpr unsigned long kNfs = 0x6969;
+constexpr unsigned long kSmb = 0x517B;
+constexpr unsigned long kCifs = 0xFF534D42;
+constexpr unsigned long kSmb2 = 0xFE534D42;
+} // namespace
+
+bool isOnNetworkFileSystem(const QString& path) {
+    struct statfs info {};
+    if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    const auto type = static_cast<unsigned long>(info.f_type);
+    return type == kNfs || type == kSmb || type == kCifs || type == kSmb2;
+}
+
+void useDurableJournal(QSqlDatabase& db, const QString& filePath) {
+    QSqlQuery query(db);
+    // The mode is kept in the file; a file on a network share is set back to
+    // the rollback journal should it have been switched elsewhere.
+    query.exec(isOnNetworkFileSystem(filePath) ? QStringLiteral("PRAGMA journal_mode=DELETE")
+                                               : QStringLiteral("PRAGMA journal_mode=WAL"));
+    query.finish();
+    query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    query.finish();
+}
