@@ -2,7 +2,13 @@
 
 #include "filecontext.h"
 #include "gatewaysettings.h"
+#include "recordledger.h"
 #include "recordwriters.h"
+#include "connectionstring.h"
+#include "statusupdate.h"
+#include "threadconnection.h"
+
+#include <QElapsedTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -50,14 +56,30 @@ korva::Pnr typicalBooking(const QString& recordLocator) {
     return pnr;
 }
 
-void storeBooking(const korva::Pnr& pnr) {
+double storeBooking(const korva::Pnr& pnr) {
     GatewaySettings settings;
     settings.XML_FG = u"0"_s;
     FileContext context;
     context.FileName = u"T5BENCH.MIR"_s;
     const QString locator = pnr.get("RLOC_CD");
-    const QString serial = GET_XSER_NO(locator);
-    UP_Header(true, locator, serial, pnr, context, settings);
-    UP_Segment(true, locator, serial, pnr, context, settings);
-    upPax(true, locator, serial, pnr, context, settings);
+    const QString text = ConnectionString();
+    beginThreadTransaction(text);
+    try {
+        const QString serial = GET_XSER_NO(locator);
+        UP_Header(true, locator, serial, pnr, context, settings);
+        UP_Segment(true, locator, serial, pnr, context, settings);
+        upPax(true, locator, serial, pnr, context, settings);
+        updateBookingStatus(locator, serial, context.FileName, context.Kind);
+        FileIdentity file;
+        file.name = context.FileName;
+        file.sha256 = locator;
+        addRecordedPass(file, {1, locator, serial, PostState::None, context.Kind});
+        QElapsedTimer commit;
+        commit.start();
+        commitThreadTransaction(text);
+        return double(commit.nsecsElapsed()) / 1e6;
+    } catch (...) {
+        rollbackThreadTransaction(text);
+        throw;
+    }
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs bench_store_booking on SQLite (a file in a folder on disk, synchronous=FULL,
-# the default rollback journal) and on a throwaway PostgreSQL server that, unlike
+# Runs bench_store_booking on SQLite (a file in a folder on disk, the store's own
+# write-ahead log with synchronous=FULL) and on a throwaway PostgreSQL server that, unlike
 # the test server, runs with fsync on (the server's default).
 #
 #   bench/store/run-bench-store.sh [BUILD_DIR] [--bookings N] [--folder DIR]

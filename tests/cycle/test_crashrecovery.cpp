@@ -1,0 +1,160 @@
+#include "gatewayrun.h"
+#include "testendpoint.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+
+// `kesto run` killed in the middle of its work, and started again until the
+// download folder is empty: every file must then hold exactly the versions a
+// run without a crash stores, each whole, filed into the backup folder once,
+// and every version posted at least once. Real processes, real SIGKILL, on
+// both engines; the XML export is on, with a real endpoint on loopback.
+class TestCrashRecovery : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void crashPointsResume_data();
+    void crashPointsResume();
+    void randomKillsAtFixedSeeds_data();
+    void randomKillsAtFixedSeeds();
+};
+
+namespace {
+
+const QString kAddress = QStringLiteral("127.0.0.31");
+constexpr int kCopies = 2;
+
+GatewayHome::Xml exportOn() {
+    return {QStringLiteral("1"), QStringLiteral("1"), kAddress};
+}
+
+// What a run without a crash stores from the sweep files, and how long it
+// takes, per engine.
+struct CleanRun {
+    QMap<QString, QStringList> versions;
+    int ms = 100;
+};
+
+CleanRun cleanRun(TestEngine engine) {
+    static QMap<TestEngine, CleanRun> cache;
+    if (!cache.contains(engine)) {
+        GatewayHome gateway(engine, exportOn());
+        dropFiles(gateway.downloadFolder(), sweepFiles(kCopies));
+        QElapsedTimer clock;
+        clock.start();
+        const RunEnd end = runOnce(gateway.environment());
+        if (end.killed || end.exitCode != 0)
+            qWarning("the clean run failed: %s", qPrintable(end.err));
+        cache.insert(engine, {storedVersions(gateway.db()), int(clock.elapsed())});
+    }
+    return cache.value(engine);
+}
+
+QString elementText(const QByteArray& xml, const char* name) {
+    const QByteArray open = QByteArray("<") + name + '>';
+    const qsizetype start = xml.indexOf(open);
+    if (start < 0)
+        return {};
+    const qsizetype from = start + open.size();
+    return QString::fromUtf8(xml.mid(from, xml.indexOf('<', from) - from));
+}
+
+// The checks after the last run: nothing lost, nothing twice, nothing half,
+// everything filed, every version posted.
+void verifyRecovered(const GatewayHome& gateway, const TestEndpoint& endpoint) {
+    const QMap<QString, QByteArray> files = sweepFiles(kCopies);
+    QCOMPARE(gateway.waitingFiles(), QStringList());
+    QCOMPARE(gateway.backedUpFiles(), QStringList(files.keys()));
+    QCOMPARE(duplicateKeys(gateway.db()), QStringList());
+    const QMap<QString, QStringList> clean = cleanRun(gateway.db().engine()).versions;
+    QVERIFY(!clean.isEmpty());
+    QCOMPARE(storedVersions(gateway.db()), clean);
+
+    // At least once: every stored version reached the endpoint (a posted
+    // document names its file, and its header tells the two records of a
+    // booking apart), and the ledger knows it.
+    QSet<QString> posted;
+    for (const TestEndpoint::Request& request : endpoint.requests())
+        posted.insert(elementText(request.body, "FILE_NM") + u'|' + elementText(request.body, "ENTRY"));
+    for (const QVariantList& row : gateway.db().selectRows(QStringLiteral(
+             "SELECT a.FILE_NM, h.ENTRY FROM AMAMD a JOIN AMHEAD h ON h.RECLOC = a.RECLOC AND "
+             "h.SER_NO = a.SER_NO"))) {
+        const QString version = row[0].toString() + u'|' + row[1].toString();
+        QVERIFY2(posted.contains(version), qPrintable(version));
+    }
+    QCOMPARE(gateway.db().selectRows(
+                 QStringLiteral("SELECT COUNT(*) FROM AMFILE WHERE POST_ST <> 'A'"))[0][0].toInt(),
+             0);
+}
+
+} // namespace
+
+void TestCrashRecovery::crashPointsResume_data() {
+    addEngineColumn();
+    QTest::addColumn<QString>("point");
+    for (TestEngine engine : {TestEngine::Sqlite, TestEngine::PostgreSql}) {
+        for (const char* point : {"after-commit", "after-post", "between-passes", "after-copy"}) {
+            QTest::addRow("%s %s", engineRowName(engine), point)
+                << engine << QString::fromLatin1(point);
+        }
+    }
+}
+
+// Each named point at its first occurrence, then a run to the end.
+void TestCrashRecovery::crashPointsResume() {
+    QFETCH(TestEngine, engine);
+    QFETCH(QString, point);
+    TestEndpoint endpoint(kAddress);
+    QVERIFY(endpoint.isListening());
+    GatewayHome gateway(engine, exportOn());
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    dropFiles(gateway.downloadFolder(), sweepFiles(kCopies));
+
+    const RunEnd crashed = runOnce(gateway.environment({{QStringLiteral("KESTO_CRASH_AT"), point}}));
+    QVERIFY2(crashed.killed, qPrintable(crashed.err));
+    const RunEnd resumed = runOnce(gateway.environment());
+    QVERIFY2(!resumed.killed && resumed.exitCode == 0, qPrintable(resumed.err));
+    verifyRecovered(gateway, endpoint);
+}
+
+void TestCrashRecovery::randomKillsAtFixedSeeds_data() {
+    addEngineColumn();
+    QTest::addColumn<quint32>("seed");
+    for (TestEngine engine : {TestEngine::Sqlite, TestEngine::PostgreSql}) {
+        for (quint32 seed : {11u, 29u})
+            QTest::addRow("%s seed %u", engineRowName(engine), seed) << engine << seed;
+    }
+}
+
+void TestCrashRecovery::randomKillsAtFixedSeeds() {
+    QFETCH(TestEngine, engine);
+    QFETCH(quint32, seed);
+    TestEndpoint endpoint(kAddress);
+    QVERIFY(endpoint.isListening());
+    GatewayHome gateway(engine, exportOn());
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    dropFiles(gateway.downloadFolder(), sweepFiles(kCopies));
+
+    // Kill points spread over start-up and the work, then a run to the end.
+    const int span = cleanRun(engine).ms;
+    QRandomGenerator random(seed);
+    int kills = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const RunEnd end = runOnce(gateway.environment(), 5 + random.bounded(std::max(10, span / 2)));
+        if (!end.killed) {
+            QVERIFY2(end.exitCode == 0, qPrintable(end.err));
+            break;
+        }
+        ++kills;
+    }
+    QVERIFY2(kills >= 1, "the kills came too late to cut any work short");
+    const RunEnd last = runOnce(gateway.environment());
+    QVERIFY2(!last.killed && last.exitCode == 0, qPrintable(last.err));
+    verifyRecovered(gateway, endpoint);
+}
+
+QTEST_GUILESS_MAIN(TestCrashRecovery)
+#include "test_crashrecovery.moc"
