@@ -2,8 +2,11 @@
 #include "testendpoint.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <csignal>
 
 // `kesto run` killed in the middle of its work, and started again until the
 // download folder is empty: every file must then hold exactly the versions a
@@ -18,6 +21,7 @@ private Q_SLOTS:
     void crashPointsResume();
     void randomKillsAtFixedSeeds_data();
     void randomKillsAtFixedSeeds();
+    void stopEndsWithinFiveSecondsWhileTheServerHangs();
 };
 
 namespace {
@@ -58,6 +62,16 @@ QString elementText(const QByteArray& xml, const char* name) {
         return {};
     const qsizetype from = start + open.size();
     return QString::fromUtf8(xml.mid(from, xml.indexOf('<', from) - from));
+}
+
+// The server processes of the gateway's sessions on the test database.
+QList<qint64> sessionsOf(const GatewayHome& gateway) {
+    QList<qint64> pids;
+    for (const QVariantList& row : gateway.db().selectRows(QStringLiteral(
+             "SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
+             "pid <> pg_backend_pid()")))
+        pids.append(row[0].toLongLong());
+    return pids;
 }
 
 // The checks after the last run: nothing lost, nothing twice, nothing half,
@@ -154,6 +168,48 @@ void TestCrashRecovery::randomKillsAtFixedSeeds() {
     const RunEnd last = runOnce(gateway.environment());
     QVERIFY2(!last.killed && last.exitCode == 0, qPrintable(last.err));
     verifyRecovered(gateway, endpoint);
+}
+
+// The server stops answering in the middle of a file (its session process
+// is stopped with SIGSTOP: a real hang). SIGTERM still ends `kesto run`
+// within 5 seconds; the version it was writing is not stored, and the next
+// run stores it once.
+void TestCrashRecovery::stopEndsWithinFiveSecondsWhileTheServerHangs() {
+    GatewayHome gateway(TestEngine::PostgreSql);
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    QProcess process;
+    process.setProcessEnvironment(gateway.environment());
+    process.start(QStringLiteral(KESTO_BIN_DIR "/kesto"), {QStringLiteral("run")});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY(process.readAllStandardOutput().isEmpty() && !sessionsOf(gateway).isEmpty());
+    QTest::qWait(300); // at rest, waiting for files
+
+    const QList<qint64> sessions = sessionsOf(gateway);
+    for (qint64 pid : sessions)
+        ::kill(static_cast<pid_t>(pid), SIGSTOP);
+    const QMap<QString, QByteArray> files = sweepFiles(1);
+    const QString name = QStringLiteral("TKT001.MIR");
+    writeFileBytes(gateway.downloadFolder() + name, files.value(name));
+    QTest::qWait(1000); // the cycle is now stuck in a database call
+
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    const bool ended = process.waitForFinished(10000);
+    const qint64 took = clock.elapsed();
+    for (qint64 pid : sessions)
+        ::kill(static_cast<pid_t>(pid), SIGCONT);
+    QVERIFY(ended);
+    QVERIFY2(took < 5000, qPrintable(QString::number(took)));
+    QVERIFY2(process.readAllStandardError().contains("did not finish within 5 seconds"),
+             "not ended by the stop bound");
+    QCOMPARE(gateway.waitingFiles(), QStringList(name));
+
+    const RunEnd again = runOnce(gateway.environment());
+    QVERIFY2(!again.killed && again.exitCode == 0, qPrintable(again.err));
+    QCOMPARE(gateway.db().selectRows(QStringLiteral("SELECT COUNT(*) FROM AMAMD"))[0][0].toInt(), 1);
+    QCOMPARE(gateway.waitingFiles(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCrashRecovery)

@@ -68,6 +68,11 @@ private Q_SLOTS:
     void xmlSwitches();
     void answers_data();
     void answers();
+    void refusedBookingIsFiledWithoutRows_data() { addEngineRows(); }
+    void refusedBookingIsFiledWithoutRows();
+    void lostConnectionRollsBackAndStoresAgain();
+    void postOnlyDeliveryWaitsForTheEndpoint();
+    void worksWithoutTheLedgerAndSaysSo();
     void missingBackupFolderKeepsFileAndNeverRecordsTwice();
     void recordedFileIsNotStoredAgainAfterARestart();
     void databaseAwayKeepsFileUntilItReturns();
@@ -248,13 +253,19 @@ void TestCycle::answers_data() {
     QTest::addColumn<bool>("silent");
     QTest::addColumn<QString>("linePrefix");
     QTest::addColumn<QString>("errorMessage"); // the AMERROR message after the file name
+    QTest::addColumn<QByteArray>("status");
     QTest::newRow("error answer") << QByteArray("<ERROR>:seat taken") << false << "Xml Error:"
-                                  << "-->9000:seat taken";
+                                  << "-->9000:seat taken" << QByteArray("200 OK");
     QTest::newRow("unknown answer")
         << QByteArray("Service Unavailable") << false << "Xml Unknown Error:"
-        << "-->9999:Service Unavailable";
+        << "-->9999:Service Unavailable" << QByteArray("200 OK");
     QTest::newRow("endpoint hangs") << QByteArray() << true << "Xml Post Failed:"
-                                    << "-->9998:";
+                                    << "-->9998:" << QByteArray("200 OK");
+    // The body says success, the status says otherwise: the status wins.
+    QTest::newRow("HTTP 500 with a RECLOC body")
+        << QByteArray("RECLOC TPEK4T") << false << "Xml Post Failed:"
+        << "-->9996:HTTP status 500: RECLOC TPEK4T[XmlPost]"
+        << QByteArray("500 Internal Server Error");
 }
 
 void TestCycle::answers() {
@@ -262,8 +273,10 @@ void TestCycle::answers() {
     QFETCH(bool, silent);
     QFETCH(QString, linePrefix);
     QFETCH(QString, errorMessage);
+    QFETCH(QByteArray, status);
     TestEndpoint endpoint(QStringLiteral("127.0.0.32"));
     QVERIFY(endpoint.isListening());
+    endpoint.setStatus(status);
     if (silent)
         endpoint.setSilent();
     else
@@ -307,6 +320,9 @@ void TestCycle::missingBackupFolderKeepsFileAndNeverRecordsTwice() {
         2);
     QCOMPARE(filesIn(settings.MirDownPath), QStringList({kTicketed, QStringLiteral("NOTMIR.MIR")}));
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+    // Retried several times (every 300 ms and more), logged once per file.
+    QTest::qWait(1500);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR")), 2);
 
     // Once the folder is back, the retry files both away and stores nothing twice.
     QVERIFY(QDir().mkpath(dateFolderOf(settings)));
@@ -315,6 +331,119 @@ void TestCycle::missingBackupFolderKeepsFileAndNeverRecordsTwice() {
     // The delete follows the copy on the cycle's thread.
     QTRY_COMPARE(filesIn(settings.MirDownPath), QStringList());
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+    // One row each says the copy works again.
+    QTRY_COMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
+                                              "'%-->0:Recovered after % failed attempt(s)[FileCopy]'")),
+                 2);
+}
+
+// A database that refuses every booking (its AMPAX table is gone): the
+// version is rolled back whole, one error row is written, and the file is
+// filed away instead of looping. A booking the database takes is stored
+// with KIND as text, never NULL.
+void TestCycle::refusedBookingIsFiledWithoutRows() {
+    QFETCH(TestEngine, engine);
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    // A booking whose first passenger has no GDS ticket: an empty kind.
+    QByteArray unticketed = sampleMir(QStringLiteral("ticketed-lf.mir"));
+    unticketed.replace("2971234567", "          ");
+    writeFileBytes(settings.MirDownPath + QStringLiteral("NOTKT.MIR"), unticketed);
+    drainOnce(settings);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT PROC_TP, KIND FROM AMAMD")),
+             QList<QVariantList>({{QStringLiteral("N"), QStringLiteral("")}}));
+
+    db.selectRows(QStringLiteral("DROP TABLE AMPAX"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+    const CycleTranscript transcript = drainOnce(settings);
+    QCOMPARE(transcript.errors.size(), 1);
+    QVERIFY2(transcript.errors[0].endsWith(QStringLiteral("[RecordPhase]")),
+             qPrintable(transcript.errors[0]));
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList({kTicketed, QStringLiteral("NOTKT.MIR")}));
+    // Only the earlier booking's rows are there.
+    for (const char* table : {"AMAMD", "AMHEAD", "AMFILE"})
+        QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))), 1);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT DISTINCT SER_NO FROM AMTKT")),
+             QList<QVariantList>({{QStringLiteral("001")}}));
+}
+
+// The server ends the session in the middle of a version (a restart, a
+// network cut): nothing of the version stays, the file waits, and it is
+// stored whole once the server takes it again.
+void TestCycle::lostConnectionRollsBackAndStoresAgain() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::PostgreSql, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    db.selectRows(QStringLiteral(
+        "CREATE FUNCTION kesto_go_away() RETURNS trigger AS 'BEGIN "
+        "PERFORM pg_terminate_backend(pg_backend_pid()); RETURN NEW; END' LANGUAGE plpgsql"));
+    db.selectRows(QStringLiteral("CREATE TRIGGER kesto_go_away BEFORE INSERT ON AMPAX FOR EACH "
+                                 "ROW EXECUTE FUNCTION kesto_go_away()"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    CycleThread cycle(fastOptions(settings, false));
+    QTRY_VERIFY(!cycle.transcript.errors.isEmpty());
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 0);
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
+
+    db.selectRows(QStringLiteral("DROP TRIGGER kesto_go_away ON AMPAX"));
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD")),
+             QList<QVariantList>({{QStringLiteral("001")}}));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMHEAD")), 1);
+    QVERIFY(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMPAX")) > 0);
+}
+
+// With database writes off the post is the only delivery: while the endpoint
+// answers 503 the file waits and is posted again, with one error row; once
+// it is taken, the file is filed away, the ledger notes the post, and one
+// row says the post works again.
+void TestCycle::postOnlyDeliveryWaitsForTheEndpoint() {
+    TestEndpoint endpoint(QStringLiteral("127.0.0.33"));
+    QVERIFY(endpoint.isListening());
+    endpoint.setAnswer("RECLOC TPEK4T");
+    endpoint.setStatus("503 Service Unavailable");
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(
+        home, db, QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("127.0.0.33"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    CycleThread cycle(fastOptions(settings, false));
+    QTRY_VERIFY(endpoint.requests().size() >= 3);
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
+                                          "'%-->9996:HTTP status 503%'")),
+             1);
+
+    endpoint.setStatus("200 OK");
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 0);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT PASS_NO, SER_NO, POST_ST FROM AMFILE")),
+             QList<QVariantList>({{QStringLiteral("1"), QStringLiteral("001"), QStringLiteral("A")}}));
+    QTRY_COMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
+                                              "'%Recovered after % failed attempt(s)[XmlPost]'")),
+                 1);
+}
+
+// A database made before the ledger: the gateway says so once and stores as before.
+void TestCycle::worksWithoutTheLedgerAndSaysSo() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    const CycleTranscript transcript = drainOnce(settings);
+    QVERIFY2(transcript.errors.isEmpty(), qPrintable(transcript.errors.join(u'|')));
+    QCOMPARE(transcript.lines.filter(QStringLiteral("kesto init-db --upgrade")).size(), 1);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
 }
 
 void TestCycle::recordedFileIsNotStoredAgainAfterARestart() {

@@ -59,8 +59,9 @@ private:
             if (!m_owner.answerFor(answer, delayMs))
                 return;
             const QByteArray contentType = m_owner.contentType();
-            QTimer::singleShot(delayMs, socket, [socket, answer, contentType] {
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + contentType +
+            const QByteArray status = m_owner.status();
+            QTimer::singleShot(delayMs, socket, [socket, answer, contentType, status] {
+                socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
                               "\r\nContent-Length: " + QByteArray::number(answer.size()) +
                               "\r\nConnection: close\r\n\r\n" + answer);
                 socket->disconnectFromHost();
@@ -107,6 +108,16 @@ void TestEndpoint::setTrickle() {
 void TestEndpoint::setContentType(const QByteArray& contentType) {
     QMutexLocker lock(&m_mutex);
     m_contentType = contentType;
+}
+
+void TestEndpoint::setStatus(const QByteArray& status) {
+    QMutexLocker lock(&m_mutex);
+    m_status = status;
+}
+
+QByteArray TestEndpoint::status() const {
+    QMutexLocker lock(&m_mutex);
+    return m_status;
 }
 
 QByteArray TestEndpoint::contentType() const {

@@ -32,6 +32,7 @@ public:
     void setSilent();  // read the request, never answer
     void setTrickle(); // answer one byte every 100 ms, never finishing
     void setContentType(const QByteArray& contentType);
+    void setStatus(const QByteArray& status); // the status line's code and text, "200 OK" at first
     QList<Request> requests() const;
 
 private:
@@ -40,6 +41,7 @@ private:
     bool answerFor(QByteArray& answer, int& delayMs) const;
     bool trickles() const;
     QByteArray contentType() const;
+    QByteArray status() const;
 
     QThread m_thread;
     mutable QMutex m_mutex;
@@ -49,5 +51,6 @@ private:
     bool m_silent = false;
     bool m_trickle = false;
     QByteArray m_contentType = "text/plain";
+    QByteArray m_status = "200 OK";
     bool m_listening = false;
 };

@@ -20,6 +20,8 @@ private Q_SLOTS:
     void badCommandLine_data();
     void badCommandLine();
     void createsTheServerTables();
+    void upgradeAddsTheLedgerOnly_data() { addEngineRows(); }
+    void upgradeAddsTheLedgerOnly();
 };
 
 namespace {
@@ -108,6 +110,37 @@ void TestInitDb::createsTheServerTables() {
     db.selectRows(QStringLiteral("DROP TABLE AMPAX"));
     QCOMPARE(runInitDbCommand({}), 1);
     QCOMPARE(tablesOf(db.connectionText()).size(), 6);
+}
+
+// A database made before the ledger: --upgrade adds AMFILE and keeps what is
+// stored; run again it changes nothing.
+void TestInitDb::upgradeAddsTheLedgerOnly() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    const QString folder = home.programFolder() + QStringLiteral("/vela_data/");
+    KESTO_TEST_DATABASE(db, engine, folder, TestDatabase::Content::Schema);
+    home.writeIni(db.iniText());
+    db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
+    db.selectRows(QStringLiteral("INSERT INTO AMERROR (MESSAGE) VALUES ('kept')"));
+    closeThreadConnections();
+
+    QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 0);
+    QCOMPARE(tablesOf(db.connectionText()), storeTableNames());
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR")),
+             QList<QVariantList>({{QStringLiteral("kept")}}));
+    closeThreadConnections();
+
+    const InitDbOutcome again = engine == TestEngine::Sqlite ? upgradeMdbDatabase(folder)
+                                                             : upgradeServerDatabase(db.settings());
+    QVERIFY(again.ok);
+    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")), qPrintable(again.message));
+
+    // A database without the store's tables is not one to upgrade.
+    db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
+    db.selectRows(QStringLiteral("DROP TABLE AMAMD"));
+    closeThreadConnections();
+    QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 1);
+    closeThreadConnections();
 }
 
 QTEST_GUILESS_MAIN(TestInitDb)
