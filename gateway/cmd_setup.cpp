@@ -1,11 +1,15 @@
 #include "commandoutput.h"
 #include "commands.h"
 
+#include "connectiontext.h"
 #include "programfolder.h"
+#include "recordledger.h"
 #include "settingsloader.h"
 #include "setupfields.h"
 #include "storedsettings.h"
+#include "storeerror.h"
 #include "storefile.h"
+#include "threadconnection.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -21,6 +25,19 @@ namespace {
 
 const char* const kUsage =
     "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n";
+
+// Whether the database in force keeps the ledger of recorded files.
+void showLedger(const GatewaySettings& settings) {
+    const QString text = connectionTextFor(settings);
+    QString state;
+    try {
+        state = ledgerPresentOn(text) ? QStringLiteral("present") : noLedgerNotice();
+    } catch (const StoreError& error) {
+        state = QStringLiteral("unknown: the database cannot be opened: ") + error.description();
+    }
+    closeThreadConnection(text);
+    printLine(stdout, QStringLiteral("AMFILE=") + state + QStringLiteral("\t(the database)"));
+}
 
 int printSettingsInForce() {
     const GatewaySettings settings = loadGatewaySettings();
@@ -58,6 +75,7 @@ int printSettingsInForce() {
     show("XML_FG", settings.XML_FG, iniOrigin);
     show("XML_DNS", settings.XML_DNS, iniOrigin);
     show("T_MODE", settings.T_MODE, iniOrigin);
+    showLedger(settings);
     return 0;
 }
 

@@ -56,7 +56,11 @@ void bindFile(QSqlQuery& query, const FileIdentity& file) {
 } // namespace
 
 bool ledgerPresent() {
-    return withThreadConnection(ConnectionString(), [](QSqlDatabase& db) {
+    return ledgerPresentOn(ConnectionString());
+}
+
+bool ledgerPresentOn(const QString& connectionText) {
+    return withThreadConnection(connectionText, [](QSqlDatabase& db) {
         QSqlQuery query(db);
         // Reading nothing from it proves the table is there on every engine.
         const bool present = query.exec(u"SELECT FILE_NM FROM AMFILE WHERE 1=2"_s);

@@ -39,6 +39,7 @@ struct RecordedPass {
 // Whether the database has the ledger table (a database made before it
 // existed does not, until `kesto init-db --upgrade`).
 bool ledgerPresent();
+bool ledgerPresentOn(const QString& connectionText);
 
 // What the operator is told when the ledger is missing.
 QString noLedgerNotice();

@@ -85,6 +85,10 @@ private Q_SLOTS:
                        sample(QStringLiteral("ticketed-lf.mir")));
         writeFileBytes(home.folder(QStringLiteral("down")) + QStringLiteral("MIRFILE.TXT"), "x");
 
+        const Outcome setup = runKesto({QStringLiteral("setup")});
+        QVERIFY2(setup.out.contains(QStringLiteral("AMFILE=present\t(the database)")),
+                 qPrintable(setup.out));
+
         const Outcome run = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.startsWith(QStringLiteral("K4T0001.MIR:")), qPrintable(run.out));
