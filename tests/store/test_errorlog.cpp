@@ -108,11 +108,22 @@ void TestErrorLog::unreachableDatabase_data() {
     QTest::newRow("driver not installed") << "Provider=SQLOLEDB;SERVER=h;uid=;pwd=;database=d";
 }
 
+// The row is not lost: it goes to the local error log, line by line.
 void TestErrorLog::unreachableDatabase() {
     QFETCH(QString, connectionText);
+    TestHome home;
+    const QString local = home.folder(QStringLiteral("state")) + QStringLiteral("errors.log");
+    setLocalErrorLog(local);
     setConnectionString(connectionText);
-    LogError(QStringLiteral("A.MIR"), 9000, QStringLiteral("refused"));
+    ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9)));
+    ScopedClock installed(clock);
+    QVERIFY(!LogError(QStringLiteral("A.MIR"), 9000, QStringLiteral("refused")));
+    QVERIFY(!LogError(QStringLiteral("B.MIR"), 53, QStringLiteral("File not found[FileCopy]")));
+    setLocalErrorLog(QString());
     QVERIFY(!QFileInfo::exists(QStringLiteral("/nonexistent/kesto/PALVA.mdb")));
+    QCOMPARE(readFileBytes(local), QByteArray("12-06-2026 07:05:09 A.MIR-->9000:refused\n"
+                                              "12-06-2026 07:05:09 B.MIR-->53:File not "
+                                              "found[FileCopy]\n"));
 }
 
 void TestErrorLog::rowIsSavedWithoutAColumnTheTableLacks_data() {
