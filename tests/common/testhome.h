@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 
 // A private world for one test: program folder (KESTO_HOME), settings store and
-// class registry (XDG_CONFIG_HOME), the journal of recorded files
+// class registry (XDG_CONFIG_HOME), the local error log
 // (XDG_STATE_HOME), HOME and XDG_RUNTIME_DIR all point into one
 // temporary folder that is removed with the object. The previous values of the
 // variables come back on destruction.
