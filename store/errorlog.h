@@ -19,7 +19,7 @@ void setLocalErrorLog(const QString& path);
 QString errorLogMessage(const QString& source, qint32 code, const QString& text);
 
 struct LoggedError {
-    QString message; // the row's MESSAGE
+    QString message;     // the row's MESSAGE
     bool stored = false; // written to the database (not only to the local error log)
 };
 

@@ -51,14 +51,17 @@ InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& wher
         QSqlDatabase db = threadConnection(connectionText);
         const QStringList present = existingStoreTables(db);
         if (present.contains(QLatin1String("AMFILE"))) {
-            outcome = {true, QStringLiteral("The %1 already has AMFILE; nothing was changed").arg(where)};
+            outcome = {true,
+                       QStringLiteral("The %1 already has AMFILE; nothing was changed").arg(where)};
         } else if (!present.contains(QLatin1String("AMAMD"))) {
             outcome.message =
-                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db").arg(where);
+                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db")
+                    .arg(where);
         } else {
             runSchemaStatements(db, ledgerStatements(engineOf(db)));
-            outcome = {true, QStringLiteral("Added AMFILE, the ledger of recorded files, to the %1")
-                                 .arg(where)};
+            outcome = {
+                true,
+                QStringLiteral("Added AMFILE, the ledger of recorded files, to the %1").arg(where)};
         }
     } catch (const StoreError& error) {
         outcome.message = QStringLiteral("Cannot upgrade the %1: %2 (error %3)")

@@ -1,8 +1,8 @@
 #include "rowappender.h"
 
 #include "schema.h"
-#include "storeerror.h"
 #include "storecall.h"
+#include "storeerror.h"
 
 #include <QRegularExpression>
 #include <QSqlError>

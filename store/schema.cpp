@@ -23,8 +23,8 @@ QString resourcePath(DbEngine engine) {
 } // namespace
 
 QStringList storeTableNames() {
-    return {QStringLiteral("AMAMD"),  QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
-            QStringLiteral("AMTKT"),  QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
+    return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
+            QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
             QStringLiteral("AMERROR"), QStringLiteral("AMFILE")};
 }
 

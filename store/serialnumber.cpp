@@ -3,8 +3,8 @@
 #include "connectionstring.h"
 #include "leadingnumber.h"
 #include "recordwriters.h"
-#include "storeerror.h"
 #include "storecall.h"
+#include "storeerror.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -10,8 +10,7 @@
 // and returns what it returns. When it throws StoreError, its queries are gone
 // by the time the error is looked at: a connection that died is dropped (so
 // that the next call reconnects) and the error says so by its cause.
-template <typename Body>
-auto withThreadConnection(const QString& connectionText, Body&& body) {
+template <typename Body> auto withThreadConnection(const QString& connectionText, Body&& body) {
     DbEngine engine = DbEngine::Sqlite;
     try {
         QSqlDatabase db = threadConnection(connectionText);

@@ -1,8 +1,8 @@
 #include "tableappend.h"
 
 #include "connectionstring.h"
-#include "storeerror.h"
 #include "storecall.h"
+#include "storeerror.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -69,7 +69,16 @@ bool stillTheOpenedFile(const QString& connectionText) {
 // damaged, full, cannot open, lock protocol, not a database.
 bool isUnusableSqliteCode(qint32 number) {
     switch (number & 0xff) {
-    case 5: case 6: case 7: case 8: case 10: case 11: case 13: case 14: case 15: case 26:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 10:
+    case 11:
+    case 13:
+    case 14:
+    case 15:
+    case 26:
         return true;
     default:
         return false;
@@ -204,7 +213,8 @@ StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
     if (error.cause() != StoreError::Cause::Statement)
         return error;
     const bool answers = checkThreadConnection(connectionText);
-    const bool unusable = engine == DbEngine::Sqlite ? isUnusableSqliteCode(error.number()) : !answers;
+    const bool unusable =
+        engine == DbEngine::Sqlite ? isUnusableSqliteCode(error.number()) : !answers;
     if (!unusable)
         return error;
     return StoreError(error.number(), error.description(), StoreError::Cause::Connection);

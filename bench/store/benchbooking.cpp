@@ -1,10 +1,10 @@
 #include "benchbooking.h"
 
+#include "connectionstring.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
 #include "recordledger.h"
 #include "recordwriters.h"
-#include "connectionstring.h"
 #include "statusupdate.h"
 #include "threadconnection.h"
 

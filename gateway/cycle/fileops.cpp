@@ -144,7 +144,7 @@ std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByt
     identity.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     identity.device = info.st_dev;
     identity.inode = info.st_ino;
-    identity.sha256 = QString::fromLatin1(
-        QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    identity.sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     return identity;
 }

@@ -65,7 +65,7 @@ Q_SIGNALS:
     void logCleared();                   // List1 is cleared (the 13th file)
     void fileShown(const QString& text); // RichTextBox1's text: the file, every CR as CR LF
     void label4Changed(const QString& text);
-    void errorRecorded(const QString& message); // a row for the error log
+    void errorRecorded(const QString& message);  // a row for the error log
     void errorNotStored(const QString& message); // one the database could not take
     void finished();
 

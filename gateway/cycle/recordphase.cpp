@@ -6,8 +6,8 @@
 #include "recordwriters.h"
 #include "statusupdate.h"
 #include "storeerror.h"
-#include "trappederror.h"
 #include "threadconnection.h"
+#include "trappederror.h"
 
 #include <exception>
 
@@ -95,8 +95,7 @@ private:
     }
 
     RecordedPass ledgerRow(const PassPlan& pass, PostState post) const {
-        return {pass.number, m_context.RecordLocator, m_context.SerialNumber, post,
-                m_context.Kind};
+        return {pass.number, m_context.RecordLocator, m_context.SerialNumber, post, m_context.Kind};
     }
 
     // The rows, the status update and the ledger row in one transaction, then the post.
@@ -106,10 +105,9 @@ private:
         try {
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
             writeRecord(pass, m_settings);
-            updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber,
-                                m_context.FileName, m_context.Kind);
-            const PostState post =
-                m_settings.xmlExportOn() ? PostState::Waiting : PostState::None;
+            updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber, m_context.FileName,
+                                m_context.Kind);
+            const PostState post = m_settings.xmlExportOn() ? PostState::Waiting : PostState::None;
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
             commitThreadTransaction(text);
@@ -174,8 +172,7 @@ private:
     }
 
     PostDelivery post() {
-        const PostOutcome outcome =
-            postBooking(m_context, m_settings.XML_DNS, m_http, m_addLine);
+        const PostOutcome outcome = postBooking(m_context, m_settings.XML_DNS, m_http, m_addLine);
         crashPoint("after-post");
         if (outcome.errorNumber != 0)
             m_result.postErrors.append({outcome.errorNumber, outcome.errorText});

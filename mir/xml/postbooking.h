@@ -25,9 +25,9 @@ enum class PostDelivery {
 
 struct PostOutcome {
     PostDelivery delivery = PostDelivery::Acknowledged;
-    QString answer;          // the answer text ("" when none came)
-    qint32 errorNumber = 0;  // the error to log, 0 for none
-    QString errorText;       // its text, the step's tag included
+    QString answer;         // the answer text ("" when none came)
+    qint32 errorNumber = 0; // the error to log, 0 for none
+    QString errorText;      // its text, the step's tag included
 };
 
 // Posts the booking of one record pass: builds the booking XML text into

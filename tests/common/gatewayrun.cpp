@@ -8,8 +8,7 @@
 
 #include <csignal>
 
-GatewayHome::GatewayHome(TestEngine engine, const Xml& xml)
-    : m_home(TestHome::Korva::Registered) {
+GatewayHome::GatewayHome(TestEngine engine, const Xml& xml) : m_home(TestHome::Korva::Registered) {
     const QString data = m_home.programFolder() + QStringLiteral("/vela_data/");
     QDir().mkpath(data);
     m_db = std::make_unique<TestDatabase>(engine, data, TestDatabase::Content::Schema);
@@ -66,7 +65,8 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs) {
             end.firstFileMs = clock.elapsed();
     });
     clock.start();
-    process.start(QStringLiteral(KESTO_BIN_DIR "/kesto"), {QStringLiteral("run"), QStringLiteral("--once")});
+    process.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
+                  {QStringLiteral("run"), QStringLiteral("--once")});
     if (!process.waitForStarted())
         return end;
     if (killAfterMs >= 0 && !process.waitForFinished(killAfterMs))
@@ -95,8 +95,9 @@ QMap<QString, QByteArray> sweepFiles(int copies) {
     QMap<QString, QByteArray> files;
     for (int copy = 1; copy <= copies; ++copy) {
         for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
-            files.insert(QStringLiteral("%1%2.MIR").arg(it.key()).arg(copy, 3, 10, QLatin1Char('0')),
-                         it.value());
+            files.insert(
+                QStringLiteral("%1%2.MIR").arg(it.key()).arg(copy, 3, 10, QLatin1Char('0')),
+                it.value());
     }
     return files;
 }

@@ -49,8 +49,8 @@ private:
 
 // How one `kesto run --once` ended.
 struct RunEnd {
-    bool killed = false;   // ended by a signal (SIGKILL from the caller or a crash point)
-    int exitCode = -1;     // when it ended by itself
+    bool killed = false;     // ended by a signal (SIGKILL from the caller or a crash point)
+    int exitCode = -1;       // when it ended by itself
     qint64 firstFileMs = -1; // from start to its first file's log line, -1 when none
     QString out, err;
 };

@@ -90,16 +90,19 @@ void verifyRecovered(const GatewayHome& gateway, const TestEndpoint& endpoint) {
     // booking apart), and the ledger knows it.
     QSet<QString> posted;
     for (const TestEndpoint::Request& request : endpoint.requests())
-        posted.insert(elementText(request.body, "FILE_NM") + u'|' + elementText(request.body, "ENTRY"));
+        posted.insert(elementText(request.body, "FILE_NM") + u'|' +
+                      elementText(request.body, "ENTRY"));
     for (const QVariantList& row : gateway.db().selectRows(QStringLiteral(
              "SELECT a.FILE_NM, h.ENTRY FROM AMAMD a JOIN AMHEAD h ON h.RECLOC = a.RECLOC AND "
              "h.SER_NO = a.SER_NO"))) {
         const QString version = row[0].toString() + u'|' + row[1].toString();
         QVERIFY2(posted.contains(version), qPrintable(version));
     }
-    QCOMPARE(gateway.db().selectRows(
-                 QStringLiteral("SELECT COUNT(*) FROM AMFILE WHERE POST_ST <> 'A'"))[0][0].toInt(),
-             0);
+    QCOMPARE(
+        gateway.db()
+            .selectRows(QStringLiteral("SELECT COUNT(*) FROM AMFILE WHERE POST_ST <> 'A'"))[0][0]
+            .toInt(),
+        0);
 }
 
 } // namespace
@@ -126,7 +129,8 @@ void TestCrashRecovery::crashPointsResume() {
         QSKIP(qPrintable(gateway.skipReason()));
     dropFiles(gateway.downloadFolder(), sweepFiles(kCopies));
 
-    const RunEnd crashed = runOnce(gateway.environment({{QStringLiteral("KESTO_CRASH_AT"), point}}));
+    const RunEnd crashed =
+        runOnce(gateway.environment({{QStringLiteral("KESTO_CRASH_AT"), point}}));
     QVERIFY2(crashed.killed, qPrintable(crashed.err));
     const RunEnd resumed = runOnce(gateway.environment());
     QVERIFY2(!resumed.killed && resumed.exitCode == 0, qPrintable(resumed.err));
@@ -157,7 +161,8 @@ void TestCrashRecovery::randomKillsAtFixedSeeds() {
     QRandomGenerator random(seed);
     int kills = 0;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const RunEnd end = runOnce(gateway.environment(), 5 + random.bounded(std::max(10, span / 2)));
+        const RunEnd end =
+            runOnce(gateway.environment(), 5 + random.bounded(std::max(10, span / 2)));
         if (!end.killed) {
             QVERIFY2(end.exitCode == 0, qPrintable(end.err));
             break;
@@ -208,7 +213,8 @@ void TestCrashRecovery::stopEndsWithinFiveSecondsWhileTheServerHangs() {
 
     const RunEnd again = runOnce(gateway.environment());
     QVERIFY2(!again.killed && again.exitCode == 0, qPrintable(again.err));
-    QCOMPARE(gateway.db().selectRows(QStringLiteral("SELECT COUNT(*) FROM AMAMD"))[0][0].toInt(), 1);
+    QCOMPARE(gateway.db().selectRows(QStringLiteral("SELECT COUNT(*) FROM AMAMD"))[0][0].toInt(),
+             1);
     QCOMPARE(gateway.waitingFiles(), QStringList());
 }
 

@@ -332,9 +332,10 @@ void TestCycle::missingBackupFolderKeepsFileAndNeverRecordsTwice() {
     QTRY_COMPARE(filesIn(settings.MirDownPath), QStringList());
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
     // One row each says the copy works again.
-    QTRY_COMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
-                                              "'%-->0:Recovered after % failed attempt(s)[FileCopy]'")),
-                 2);
+    QTRY_COMPARE(
+        countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
+                                     "'%-->0:Recovered after % failed attempt(s)[FileCopy]'")),
+        2);
 }
 
 // A database that refuses every booking (its AMPAX table is gone): the
@@ -361,10 +362,12 @@ void TestCycle::refusedBookingIsFiledWithoutRows() {
     QCOMPARE(transcript.errors.size(), 1);
     QVERIFY2(transcript.errors[0].endsWith(QStringLiteral("[RecordPhase]")),
              qPrintable(transcript.errors[0]));
-    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList({kTicketed, QStringLiteral("NOTKT.MIR")}));
+    QCOMPARE(filesIn(dateFolderOf(settings)),
+             QStringList({kTicketed, QStringLiteral("NOTKT.MIR")}));
     // Only the earlier booking's rows are there.
     for (const char* table : {"AMAMD", "AMHEAD", "AMFILE"})
-        QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))), 1);
+        QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))),
+                 1);
     QCOMPARE(db.selectRows(QStringLiteral("SELECT DISTINCT SER_NO FROM AMTKT")),
              QList<QVariantList>({{QStringLiteral("001")}}));
 }
@@ -423,8 +426,9 @@ void TestCycle::postOnlyDeliveryWaitsForTheEndpoint() {
     endpoint.setStatus("200 OK");
     QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 0);
-    QCOMPARE(db.selectRows(QStringLiteral("SELECT PASS_NO, SER_NO, POST_ST FROM AMFILE")),
-             QList<QVariantList>({{QStringLiteral("1"), QStringLiteral("001"), QStringLiteral("A")}}));
+    QCOMPARE(
+        db.selectRows(QStringLiteral("SELECT PASS_NO, SER_NO, POST_ST FROM AMFILE")),
+        QList<QVariantList>({{QStringLiteral("1"), QStringLiteral("001"), QStringLiteral("A")}}));
     QTRY_COMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
                                               "'%Recovered after % failed attempt(s)[XmlPost]'")),
                  1);

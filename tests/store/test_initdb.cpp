@@ -133,7 +133,8 @@ void TestInitDb::upgradeAddsTheLedgerOnly() {
     const InitDbOutcome again = engine == TestEngine::Sqlite ? upgradeMdbDatabase(folder)
                                                              : upgradeServerDatabase(db.settings());
     QVERIFY(again.ok);
-    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")), qPrintable(again.message));
+    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")),
+             qPrintable(again.message));
 
     // A database without the store's tables is not one to upgrade.
     db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
