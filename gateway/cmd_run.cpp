@@ -4,6 +4,7 @@
 #include "deferredfiles.h"
 #include "errorlog.h"
 #include "instanceguard.h"
+#include "korvaclient.h"
 #include "lasterror.h"
 #include "logstamp.h"
 #include "opendb.h"
@@ -54,6 +55,32 @@ extern "C" void onStopOverdue(int) {
     endAtOnce(message, sizeof message - 1);
 }
 
+// One English line after the system's own message of a failed check: what
+// to do about it.
+void printHint(const QString& hint) {
+    printLine(stderr, QStringLiteral("kesto run: ") + hint);
+}
+
+QString mdbMissingHint(const GatewaySettings& settings) {
+    if (settings.isSqlMode())
+        return QStringLiteral("the data folder must hold a file PALVA.mdb even when PALVA.INI names a "
+                              "server: put one there, or choose another data folder with "
+                              "kesto setup --data DIR");
+    return QStringLiteral("create the database with kesto init-db, or choose the folder that holds "
+                          "PALVA.mdb with kesto setup --data DIR");
+}
+
+// The object model is needed for every booking; without it the files wait.
+void checkObjectModel() {
+    try {
+        korva::Pnr::create();
+    } catch (const korva::Error& error) {
+        printHint(QStringLiteral("the object model cannot be activated (%1); MIR files wait in the "
+                                 "download folder until it is registered")
+                      .arg(QString::fromUtf8(error.what())));
+    }
+}
+
 } // namespace
 
 int runRunCommand(const QStringList& args) {
@@ -80,10 +107,14 @@ int runRunCommand(const QStringList& args) {
     // made, as the OK answer of the window's question does.
     if (!dataFolderHoldsMdb(settings.MirDataSource)) {
         printLine(stderr, mdbMissingMessage(settings.MirDataSource));
+        printHint(mdbMissingHint(settings));
         return 1;
     }
     if (!folderExists(settings.MirDownPath)) {
         printLine(stderr, downloadMissingMessage(settings.MirDownPath));
+        printHint(QStringLiteral("create the folder (mkdir -p %1), or choose another with kesto "
+                                 "setup --download DIR")
+                      .arg(settings.MirDownPath));
         return 1;
     }
     if (!folderExists(settings.MirBackupPath)) {
@@ -102,6 +133,8 @@ int runRunCommand(const QStringList& args) {
         printLine(stderr, QString::number(lastErrorNumber()) + QLatin1Char(':') + lastErrorText());
         return 1;
     }
+
+    checkObjectModel();
 
     ProcessingCycle::Options options;
     options.settings = settings;
@@ -138,6 +171,9 @@ int runRunCommand(const QStringList& args) {
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     g_cycle = nullptr;
-    // --once could not drain a folder it cannot reach: a failure for scripts.
-    return once && folderUnreachable ? 1 : 0;
+    const RunSummary& summary = cycle.summary();
+    printLine(stdout, QStringLiteral("kesto run: ") + summary.text());
+    // --once fails when it could not empty the folder: one it cannot reach, or
+    // a file left waiting for something that is missing.
+    return once && (folderUnreachable || summary.leftWaiting()) ? 1 : 0;
 }

@@ -10,8 +10,10 @@ constexpr DeferredFiles::Clock::duration kLongestPause = std::chrono::minutes(5)
 
 DeferredFiles::DeferredFiles(Clock::duration firstRetry) : m_firstRetry(firstRetry) {}
 
-void DeferredFiles::defer(const QString& name, const QString& fingerprint, bool recorded) {
+void DeferredFiles::defer(const QString& name, const QString& fingerprint, bool recorded,
+                          const QString& reason) {
     Entry& entry = m_files[name];
+    entry.reason = reason;
     const bool sameFile = entry.fingerprint == fingerprint;
     // A file recorded before stays recorded while it is the same file.
     entry.recorded = recorded || (entry.recorded && sameFile);
@@ -36,6 +38,13 @@ bool DeferredFiles::wasRecorded(const QString& name, const QString& fingerprint)
 
 void DeferredFiles::forget(const QString& name) {
     m_files.remove(name);
+}
+
+QHash<QString, QString> DeferredFiles::reasons() const {
+    QHash<QString, QString> reasons;
+    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
+        reasons.insert(it.key(), it->reason);
+    return reasons;
 }
 
 QString stateFolder() {

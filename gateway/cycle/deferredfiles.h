@@ -20,16 +20,21 @@ public:
 
     explicit DeferredFiles(Clock::duration firstRetry);
 
-    void defer(const QString& name, const QString& fingerprint, bool recorded);
+    // `reason` says what the file waits for (runsummary.h).
+    void defer(const QString& name, const QString& fingerprint, bool recorded,
+               const QString& reason);
     // Whether a listing should pass over the name now.
     bool isWaiting(const QString& name) const;
     // Whether this file (same name and fingerprint) was already recorded.
     bool wasRecorded(const QString& name, const QString& fingerprint) const;
     void forget(const QString& name);
+    // Every file deferred and not forgotten, with what it waits for.
+    QHash<QString, QString> reasons() const;
 
 private:
     struct Entry {
         QString fingerprint;
+        QString reason;
         bool recorded = false;
         int failures = 0;
         Clock::time_point retryAt;

@@ -15,6 +15,7 @@
 #include "trappederror.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -92,6 +93,7 @@ void ProcessingCycle::recovered(const char* tag) {
 }
 
 void ProcessingCycle::writeErrorRow(qint32 number, const QString& text) {
+    ++m_summary.errorRows;
     const LoggedError logged = logTrappedError(m_context.FileName, number, text);
     Q_EMIT errorRecorded(logged.message);
     if (!logged.stored)
@@ -117,11 +119,13 @@ void ProcessingCycle::run() {
     m_http = &http;
     m_logLines = 0;
     m_incompleteReadings = 0;
+    m_summary = RunSummary();
     // Said once at start when the database lacks the ledger.
     ledgerInUse();
     // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
     runPasses(watch);
+    countWaitingFiles();
     m_http = nullptr;
     Q_EMIT finished();
 }
@@ -274,7 +278,8 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
 
     // 7-8. Interpret and record.
     bool recorded = recordedBefore;
-    bool keepForRetry = false;
+    bool interpreted = false;
+    QString waitFor;
     if (opened && !read.failure && lookup.size < kInterpretLimit && !recordedBefore) {
         try {
             const mir::Interpretation interpretation = mir::interpretMir(read.bytes);
@@ -292,8 +297,9 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
                 break;
             case mir::Verdict::Interpreted: {
                 const Recording recording = recordBooking(interpretation, fd, read.bytes);
+                interpreted = true;
                 recorded = recording.recorded;
-                keepForRetry = recording.keep;
+                waitFor = recording.waitFor;
                 break;
             }
             }
@@ -301,7 +307,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
             // The object model could not be activated: nothing was stored, so the
             // file stays in the download folder and is tried again later, when the
             // library may be registered again.
-            keepForRetry = true;
+            waitFor = WaitReason::ObjectModel;
             record({ErrorNumber::InternalError, QString::fromUtf8(error.what())}, kRecordPhaseTag);
         }
     }
@@ -314,15 +320,16 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
     if (opened && ::close(fd) != 0)
         record(stepFailureFromErrno(errno), "[FileClose]");
 
-    if (keepForRetry) {
+    if (!waitFor.isEmpty()) {
         // Not stored yet, or a post still owed: the file stays in the download
         // folder and is tried again later; the ledger knows what is done.
-        m_deferred.defer(name, fingerprint, false);
+        m_deferred.defer(name, fingerprint, false, waitFor);
         return FileEnd::Done;
     }
 
     // 11. File it away.
-    fileAway(name, path, fingerprint, recorded);
+    if (fileAway(name, path, fingerprint, recorded) && !interpreted && !recordedBefore)
+        ++m_summary.uninterpreted;
     return FileEnd::Done;
 }
 
@@ -345,7 +352,7 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         }
     } catch (const StoreError& error) {
         record({error.number(), error.description()}, kRecordPhaseTag);
-        return {false, true};
+        return {false, WaitReason::Database};
     }
 
     const RecordResult result =
@@ -362,30 +369,43 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
 
     switch (result.outcome) {
     case RecordOutcome::Stored:
+        ++m_summary.stored;
+        return {true, QString()};
     case RecordOutcome::Refused:
-        return {true, false};
+        ++m_summary.refused;
+        return {true, QString()};
     case RecordOutcome::Unreachable:
-    case RecordOutcome::PostPending:
         break;
+    case RecordOutcome::PostPending:
+        return {false, WaitReason::Endpoint};
     }
-    return {false, true};
+    return {false, WaitReason::Database};
 }
 
-void ProcessingCycle::fileAway(const QString& name, const QString& path, const QString& fingerprint,
+bool ProcessingCycle::fileAway(const QString& name, const QString& path, const QString& fingerprint,
                                bool recorded) {
     if (const auto failure = copyFileDurably(path, backupDateFolder(m_options.settings) + name)) {
         record(*failure, "[FileCopy]");
         // Without a backup copy the file is not deleted; it is tried again later.
-        m_deferred.defer(name, fingerprint, recorded);
-        return;
+        m_deferred.defer(name, fingerprint, recorded, WaitReason::BackupCopy);
+        return false;
     }
     recovered("[FileCopy]");
     crashPoint("after-copy");
     if (const auto failure = removeFile(path)) {
         record(*failure, "[Kill]");
-        m_deferred.defer(name, fingerprint, recorded);
-        return;
+        m_deferred.defer(name, fingerprint, recorded, WaitReason::Delete);
+        return false;
     }
     recovered("[Kill]");
     m_deferred.forget(name);
+    return true;
+}
+
+void ProcessingCycle::countWaitingFiles() {
+    const QHash<QString, QString> reasons = m_deferred.reasons();
+    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
+        if (QFileInfo::exists(m_options.settings.MirDownPath + it.key()))
+            ++m_summary.waiting[it.value()];
+    }
 }

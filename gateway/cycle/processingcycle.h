@@ -2,6 +2,7 @@
 
 #include "deferredfiles.h"
 #include "failurereports.h"
+#include "runsummary.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
 #include "stepfailure.h"
@@ -60,6 +61,9 @@ public:
     void requestStop() { m_stop.requestStop(); }
     void requestAbort() { m_stop.requestAbort(); }
 
+    // What the last run did; read it after run() returned.
+    const RunSummary& summary() const { return m_summary; }
+
 Q_SIGNALS:
     void logLine(const QString& line);   // a List1 line, ending with CR LF
     void logCleared();                   // List1 is cleared (the 13th file)
@@ -77,13 +81,14 @@ private:
     FileEnd processFile(const QString& name);
     struct Recording {
         bool recorded = false; // stored, or refused for good: never recorded again
-        bool keep = false;     // waits in the download folder for a retry
+        QString waitFor;       // what the file waits for in the download folder; "" none
     };
     Recording recordBooking(const mir::Interpretation& interpretation, int fd,
                             const QByteArray& bytes);
     std::optional<bool> ledgerInUse();
-    void fileAway(const QString& name, const QString& path, const QString& fingerprint,
+    bool fileAway(const QString& name, const QString& path, const QString& fingerprint,
                   bool recorded);
+    void countWaitingFiles();
     // Error rows of a step of the current file, kept from flooding the log.
     void record(const StepFailure& failure, const char* tag);
     void report(qint32 number, const QString& text, const char* step);
@@ -98,6 +103,7 @@ private:
     FileContext m_context;
     DeferredFiles m_deferred;
     FailureReports m_reports;
+    RunSummary m_summary;
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     XmlHttpPost* m_http = nullptr;
     int m_logLines = 0;

@@ -84,6 +84,7 @@ private Q_SLOTS:
         writeFileBytes(home.folder(QStringLiteral("down")) + QStringLiteral("K4T0001.MIR"),
                        sample(QStringLiteral("ticketed-lf.mir")));
         writeFileBytes(home.folder(QStringLiteral("down")) + QStringLiteral("MIRFILE.TXT"), "x");
+        writeFileBytes(home.folder(QStringLiteral("down")) + QStringLiteral("NOTES.TXT"), "notes");
 
         const Outcome setup = runKesto({QStringLiteral("setup")});
         QVERIFY2(setup.out.contains(QStringLiteral("AMFILE=present\t(the database)")),
@@ -91,13 +92,49 @@ private Q_SLOTS:
 
         const Outcome run = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.out.startsWith(QStringLiteral("K4T0001.MIR:")), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QStringLiteral("K4T0001.MIR:")), qPrintable(run.out));
+        QVERIFY2(run.out.endsWith(QStringLiteral("kesto run: 1 stored, 0 refused, 1 filed "
+                                                 "uninterpreted, 0 left waiting, 0 error rows\n")),
+                 qPrintable(run.out));
         QCOMPARE(run.err, QString());
         QCOMPARE(QDir(home.folder(QStringLiteral("down"))).entryList(QDir::Files),
                  QStringList(QStringLiteral("MIRFILE.TXT")));
         const QDir dated(home.folder(QStringLiteral("backup")) +
                          QDate::currentDate().toString(QStringLiteral("yyyyMM/dd")));
-        QCOMPARE(dated.entryList(QDir::Files), QStringList(QStringLiteral("K4T0001.MIR")));
+        QCOMPARE(dated.entryList(QDir::Files),
+                 QStringList({QStringLiteral("K4T0001.MIR"), QStringLiteral("NOTES.TXT")}));
+    }
+
+    // A first run on a fresh home: each failed check names its fix, and a
+    // file left waiting makes --once fail.
+    void runTellsWhatToDo() {
+        TestHome home; // KORVA not registered
+        const Outcome noDatabase = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
+        QCOMPARE(noDatabase.exitCode, 1);
+        QVERIFY2(noDatabase.err.contains(QStringLiteral("PALVA.MDB 找不到\nkesto run: create the "
+                                                        "database with kesto init-db")),
+                 qPrintable(noDatabase.err));
+
+        QCOMPARE(runKesto({QStringLiteral("init-db")}).exitCode, 0);
+        const Outcome noDownload = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
+        QCOMPARE(noDownload.exitCode, 1);
+        QVERIFY2(noDownload.err.contains(QStringLiteral(" 路徑找不到\nkesto run: create the folder")),
+                 qPrintable(noDownload.err));
+        QVERIFY(noDownload.err.contains(QStringLiteral("kesto setup --download DIR")));
+
+        const QString down = home.home() + QStringLiteral("/Mirs/");
+        writeFileBytes(down + QStringLiteral("K4T0001.MIR"), sample(QStringLiteral("ticketed-lf.mir")));
+        const Outcome noModel = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
+        QCOMPARE(noModel.exitCode, 1);
+        QVERIFY2(noModel.err.startsWith(QStringLiteral("kesto run: the object model cannot be "
+                                                       "activated")),
+                 qPrintable(noModel.err));
+        QVERIFY(noModel.err.contains(QStringLiteral("kesto-regsvr")));
+        QVERIFY2(noModel.out.endsWith(QStringLiteral(
+                     "kesto run: 0 stored, 0 refused, 0 filed uninterpreted, 1 left waiting (1 for "
+                     "the object model), 1 error rows\n")),
+                 qPrintable(noModel.out));
+        QCOMPARE(QDir(down).entryList(QDir::Files), QStringList(QStringLiteral("K4T0001.MIR")));
     }
 
     void runStopsCleanlyOnTerminate_data() {
