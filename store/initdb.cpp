@@ -49,19 +49,38 @@ InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& wher
     InitDbOutcome outcome;
     try {
         QSqlDatabase db = threadConnection(connectionText);
+        const DbEngine engine = engineOf(db);
         const QStringList present = existingStoreTables(db);
-        if (present.contains(QLatin1String("AMFILE"))) {
-            outcome = {true,
-                       QStringLiteral("The %1 already has AMFILE; nothing was changed").arg(where)};
-        } else if (!present.contains(QLatin1String("AMAMD"))) {
+        QStringList added;
+        QStringList statements;
+        if (!present.contains(QLatin1String("AMAMD"))) {
             outcome.message =
-                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db")
-                    .arg(where);
+                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db").arg(where);
         } else {
-            runSchemaStatements(db, ledgerStatements(engineOf(db)));
-            outcome = {
-                true,
-                QStringLiteral("Added AMFILE, the ledger of recorded files, to the %1").arg(where)};
+            if (!present.contains(QLatin1String("AMFILE"))) {
+                added.append(QStringLiteral("AMFILE, the ledger of recorded files"));
+                statements += statementsNaming(engine, QStringLiteral("AMFILE"));
+            }
+            if (!hasVersionKey(db, engine)) {
+                // Versions that already share a key keep it from being made.
+                const QStringList duplicates = duplicateVersionKeys(db);
+                if (!duplicates.isEmpty()) {
+                    closeThreadConnection(connectionText);
+                    return {false, QStringLiteral("The %1 holds versions that share RECLOC and SER_NO, "
+                                                  "so the unique key AMAMDK cannot be made; nothing "
+                                                  "was changed. Shared: %2")
+                                       .arg(where, duplicates.join(QStringLiteral(", ")))};
+                }
+                added.append(QStringLiteral("AMAMDK, the unique key of a version"));
+                statements += statementsNaming(engine, QStringLiteral("AMAMDK"));
+            }
+            if (added.isEmpty()) {
+                outcome = {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
+            } else {
+                runSchemaStatements(db, statements);
+                outcome = {true, QStringLiteral("Added to the %1: %2")
+                                     .arg(where, added.join(QStringLiteral("; ")))};
+            }
         }
     } catch (const StoreError& error) {
         outcome.message = QStringLiteral("Cannot upgrade the %1: %2 (error %3)")

@@ -18,8 +18,11 @@ InitDbOutcome initMdbDatabase(const QString& folder);
 // nothing when any of the tables already exists.
 InitDbOutcome initServerDatabase(const GatewaySettings& settings);
 
-// Brings a database made before the ledger of recorded files up to date: adds
-// the table AMFILE and its index, and nothing else. A database that already
-// has it is left alone (a success); one without the store's tables is refused.
+// Brings a database made by an earlier version up to date: adds what it
+// lacks of the ledger of recorded files (table AMFILE and its index) and of
+// the unique key of a version (index AMAMDK), and nothing else. Where stored
+// versions already share a key, it changes nothing and lists them. A database
+// that has both is left alone (a success); one without the store's tables is
+// refused.
 InitDbOutcome upgradeMdbDatabase(const QString& folder);
 InitDbOutcome upgradeServerDatabase(const GatewaySettings& settings);

@@ -17,7 +17,8 @@
 bool hasTicketNumber(const korva::Pax& pax);
 
 // The next serial number for a record locator: "001" when none is stored, else
-// one more than the highest SER_NO of AMAMD in text order, as three digits.
+// the one after the highest SER_NO of AMAMD (serialnumber.h). Throws
+// StoreError when "ZZZ" is used.
 QString GET_XSER_NO(const QString& recordLocator);
 
 // AMAMD, AMAMDD and AMHEAD rows, and the AmamdXml, AmamddXml, AmheadXml fragments.

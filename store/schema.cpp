@@ -28,13 +28,48 @@ QStringList storeTableNames() {
             QStringLiteral("AMERROR"), QStringLiteral("AMFILE")};
 }
 
-QStringList ledgerStatements(DbEngine engine) {
+QStringList statementsNaming(DbEngine engine, const QString& name) {
     QStringList statements;
     for (const QString& statement : schemaStatements(engine)) {
-        if (statement.contains(QLatin1String(" AMFILE")))
+        if (statement.contains(QLatin1Char(' ') + name + QLatin1Char(' ')))
             statements.append(statement);
     }
     return statements;
+}
+
+bool hasVersionKey(const QSqlDatabase& db, DbEngine engine) {
+    QString sql;
+    switch (engine) {
+    case DbEngine::Sqlite:
+        sql = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                             "upper(name) = 'AMAMDK'");
+        break;
+    case DbEngine::PostgreSql:
+        sql = QStringLiteral("SELECT indexname FROM pg_indexes WHERE upper(indexname) = 'AMAMDK' "
+                             "AND schemaname = current_schema()");
+        break;
+    case DbEngine::SqlServer:
+        sql = QStringLiteral("SELECT name FROM sys.indexes WHERE name = 'AMAMDK'");
+        break;
+    }
+    QSqlQuery query(db);
+    if (!query.exec(sql))
+        throw StoreError::fromSqlError(query.lastError());
+    return query.next();
+}
+
+QStringList duplicateVersionKeys(const QSqlDatabase& db) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT RECLOC, SER_NO, COUNT(*) FROM AMAMD GROUP BY RECLOC, "
+                                   "SER_NO HAVING COUNT(*) > 1 ORDER BY RECLOC, SER_NO")))
+        throw StoreError::fromSqlError(query.lastError());
+    QStringList keys;
+    while (query.next()) {
+        keys.append(QStringLiteral("%1/%2 (%3 rows)")
+                        .arg(query.value(0).toString(), query.value(1).toString(),
+                             query.value(2).toString()));
+    }
+    return keys;
 }
 
 bool isCurrencyColumn(const QString& table, const QString& column) {

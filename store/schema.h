@@ -20,8 +20,17 @@ bool isCurrencyColumn(const QString& table, const QString& column);
 // blank lines removed).
 QString schemaScript(DbEngine engine);
 QStringList schemaStatements(DbEngine engine);
-// The statements that make the ledger of recorded files (AMFILE and its index).
-QStringList ledgerStatements(DbEngine engine);
+// The statements of the schema that name an object (a table or an index),
+// as `kesto init-db --upgrade` adds them: "AMFILE" (the ledger of recorded
+// files and its index), "AMAMDK" (the unique key of a version).
+QStringList statementsNaming(DbEngine engine, const QString& name);
+
+// Whether the unique key of a version (index AMAMDK) exists on the connection.
+bool hasVersionKey(const QSqlDatabase& db, DbEngine engine);
+
+// (RECLOC, SER_NO) pairs that more than one AMAMD row holds, as "RECLOC/SER_NO
+// (n rows)", which keep the unique key from being made.
+QStringList duplicateVersionKeys(const QSqlDatabase& db);
 
 // The store's tables that already exist on the connection (upper-case names).
 QStringList existingStoreTables(const QSqlDatabase& db);

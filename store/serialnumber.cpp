@@ -15,14 +15,40 @@ using namespace Qt::StringLiterals;
 namespace {
 // The number a result set reports for a column it does not have.
 constexpr qint32 kItemNotFound = 3265;
+// The number for a record locator whose serials are all used (overflow).
+constexpr qint32 kSerialsUsedUp = StoreError::kOverflow;
 } // namespace
 
-QString nextSerialNumber(const QString& highestStored) {
+namespace {
+
+const QString kDigits = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"_s;
+
+int digitValue(QChar c) {
+    return static_cast<int>(kDigits.indexOf(c));
+}
+
+} // namespace
+
+int serialValue(const QString& stored) {
+    if (stored.size() == 3 && stored.at(0) >= u'A' && stored.at(0) <= u'Z' &&
+        digitValue(stored.at(1)) >= 0 && digitValue(stored.at(2)) >= 0)
+        return 1000 + (stored.at(0).unicode() - u'A') * 36 * 36 + digitValue(stored.at(1)) * 36 +
+               digitValue(stored.at(2));
     qsizetype start = 0;
-    while (start < highestStored.size() && highestStored.at(start) == u' ')
+    while (start < stored.size() && stored.at(start) == u' ')
         ++start;
-    const double value = numericPrefixValue(numericPrefix(QStringView(highestStored).mid(start)));
-    return QString(u"000"_s + plainDecimal(value + 1)).right(3);
+    const double value = numericPrefixValue(numericPrefix(QStringView(stored).mid(start)));
+    return value >= 0 && value <= kLastSerial ? static_cast<int>(value) : 0;
+}
+
+std::optional<QString> nextSerialNumber(const QString& highestStored) {
+    const int next = serialValue(highestStored) + 1;
+    if (next > kLastSerial)
+        return std::nullopt;
+    if (next <= 999)
+        return QString::number(next).rightJustified(3, u'0');
+    const int rest = next - 1000;
+    return QString(QChar(u'A' + rest / (36 * 36))) + kDigits.at(rest / 36 % 36) + kDigits.at(rest % 36);
 }
 
 QString GET_XSER_NO(const QString& recordLocator) {
@@ -43,15 +69,25 @@ QString GET_XSER_NO(const QString& recordLocator) {
         if (column < 0)
             throw StoreError(kItemNotFound, u"AMAMD has no column SER_NO"_s,
                              StoreError::Cause::Statement);
-        bool found = false;
+        // The highest serial by its place in the serials' own order, which
+        // is their text order whatever the database's collation.
         QString highest;
+        int highestValue = 0;
         while (query.next()) {
-            found = true;
-            highest = query.value(column).toString();
+            const QString serial = query.value(column).toString();
+            if (serialValue(serial) >= highestValue) {
+                highestValue = serialValue(serial);
+                highest = serial;
+            }
         }
         if (query.lastError().isValid())
             throw StoreError::fromSqlError(query.lastError());
         query.finish();
-        return found ? nextSerialNumber(highest) : u"001"_s;
+        const std::optional<QString> next = nextSerialNumber(highest);
+        if (!next)
+            throw StoreError(kSerialsUsedUp,
+                             u"No serial number left for record locator %1: %2 is used"_s.arg(
+                                 recordLocator, highest));
+        return *next;
     });
 }

@@ -2,8 +2,21 @@
 
 #include <QString>
 
-// The serial that follows the highest stored one: the number the text begins
-// with (leading blanks skipped, 0 when it begins with none) plus one, written
-// in plain decimal after "000" and cut to its last three characters.
-// "001" -> "002", "099" -> "100", "999" -> "000", "ABC" -> "001".
-QString nextSerialNumber(const QString& highestStored);
+#include <optional>
+
+// Serial numbers are three characters that sort in text order. "001" to
+// "999" come first; after "999" they go on with a capital letter in front
+// and two characters in the order digits then capital letters: "A00",
+// "A01" ... "A09", "A0A" ... "A0Z", "A10" ... "AZZ", "B00" ... "ZZZ", another
+// 33,696 versions. A stored serial of neither form counts by the number it
+// begins with (leading blanks skipped, 0 when it begins with none).
+
+// The place of a stored serial in that order: "001" is 1, "999" 999, "A00"
+// 1000, "ZZZ" kLastSerial.
+int serialValue(const QString& stored);
+inline constexpr int kLastSerial = 999 + 26 * 36 * 36;
+
+// The serial that follows the highest stored one: "001" -> "002", "099" ->
+// "100", "999" -> "A00", "A0Z" -> "A10", "ABC" -> "ABD". Nothing when
+// "ZZZ" is used.
+std::optional<QString> nextSerialNumber(const QString& highestStored);

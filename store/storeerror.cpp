@@ -19,3 +19,13 @@ StoreError StoreError::fromSqlError(const QSqlError& error, Cause cause) {
         description = QStringLiteral("Unknown database error");
     return StoreError(number, description, cause);
 }
+
+bool StoreError::isDuplicateKey() const {
+    // SQLite, PostgreSQL (SQLSTATE 23505) and SQL Server (2601, 2627) each
+    // say it in their own words; the native numbers alone are not unique
+    // across engines.
+    return m_cause == Cause::Statement &&
+           (m_description.contains(QLatin1String("UNIQUE constraint failed")) ||
+            m_description.contains(QLatin1String("duplicate key"), Qt::CaseInsensitive) ||
+            m_description.contains(QLatin1String("23505")));
+}

@@ -33,6 +33,9 @@ public:
     qint32 number() const { return m_number; }
     QString description() const { return m_description; }
     Cause cause() const { return m_cause; }
+    // Whether the database refused a row because its unique key is taken
+    // (another version already holds that RECLOC and SER_NO).
+    bool isDuplicateKey() const;
 
 private:
     qint32 m_number;

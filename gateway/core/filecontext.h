@@ -8,7 +8,7 @@
 struct FileContext {
     QString FileName;      // the directory entry's name, no folder part
     QString RecordLocator; // the booking's RLOC_CD
-    QString SerialNumber;  // three digits, from GET_XSER_NO
+    QString SerialNumber;  // three characters, from GET_XSER_NO
     QString Kind;          // emptied per file, extended by the passenger writer
     QString Cpnid;         // columns 8-15 of the first "A08" line that gives one
     QString Cpnid2Source;  // header columns 227-241

@@ -13,6 +13,9 @@
 
 namespace {
 
+// How often a version takes a serial again when other gateways took it first.
+constexpr int kSerialAttempts = 10;
+
 struct PassPlan {
     int number;
     bool ttp;
@@ -98,8 +101,37 @@ private:
         return {pass.number, m_context.RecordLocator, m_context.SerialNumber, post, m_context.Kind};
     }
 
-    // The rows, the status update and the ledger row in one transaction, then the post.
+    // The rows, the status update and the ledger row in one transaction, then
+    // the post. A serial that another gateway took first (the unique key
+    // refuses the version) is taken again, a bounded number of times.
     bool storePass(const PassPlan& pass) {
+        const QString kindBefore = m_context.Kind;
+        for (int attempt = 1;; ++attempt) {
+            m_context.Kind = kindBefore;
+            try {
+                commitPass(pass);
+                break;
+            } catch (const StoreError& error) {
+                if (!error.isDuplicateKey())
+                    throw;
+                if (attempt == kSerialAttempts)
+                    throw StoreError(error.number(),
+                                     QStringLiteral("No free serial number for %1 after %2 tries: "
+                                                    "other gateways took each one first (%3)")
+                                         .arg(m_context.RecordLocator)
+                                         .arg(kSerialAttempts)
+                                         .arg(error.description()),
+                                     StoreError::Cause::Connection);
+            }
+        }
+        m_committed = true;
+        crashPoint("after-commit");
+        if (!m_settings.xmlExportOn())
+            return true;
+        return settlePost(pass, post());
+    }
+
+    void commitPass(const PassPlan& pass) {
         const QString text = ConnectionString();
         beginThreadTransaction(text);
         try {
@@ -121,11 +153,6 @@ private:
             rollbackThreadTransaction(text);
             throw;
         }
-        m_committed = true;
-        crashPoint("after-commit");
-        if (!m_settings.xmlExportOn())
-            return true;
-        return settlePost(pass, post());
     }
 
     // Database writes off: the post is the only delivery, and the ledger

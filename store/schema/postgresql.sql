@@ -3,7 +3,8 @@
 -- program's unquoted upper-case queries find them. Every column is nullable:
 -- the writers set only the columns they know, the rest keep NULL.
 -- Currency amounts are NUMERIC(19,4): exact, four decimal places.
--- No index is unique: every processed file is stored as a new version.
+-- Every processed file is stored as a new version; one index is unique:
+-- AMAMDK, the key of a version (RECLOC, SER_NO), which no two versions share.
 
 CREATE TABLE AMAMD (
     RECLOC   VARCHAR(20),
@@ -120,6 +121,7 @@ CREATE TABLE AMFILE (
     TIME_1     VARCHAR(8)
 );
 
+CREATE UNIQUE INDEX AMAMDK ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD1 ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD2 ON AMAMD (FILE_NM);
 CREATE INDEX AMAMDD1 ON AMAMDD (RECLOC,SER_NO,I_INDEX);

@@ -5,7 +5,8 @@
 -- holding the canonical decimal form with exactly four decimal places and no
 -- grouping ("1250.0000", "-0.5000"), which is what the store layer binds and
 -- what PostgreSQL's NUMERIC(19,4) gives back, so both engines read alike.
--- No index is unique: every processed file is stored as a new version.
+-- Every processed file is stored as a new version; one index is unique:
+-- AMAMDK, the key of a version (RECLOC, SER_NO), which no two versions share.
 
 CREATE TABLE AMAMD (
     RECLOC   VARCHAR(20),
@@ -122,6 +123,7 @@ CREATE TABLE AMFILE (
     TIME_1     VARCHAR(8)
 );
 
+CREATE UNIQUE INDEX AMAMDK ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD1 ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD2 ON AMAMD (FILE_NM);
 CREATE INDEX AMAMDD1 ON AMAMDD (RECLOC,SER_NO,I_INDEX);

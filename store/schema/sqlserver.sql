@@ -1,7 +1,8 @@
 -- KESTO record store, SQL Server.
 -- Texts are NVARCHAR so that any character survives whatever the collation.
 -- Currency amounts are DECIMAL(19,4): exact, four decimal places.
--- No index is unique: every processed file is stored as a new version.
+-- Every processed file is stored as a new version; one index is unique:
+-- AMAMDK, the key of a version (RECLOC, SER_NO), which no two versions share.
 
 CREATE TABLE AMAMD (
     RECLOC   NVARCHAR(20),
@@ -118,6 +119,7 @@ CREATE TABLE AMFILE (
     TIME_1     NVARCHAR(8)
 );
 
+CREATE UNIQUE INDEX AMAMDK ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD1 ON AMAMD (RECLOC,SER_NO);
 CREATE INDEX AMAMD2 ON AMAMD (FILE_NM);
 CREATE INDEX AMAMDD1 ON AMAMDD (RECLOC,SER_NO,I_INDEX);

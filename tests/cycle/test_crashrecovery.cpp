@@ -26,7 +26,7 @@ private Q_SLOTS:
 
 namespace {
 
-const QString kAddress = QStringLiteral("127.0.0.31");
+const QString kAddress = QStringLiteral("127.0.0.41");
 constexpr int kCopies = 2;
 
 GatewayHome::Xml exportOn() {

@@ -15,8 +15,11 @@ class TestSerialNumber : public QObject {
 private Q_SLOTS:
     void nextSerial_data();
     void nextSerial();
+    void everySerialSortsAfterTheLast();
     void fromStore_data();
     void fromStore();
+    void serialsUsedUpAreRefused_data();
+    void serialsUsedUpAreRefused();
     void missingTableFails_data();
     void missingTableFails();
 };
@@ -32,9 +35,19 @@ void TestSerialNumber::nextSerial_data() {
                                          << "100";
     QTest::newRow("last three-digit") << "998"
                                       << "999";
-    QTest::newRow("after 999 comes 000") << "999"
-                                         << "000";
-    QTest::newRow("not a number counts as 0") << "ABC"
+    QTest::newRow("after 999 comes A00") << "999"
+                                         << "A00";
+    QTest::newRow("digits before letters") << "A09"
+                                           << "A0A";
+    QTest::newRow("carry after Z") << "A0Z"
+                                   << "A10";
+    QTest::newRow("next letter in front") << "AZZ"
+                                          << "B00";
+    QTest::newRow("the last but one") << "ZZY"
+                                      << "ZZZ";
+    QTest::newRow("letters only") << "ABC"
+                                  << "ABD";
+    QTest::newRow("neither form counts as 0") << "abc"
                                               << "001";
     QTest::newRow("empty counts as 0") << ""
                                        << "001";
@@ -47,7 +60,22 @@ void TestSerialNumber::nextSerial_data() {
 void TestSerialNumber::nextSerial() {
     QFETCH(QString, highest);
     QFETCH(QString, next);
-    QCOMPARE(nextSerialNumber(highest), next);
+    QCOMPARE(nextSerialNumber(highest), std::optional<QString>(next));
+}
+
+// Each serial sorts after the one before it in text order, as readers of the
+// tables rely on, from "001" to "ZZZ"; then none is left.
+
+void TestSerialNumber::everySerialSortsAfterTheLast() {
+    QString serial = u"001"_s;
+    int count = 1;
+    while (const std::optional<QString> next = nextSerialNumber(serial)) {
+        QVERIFY2(*next > serial, qPrintable(*next + u" after "_s + serial));
+        serial = *next;
+        ++count;
+    }
+    QCOMPARE(serial, u"ZZZ"_s);
+    QCOMPARE(count, kLastSerial);
 }
 
 void TestSerialNumber::fromStore_data() {
@@ -62,8 +90,12 @@ void TestSerialNumber::fromStore_data() {
             << "ABC123" << QStringList{"ABC123 001", "ABC123 002", "ABC123 003"} << "004";
         newEngineRow(engine, "highest in text order, not insertion order")
             << "ABC123" << QStringList{"ABC123 002", "ABC123 010", "ABC123 009"} << "011";
-        newEngineRow(engine, "999 stays the highest text")
-            << "ABC123" << QStringList{"ABC123 999", "ABC123 000"} << "000";
+        newEngineRow(engine, "after 999 a letter in front")
+            << "ABC123" << QStringList{"ABC123 999", "ABC123 998"} << "A00";
+        newEngineRow(engine, "letters and digits past 999")
+            << "ABC123" << QStringList{"ABC123 A0Z", "ABC123 999", "ABC123 A09"} << "A10";
+        newEngineRow(engine, "an old 000 after 999 counts as 0")
+            << "ABC123" << QStringList{"ABC123 999", "ABC123 000"} << "A00";
         newEngineRow(engine, "other locators do not count")
             << "ABC123" << QStringList{"ABC124 005", "ABC12 007", "ABC123 001"} << "002";
         newEngineRow(engine, "exact text equality")
@@ -89,6 +121,28 @@ void TestSerialNumber::fromStore() {
     QCOMPARE(GET_XSER_NO(locator), expected);
     // The lookup reads only: the table holds what it held.
     QCOMPARE(db.selectRows(u"SELECT RECLOC FROM AMAMD"_s).size(), stored.size());
+}
+
+void TestSerialNumber::serialsUsedUpAreRefused_data() {
+    addEngineRows();
+}
+
+// With "ZZZ" stored there is no serial left: the version cannot be stored.
+void TestSerialNumber::serialsUsedUpAreRefused() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_WRITER_DATABASE(db, engine, home);
+    NewRow row(u"AMAMD"_s);
+    row.set(u"RECLOC"_s, u"ZZZZZZ"_s);
+    row.set(u"SER_NO"_s, u"ZZZ"_s);
+    appendRow(db.connectionText(), row);
+    try {
+        GET_XSER_NO(u"ZZZZZZ"_s);
+        QFAIL("a serial after ZZZ");
+    } catch (const StoreError& error) {
+        QCOMPARE(error.cause(), StoreError::Cause::Data);
+        QVERIFY2(error.description().contains(u"ZZZ is used"_s), qPrintable(error.description()));
+    }
 }
 
 void TestSerialNumber::missingTableFails_data() {
