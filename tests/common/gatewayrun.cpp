@@ -7,11 +7,14 @@
 #include <QProcess>
 
 #include <csignal>
+#include <memory>
+#include <vector>
 
 GatewayHome::GatewayHome(TestEngine engine, const Xml& xml) : m_home(TestHome::Korva::Registered) {
     const QString data = m_home.programFolder() + QStringLiteral("/vela_data/");
     QDir().mkpath(data);
-    m_db = std::make_unique<TestDatabase>(engine, data, TestDatabase::Content::Schema);
+    m_ownDatabase = std::make_unique<TestDatabase>(engine, data, TestDatabase::Content::Schema);
+    m_db = m_ownDatabase.get();
     // Run's check looks for PALVA.mdb in the data folder in either mode.
     if (engine != TestEngine::Sqlite)
         writeFileBytes(data + QStringLiteral("PALVA.mdb"), QByteArray());
@@ -20,6 +23,25 @@ GatewayHome::GatewayHome(TestEngine engine, const Xml& xml) : m_home(TestHome::K
                                           .toUtf8());
     QDir().mkpath(downloadFolder());
     QDir().mkpath(backupFolder());
+}
+
+GatewayHome::GatewayHome(const GatewayHome& first)
+    : m_home(TestHome::Korva::Registered), m_db(first.m_db) {
+    writeFileBytes(m_home.programFolder() + QStringLiteral("/PALVA.INI"),
+                   readFileBytes(first.home().programFolder() + QStringLiteral("/PALVA.INI")));
+    QDir().mkpath(downloadFolder());
+    QDir().mkpath(backupFolder());
+    if (m_db->engine() != TestEngine::Sqlite) {
+        writeFileBytes(m_home.programFolder() + QStringLiteral("/vela_data/PALVA.mdb"), QByteArray());
+        return;
+    }
+    // The embedded database of the first gateway, through the settings store.
+    QProcess setup;
+    setup.setProcessEnvironment(environment());
+    setup.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
+                {QStringLiteral("setup"), QStringLiteral("--data"), m_db->dataFolder()});
+    if (!setup.waitForFinished(30000) || setup.exitCode() != 0)
+        qWarning("kesto setup failed: %s", setup.readAllStandardError().constData());
 }
 
 QString GatewayHome::downloadFolder() const {
@@ -46,8 +68,12 @@ QStringList GatewayHome::waitingFiles() const {
 }
 
 QProcessEnvironment GatewayHome::environment(const QMap<QString, QString>& extra) const {
-    // TestHome points the variables of this process at the home.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KESTO_HOME"), m_home.programFolder());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.configHome());
+    environment.insert(QStringLiteral("HOME"), m_home.home());
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.root() + QStringLiteral("/state"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.runtimeFolder());
     environment.insert(QStringLiteral("KESTO_PAUSE_SCALE"), QStringLiteral("0"));
     for (auto it = extra.cbegin(); it != extra.cend(); ++it)
         environment.insert(it.key(), it.value());
@@ -105,6 +131,88 @@ QMap<QString, QByteArray> sweepFiles(int copies) {
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files) {
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         writeFileBytes(folder + it.key(), it.value());
+}
+
+QList<int> runAllOnce(const QList<const GatewayHome*>& gateways, int timeoutMs) {
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const GatewayHome* gateway : gateways) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(gateway->environment());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setStandardOutputFile(QProcess::nullDevice());
+        processes.push_back(std::move(process));
+    }
+    for (auto& process : processes)
+        process->start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
+                       {QStringLiteral("run"), QStringLiteral("--once")});
+    QElapsedTimer clock;
+    clock.start();
+    QList<int> codes;
+    for (auto& process : processes) {
+        const bool ended =
+            process->waitForFinished(std::max<qint64>(1, timeoutMs - clock.elapsed()));
+        codes.append(ended && process->exitStatus() == QProcess::NormalExit ? process->exitCode()
+                                                                           : -1);
+        if (!ended)
+            process->kill();
+    }
+    return codes;
+}
+
+QMap<QString, QByteArray> racingFiles(int gateway, int count, int locators) {
+    const QString data = QStringLiteral(KESTO_SOURCE_DIR "/tests/data/");
+    const QByteArray one = readFileBytes(data + QStringLiteral("ticketed-lf.mir"));
+    QByteArray two = one;
+    two.replace("TKNO-1  2*", "TKNO-1  1*");
+    QMap<QString, QByteArray> files;
+    for (int n = 0; n < count; ++n) {
+        QByteArray bytes = n % 4 == 0 ? two : one;
+        // The record locator stands in the header as TPEK4T.
+        const QByteArray locator = "RC" + QByteArray::number(n % locators).rightJustified(4, '0');
+        bytes.replace(QByteArray("TPEK4T"), locator);
+        files.insert(QStringLiteral("G%1_%2.MIR").arg(gateway).arg(n, 5, 10, QLatin1Char('0')),
+                     bytes);
+    }
+    return files;
+}
+
+QStringList racingProblems(const QList<const GatewayHome*>& gateways, int count) {
+    QStringList problems;
+    for (const GatewayHome* gateway : gateways) {
+        if (!gateway->waitingFiles().isEmpty())
+            problems.append(QStringLiteral("left waiting: ") + gateway->waitingFiles().join(u' '));
+    }
+    const TestDatabase& db = gateways.first()->db();
+    for (const QString& key : duplicateKeys(db))
+        problems.append(QStringLiteral("key shared: ") + key);
+    // The files of one kind hold the same versions; the first gateway's
+    // first two files show what each kind holds.
+    const QMap<QString, QStringList> stored = storedVersions(db);
+    const QStringList two = stored.value(QStringLiteral("G0_00000.MIR"));
+    const QStringList one = stored.value(QStringLiteral("G0_00001.MIR"));
+    if (two.size() != 2 || one.size() != 1)
+        problems.append(QStringLiteral("the first files hold %1 and %2 versions, not 2 and 1")
+                            .arg(two.size())
+                            .arg(one.size()));
+    for (int gateway = 0; gateway < gateways.size(); ++gateway) {
+        for (int n = 0; n < count; ++n) {
+            const QString name =
+                QStringLiteral("G%1_%2.MIR").arg(gateway).arg(n, 5, 10, QLatin1Char('0'));
+            if (stored.value(name) != (n % 4 == 0 ? two : one))
+                problems.append(QStringLiteral("%1 holds %2 versions unlike its kind")
+                                    .arg(name)
+                                    .arg(stored.value(name).size()));
+        }
+    }
+    for (const QVariantList& row : db.selectRows(QStringLiteral(
+             "SELECT RECLOC, COUNT(*), MIN(SER_NO), MAX(SER_NO) FROM AMAMD GROUP BY RECLOC"))) {
+        const QString last = QString::number(row[1].toInt()).rightJustified(3, u'0');
+        if (row[2].toString() != QLatin1String("001") || row[3].toString() != last)
+            problems.append(QStringLiteral("%1: %2 versions from %3 to %4")
+                                .arg(row[0].toString(), row[1].toString(), row[2].toString(),
+                                     row[3].toString()));
+    }
+    return problems;
 }
 
 QMap<QString, QStringList> storedVersions(const TestDatabase& db) {

@@ -27,6 +27,9 @@ public:
     // Skips (skipReason) when the engine is not available here.
     GatewayHome(TestEngine engine, const Xml& xml);
     GatewayHome(TestEngine engine) : GatewayHome(engine, Xml{}) {}
+    // Another gateway on the same database (another office): a home, folders
+    // and instance locks of its own, the database settings of `first`.
+    explicit GatewayHome(const GatewayHome& first);
 
     QString skipReason() const { return m_db->skipReason(); }
     QString failure() const { return m_db->failure(); }
@@ -44,7 +47,8 @@ public:
 
 private:
     TestHome m_home;
-    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<TestDatabase> m_ownDatabase;
+    const TestDatabase* m_db = nullptr;
 };
 
 // How one `kesto run --once` ended.
@@ -64,6 +68,22 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1);
 // copies share record locators, so their versions follow each other.
 QMap<QString, QByteArray> sweepFiles(int copies);
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files);
+
+// Starts `kesto run --once` for each gateway at the same moment and waits
+// for all of them; returns the exit codes (-1 for a crash or a time-out).
+QList<int> runAllOnce(const QList<const GatewayHome*>& gateways, int timeoutMs);
+
+// `count` booking files for gateway number `gateway`, named G<gateway>_<n>.MIR:
+// every fourth one a booking of two records; record locators from a pool of
+// `locators` shared by every gateway, so that their versions race.
+QMap<QString, QByteArray> racingFiles(int gateway, int count, int locators);
+
+// What is wrong after gateways stored racingFiles(i, count, ...) each: files
+// left waiting, stored more or less than once (a file of two records holds
+// two versions, the others one, each with the same rows as its kind), keys
+// shared by two versions, serials of a locator that do not run from 001
+// without a gap. Empty when all is well.
+QStringList racingProblems(const QList<const GatewayHome*>& gateways, int count);
 
 // What the database holds for each file name: one text per stored version
 // (PROC_TP, KIND, and its row count in each table), sorted. Two runs that

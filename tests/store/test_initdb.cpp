@@ -2,6 +2,8 @@
 #include "connectiontext.h"
 #include "initdb.h"
 #include "opendb.h"
+#include "rowappender.h"
+#include "storeerror.h"
 #include "schema.h"
 #include "testdatabase.h"
 #include "testhome.h"
@@ -20,8 +22,8 @@ private Q_SLOTS:
     void badCommandLine_data();
     void badCommandLine();
     void createsTheServerTables();
-    void upgradeAddsTheLedgerOnly_data() { addEngineRows(); }
-    void upgradeAddsTheLedgerOnly();
+    void upgradeAddsWhatIsMissing_data() { addEngineRows(); }
+    void upgradeAddsWhatIsMissing();
 };
 
 namespace {
@@ -112,29 +114,58 @@ void TestInitDb::createsTheServerTables() {
     QCOMPARE(tablesOf(db.connectionText()).size(), 6);
 }
 
-// A database made before the ledger: --upgrade adds AMFILE and keeps what is
-// stored; run again it changes nothing.
-void TestInitDb::upgradeAddsTheLedgerOnly() {
+// A database made by an earlier version: --upgrade refuses, changing
+// nothing, while versions share a key; once they do not, it adds the ledger
+// and the unique key and keeps what is stored; run again it changes nothing.
+void TestInitDb::upgradeAddsWhatIsMissing() {
     QFETCH(TestEngine, engine);
     TestHome home;
     const QString folder = home.programFolder() + QStringLiteral("/vela_data/");
     KESTO_TEST_DATABASE(db, engine, folder, TestDatabase::Content::Schema);
     home.writeIni(db.iniText());
     db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
-    db.selectRows(QStringLiteral("INSERT INTO AMERROR (MESSAGE) VALUES ('kept')"));
+    db.selectRows(QStringLiteral("DROP INDEX AMAMDK"));
+    // After "999" the old rule gave "000" again and again.
+    for (const char* serial : {"999", "000", "000", "001"})
+        db.selectRows(QStringLiteral("INSERT INTO AMAMD (RECLOC, SER_NO) VALUES ('ZZZZZZ', '%1')")
+                          .arg(QLatin1String(serial)));
+    closeThreadConnections();
+    const auto upgrade = [&] {
+        const InitDbOutcome outcome = engine == TestEngine::Sqlite
+                                          ? upgradeMdbDatabase(folder)
+                                          : upgradeServerDatabase(db.settings());
+        closeThreadConnections();
+        return outcome;
+    };
+
+    const InitDbOutcome refused = upgrade();
+    QVERIFY(!refused.ok);
+    QVERIFY2(refused.message.endsWith(QLatin1String("Shared: ZZZZZZ/000 (2 rows)")),
+             qPrintable(refused.message));
+    QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 1);
+    QVERIFY(!tablesOf(db.connectionText()).contains(QLatin1String("AMFILE")));
     closeThreadConnections();
 
+    db.selectRows(QStringLiteral("DELETE FROM AMAMD WHERE SER_NO = '000'"));
+    closeThreadConnections();
     QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 0);
     QCOMPARE(tablesOf(db.connectionText()), storeTableNames());
-    QCOMPARE(db.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR")),
-             QList<QVariantList>({{QStringLiteral("kept")}}));
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD ORDER BY SER_NO")),
+             QList<QVariantList>({{QStringLiteral("001")}, {QStringLiteral("999")}}));
+    closeThreadConnections();
+    // The key holds: a second version under a taken key is refused.
+    QVERIFY_THROWS_EXCEPTION(
+        StoreError, appendRow(db.connectionText(), [] {
+            NewRow row(QStringLiteral("AMAMD"));
+            row.set(QStringLiteral("RECLOC"), QStringLiteral("ZZZZZZ"));
+            row.set(QStringLiteral("SER_NO"), QStringLiteral("001"));
+            return row;
+        }()));
     closeThreadConnections();
 
-    const InitDbOutcome again = engine == TestEngine::Sqlite ? upgradeMdbDatabase(folder)
-                                                             : upgradeServerDatabase(db.settings());
+    const InitDbOutcome again = upgrade();
     QVERIFY(again.ok);
-    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")),
-             qPrintable(again.message));
+    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")), qPrintable(again.message));
 
     // A database without the store's tables is not one to upgrade.
     db.selectRows(QStringLiteral("DROP TABLE AMFILE"));

@@ -1,0 +1,42 @@
+#include "gatewayrun.h"
+
+#include <QTest>
+
+// Several offices, one database: three `kesto run` processes, each with its
+// own download folder, store bookings of the same record locators at the
+// same time. Every file must be stored exactly once and whole, no two
+// versions may share a key, and each locator's serials must follow each
+// other without a gap.
+class TestSeveralGateways : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void racingGatewaysStoreEachFileOnce_data() { addEngineRows(); }
+    void racingGatewaysStoreEachFileOnce();
+};
+
+void TestSeveralGateways::racingGatewaysStoreEachFileOnce() {
+    QFETCH(TestEngine, engine);
+    constexpr int kGateways = 3;
+    constexpr int kFiles = 40;
+    constexpr int kLocators = 8;
+    GatewayHome first(engine);
+    if (!first.skipReason().isEmpty())
+        QSKIP(qPrintable(first.skipReason()));
+    std::vector<std::unique_ptr<GatewayHome>> others;
+    QList<const GatewayHome*> gateways{&first};
+    for (int i = 1; i < kGateways; ++i) {
+        others.push_back(std::make_unique<GatewayHome>(first));
+        gateways.append(others.back().get());
+    }
+    for (int i = 0; i < kGateways; ++i)
+        dropFiles(gateways[i]->downloadFolder(), racingFiles(i, kFiles, kLocators));
+
+    QCOMPARE(runAllOnce(gateways, 120000), QList<int>(kGateways, 0));
+
+    const QStringList problems = racingProblems(gateways, kFiles);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+}
+
+QTEST_GUILESS_MAIN(TestSeveralGateways)
+#include "test_severalgateways.moc"
