@@ -138,8 +138,9 @@ QList<int> runAllOnce(const QList<const GatewayHome*>& gateways, int timeoutMs) 
     for (const GatewayHome* gateway : gateways) {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(gateway->environment());
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Their errors land in the database; the drivers' own warnings are noise here.
         process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
         processes.push_back(std::move(process));
     }
     for (auto& process : processes)
