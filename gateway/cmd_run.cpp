@@ -63,9 +63,10 @@ void printHint(const QString& hint) {
 
 QString mdbMissingHint(const GatewaySettings& settings) {
     if (settings.isSqlMode())
-        return QStringLiteral("the data folder must hold a file PALVA.mdb even when PALVA.INI names a "
-                              "server: put one there, or choose another data folder with "
-                              "kesto setup --data DIR");
+        return QStringLiteral(
+            "the data folder must hold a file PALVA.mdb even when PALVA.INI names a "
+            "server: put one there, or choose another data folder with "
+            "kesto setup --data DIR");
     return QStringLiteral("create the database with kesto init-db, or choose the folder that holds "
                           "PALVA.mdb with kesto setup --data DIR");
 }

@@ -55,7 +55,8 @@ InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& wher
         QStringList statements;
         if (!present.contains(QLatin1String("AMAMD"))) {
             outcome.message =
-                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db").arg(where);
+                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db")
+                    .arg(where);
         } else {
             if (!present.contains(QLatin1String("AMFILE"))) {
                 added.append(QStringLiteral("AMFILE, the ledger of recorded files"));
@@ -66,16 +67,18 @@ InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& wher
                 const QStringList duplicates = duplicateVersionKeys(db);
                 if (!duplicates.isEmpty()) {
                     closeThreadConnection(connectionText);
-                    return {false, QStringLiteral("The %1 holds versions that share RECLOC and SER_NO, "
-                                                  "so the unique key AMAMDK cannot be made; nothing "
-                                                  "was changed. Shared: %2")
-                                       .arg(where, duplicates.join(QStringLiteral(", ")))};
+                    return {false,
+                            QStringLiteral("The %1 holds versions that share RECLOC and SER_NO, "
+                                           "so the unique key AMAMDK cannot be made; nothing "
+                                           "was changed. Shared: %2")
+                                .arg(where, duplicates.join(QStringLiteral(", ")))};
                 }
                 added.append(QStringLiteral("AMAMDK, the unique key of a version"));
                 statements += statementsNaming(engine, QStringLiteral("AMAMDK"));
             }
             if (added.isEmpty()) {
-                outcome = {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
+                outcome = {true,
+                           QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
             } else {
                 runSchemaStatements(db, statements);
                 outcome = {true, QStringLiteral("Added to the %1: %2")

@@ -48,7 +48,8 @@ std::optional<QString> nextSerialNumber(const QString& highestStored) {
     if (next <= 999)
         return QString::number(next).rightJustified(3, u'0');
     const int rest = next - 1000;
-    return QString(QChar(u'A' + rest / (36 * 36))) + kDigits.at(rest / 36 % 36) + kDigits.at(rest % 36);
+    return QString(QChar(u'A' + rest / (36 * 36))) + kDigits.at(rest / 36 % 36) +
+           kDigits.at(rest % 36);
 }
 
 QString GET_XSER_NO(const QString& recordLocator) {

@@ -48,7 +48,8 @@ bool measure(TestEngine engine, int count, int files, int locators) {
     QStringList problems = racingProblems(gateways, files);
     if (codes != QList<int>(count, 0))
         problems.prepend(QStringLiteral("exit codes not all 0"));
-    const int versions = first.db().selectRows(QStringLiteral("SELECT COUNT(*) FROM AMAMD"))[0][0].toInt();
+    const int versions =
+        first.db().selectRows(QStringLiteral("SELECT COUNT(*) FROM AMAMD"))[0][0].toInt();
     print(QStringLiteral("| %1 | %2 | %3 files, %4 versions | %5 s | %6 files/s | %7 |")
               .arg(QLatin1String(engineRowName(engine)))
               .arg(count)

@@ -2,9 +2,9 @@
 
 #include "deferredfiles.h"
 #include "failurereports.h"
-#include "runsummary.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
+#include "runsummary.h"
 #include "stepfailure.h"
 #include "stopsignal.h"
 

@@ -5,10 +5,10 @@
 
 // What one run of the cycle did, for the line `kesto run` ends with.
 struct RunSummary {
-    int stored = 0;        // bookings stored (or found stored and finished) in this run
-    int refused = 0;       // bookings the database or their own data refused, filed away
-    int uninterpreted = 0; // files filed away without being interpreted
-    int errorRows = 0;     // error rows written (or kept locally when the database was away)
+    int stored = 0;             // bookings stored (or found stored and finished) in this run
+    int refused = 0;            // bookings the database or their own data refused, filed away
+    int uninterpreted = 0;      // files filed away without being interpreted
+    int errorRows = 0;          // error rows written (or kept locally when the database was away)
     QMap<QString, int> waiting; // files left in the download folder, by what they wait for
 
     bool leftWaiting() const { return !waiting.isEmpty(); }

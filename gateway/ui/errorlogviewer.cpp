@@ -4,6 +4,7 @@
 #include "twips.h"
 
 #include <QHeaderView>
+#include <QShortcut>
 #include <QSqlQueryModel>
 #include <QTableView>
 
@@ -28,6 +29,9 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window) {
     DataGrid1->setAlternatingRowColors(true);
     DataGrid1->setWordWrap(false);
     Adodc1->attach(DataGrid1);
+    // F5 reads the rows again, as the gateway adds rows while the viewer is open.
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            &Form2::load);
     resize(900, 480);
 }
 

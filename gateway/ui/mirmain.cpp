@@ -374,8 +374,9 @@ void MirMain::chooseFolder(int index) {
 void MirMain::showRecordViewer() {
     if (m_form1 == nullptr)
         m_form1 = new Form1(this);
-    // Loaded once; a viewer that could not read (no run yet) tries again.
-    if (!m_form1->isLoaded())
+    // Opened afresh it reads again; one still open is only brought forward,
+    // unless its last read failed (no run yet).
+    if (!m_form1->isVisible() || !m_form1->isLoaded())
         m_form1->load();
     m_form1->show();
     m_form1->raise();
@@ -385,7 +386,7 @@ void MirMain::showRecordViewer() {
 void MirMain::showErrorLogViewer() {
     if (m_form2 == nullptr)
         m_form2 = new Form2(this);
-    if (!m_form2->isLoaded())
+    if (!m_form2->isVisible() || !m_form2->isLoaded())
         m_form2->load();
     m_form2->show();
     m_form2->raise();

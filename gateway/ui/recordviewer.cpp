@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QShortcut>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QTableView>
@@ -51,6 +52,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Combo1, &QComboBox::activated, this, &Form1::detailTableChosen);
     connect(DataGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &Form1::masterRowChanged);
+    // F5 reads the rows again, as the gateway adds rows while the viewer is open.
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            &Form1::load);
     resize(900, 640);
 }
 

@@ -32,7 +32,8 @@ GatewayHome::GatewayHome(const GatewayHome& first)
     QDir().mkpath(downloadFolder());
     QDir().mkpath(backupFolder());
     if (m_db->engine() != TestEngine::Sqlite) {
-        writeFileBytes(m_home.programFolder() + QStringLiteral("/vela_data/PALVA.mdb"), QByteArray());
+        writeFileBytes(m_home.programFolder() + QStringLiteral("/vela_data/PALVA.mdb"),
+                       QByteArray());
         return;
     }
     // The embedded database of the first gateway, through the settings store.
@@ -153,7 +154,7 @@ QList<int> runAllOnce(const QList<const GatewayHome*>& gateways, int timeoutMs) 
         const bool ended =
             process->waitForFinished(std::max<qint64>(1, timeoutMs - clock.elapsed()));
         codes.append(ended && process->exitStatus() == QProcess::NormalExit ? process->exitCode()
-                                                                           : -1);
+                                                                            : -1);
         if (!ended)
             process->kill();
     }

@@ -118,12 +118,14 @@ private Q_SLOTS:
         QCOMPARE(runKesto({QStringLiteral("init-db")}).exitCode, 0);
         const Outcome noDownload = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
         QCOMPARE(noDownload.exitCode, 1);
-        QVERIFY2(noDownload.err.contains(QStringLiteral(" 路徑找不到\nkesto run: create the folder")),
-                 qPrintable(noDownload.err));
+        QVERIFY2(
+            noDownload.err.contains(QStringLiteral(" 路徑找不到\nkesto run: create the folder")),
+            qPrintable(noDownload.err));
         QVERIFY(noDownload.err.contains(QStringLiteral("kesto setup --download DIR")));
 
         const QString down = home.home() + QStringLiteral("/Mirs/");
-        writeFileBytes(down + QStringLiteral("K4T0001.MIR"), sample(QStringLiteral("ticketed-lf.mir")));
+        writeFileBytes(down + QStringLiteral("K4T0001.MIR"),
+                       sample(QStringLiteral("ticketed-lf.mir")));
         const Outcome noModel = runKesto({QStringLiteral("run"), QStringLiteral("--once")});
         QCOMPARE(noModel.exitCode, 1);
         QVERIFY2(noModel.err.startsWith(QStringLiteral("kesto run: the object model cannot be "

@@ -1,5 +1,7 @@
 #include "connectionstring.h"
 #include "errorlogviewer.h"
+#include "mirmain.h"
+#include "mirmaincontrols.h"
 #include "navigatorbar.h"
 #include "recordviewer.h"
 #include "testdatabase.h"
@@ -10,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -93,6 +96,7 @@ private Q_SLOTS:
     void missingTableIsReportedInItsBar_data() { addEngineRows(); }
     void missingTableIsReportedInItsBar();
     void unreachableServerIsReported();
+    void reopenedOrF5ReadsAgain();
 
 private:
     std::optional<TestHome> m_home;
@@ -290,6 +294,44 @@ void TestViewers::unreachableServerIsReported() {
     QVERIFY(!errors.isLoaded());
     QVERIFY(errors.Adodc1->message().contains(QStringLiteral("查詢失敗")));
     QCOMPARE(errors.DataGrid1->model()->rowCount(), 0);
+}
+
+// The gateway adds rows while a viewer is open: reopening it, or F5, reads them.
+void TestViewers::reopenedOrF5ReadsAgain() {
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, m_home->folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    setConnectionString(db.connectionText());
+    const auto addError = [&db] {
+        execute(db, QStringLiteral("INSERT INTO AMERROR (MESSAGE) VALUES ('x')"));
+    };
+    addError();
+    MirMain window;
+    window.controls().Command6->click();
+    Form2* errors = window.findChild<Form2*>(QStringLiteral("Form2"));
+    QVERIFY(errors != nullptr && errors->isVisible());
+    QCOMPARE(errors->DataGrid1->model()->rowCount(), 1);
+
+    addError();
+    window.controls().Command6->click(); // still open: brought forward as it is
+    QCOMPARE(errors->DataGrid1->model()->rowCount(), 1);
+    errors->close();
+    window.controls().Command6->click();
+    QCOMPARE(errors->DataGrid1->model()->rowCount(), 2);
+
+    addError();
+    QVERIFY(QTest::qWaitForWindowActive(errors));
+    QTest::keyClick(errors, Qt::Key_F5);
+    QCOMPARE(errors->DataGrid1->model()->rowCount(), 3);
+
+    errors->close();
+    window.controls().Command5->click();
+    Form1* records = window.findChild<Form1*>(QStringLiteral("Form1"));
+    QVERIFY(records != nullptr);
+    QCOMPARE(records->DataGrid1->model()->rowCount(), 0);
+    addBooking(db, QStringLiteral("ABC123"), QStringLiteral("001"), {});
+    QVERIFY(QTest::qWaitForWindowActive(records));
+    QTest::keyClick(records, Qt::Key_F5);
+    QCOMPARE(records->DataGrid1->model()->rowCount(), 1);
 }
 
 QTEST_MAIN(TestViewers)

@@ -3,8 +3,8 @@
 #include "initdb.h"
 #include "opendb.h"
 #include "rowappender.h"
-#include "storeerror.h"
 #include "schema.h"
+#include "storeerror.h"
 #include "testdatabase.h"
 #include "testhome.h"
 #include "threadconnection.h"
@@ -154,18 +154,18 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
              QList<QVariantList>({{QStringLiteral("001")}, {QStringLiteral("999")}}));
     closeThreadConnections();
     // The key holds: a second version under a taken key is refused.
-    QVERIFY_THROWS_EXCEPTION(
-        StoreError, appendRow(db.connectionText(), [] {
-            NewRow row(QStringLiteral("AMAMD"));
-            row.set(QStringLiteral("RECLOC"), QStringLiteral("ZZZZZZ"));
-            row.set(QStringLiteral("SER_NO"), QStringLiteral("001"));
-            return row;
-        }()));
+    QVERIFY_THROWS_EXCEPTION(StoreError, appendRow(db.connectionText(), [] {
+                                 NewRow row(QStringLiteral("AMAMD"));
+                                 row.set(QStringLiteral("RECLOC"), QStringLiteral("ZZZZZZ"));
+                                 row.set(QStringLiteral("SER_NO"), QStringLiteral("001"));
+                                 return row;
+                             }()));
     closeThreadConnections();
 
     const InitDbOutcome again = upgrade();
     QVERIFY(again.ok);
-    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")), qPrintable(again.message));
+    QVERIFY2(again.message.contains(QLatin1String("nothing was changed")),
+             qPrintable(again.message));
 
     // A database without the store's tables is not one to upgrade.
     db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
