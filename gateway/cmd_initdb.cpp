@@ -9,7 +9,7 @@
 
 // kesto init-db [--upgrade] [FOLDER]: creates the record store from the
 // shipped schema, or with --upgrade adds what a database made by an earlier
-// version lacks (the ledger of recorded files).
+// version lacks (the ledger of recorded files, the unique key of a version).
 // MDB mode (Provider blank): PALVA.mdb in FOLDER, by default the data folder.
 // SQL mode: the tables on the configured server; FOLDER does not apply.
 int runInitDbCommand(const QStringList& arguments) {

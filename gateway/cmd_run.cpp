@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -22,14 +24,15 @@
 // kesto run [--once]: the processing cycle without a window, for servers and
 // scripts. Log lines go to standard output, errors to standard error. SIGINT
 // or SIGTERM stops it after the current file, cutting a post in progress
-// short, and within 5 seconds whatever it waits for; a second one ends it at
+// short, and within 3 seconds whatever it waits for; a second one ends it at
 // once. A version cut off that way was never committed: the database rolls it
 // back, and the ledger lets the next start store it again.
 namespace {
 
-ProcessingCycle* g_cycle = nullptr;
+std::atomic<ProcessingCycle*> g_cycle{nullptr};
 volatile std::sig_atomic_t g_stopSignals = 0;
-constexpr unsigned kStopBoundSeconds = 4;
+// The stop bound: what is still running this long after the signal ends.
+constexpr unsigned kStopBoundSeconds = 3;
 
 void endAtOnce(const char* message, std::size_t length) {
     (void)!::write(STDERR_FILENO, message, length);
@@ -37,20 +40,23 @@ void endAtOnce(const char* message, std::size_t length) {
 }
 
 extern "C" void onStopSignal(int) {
-    if (!g_cycle)
+    ProcessingCycle* cycle = g_cycle.load();
+    if (cycle == nullptr)
         return;
     if (g_stopSignals != 0) {
         static const char message[] = "kesto run: ended at once by a second stop signal\n";
         endAtOnce(message, sizeof message - 1);
     }
+    const int savedErrno = errno;
     g_stopSignals = 1;
-    g_cycle->requestAbort();
+    cycle->requestAbort();
     ::alarm(kStopBoundSeconds);
+    errno = savedErrno;
 }
 
 extern "C" void onStopOverdue(int) {
     static const char message[] =
-        "kesto run: the current file did not finish within 5 seconds of the stop signal (a "
+        "kesto run: the current file did not finish within 3 seconds of the stop signal (a "
         "database call does not return); ended without it\n";
     endAtOnce(message, sizeof message - 1);
 }
@@ -168,10 +174,10 @@ int runRunCommand(const QStringList& args) {
 
     cycle.run();
 
-    ::alarm(0);
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     g_cycle = nullptr;
+    ::alarm(0);
     const RunSummary& summary = cycle.summary();
     printLine(stdout, QStringLiteral("kesto run: ") + summary.text());
     // --once fails when it could not empty the folder: one it cannot reach, or

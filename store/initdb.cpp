@@ -66,6 +66,7 @@ InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& wher
                 // Versions that already share a key keep it from being made.
                 const QStringList duplicates = duplicateVersionKeys(db);
                 if (!duplicates.isEmpty()) {
+                    db = QSqlDatabase();
                     closeThreadConnection(connectionText);
                     return {false,
                             QStringLiteral("The %1 holds versions that share RECLOC and SER_NO, "

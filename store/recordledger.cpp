@@ -41,15 +41,16 @@ PostState postStateOf(const QString& code) {
     return PostState::None;
 }
 
-const QString kFileCondition = u"FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND "
-                               "FILE_DEV = ? AND FILE_INO = ? AND FILE_SHA = ?"_s;
+// A file is found again by its name, size, modification time and bytes. The
+// device and inode are kept for the operator but not compared: they may be
+// numbered anew after a reboot or a remount, which is when the ledger is read.
+const QString kFileCondition =
+    u"FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND FILE_SHA = ?"_s;
 
 void bindFile(QSqlQuery& query, const FileIdentity& file) {
     query.addBindValue(file.name);
     query.addBindValue(QString::number(file.size));
     query.addBindValue(QString::number(file.modifiedNs));
-    query.addBindValue(QString::number(file.device));
-    query.addBindValue(QString::number(file.inode));
     query.addBindValue(file.sha256);
 }
 

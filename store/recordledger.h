@@ -5,9 +5,9 @@
 
 // The ledger of recorded files (table AMFILE): which booking versions were
 // stored from which file, and how far each version's post has gone. A file
-// is known by its name, size, modification time, device, inode and the
-// SHA-256 of its bytes, so the same bytes dropped again as a new file are a
-// new file. All functions work on the calling thread's connection for
+// is found again by its name, size, modification time (to the nanosecond)
+// and the SHA-256 of its bytes, so the same bytes dropped again later as a
+// new file are a new file; its device and inode are kept beside them. All functions work on the calling thread's connection for
 // ConnectionString() (inside the version's transaction when one is open) and
 // throw StoreError.
 

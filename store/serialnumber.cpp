@@ -62,10 +62,9 @@ QString GET_XSER_NO(const QString& recordLocator) {
         query.addBindValue(recordLocator);
         if (!query.exec())
             throw StoreError::fromSqlError(query.lastError());
-        // Read to the last row (the highest SER_NO in the database's text
-        // order) and finish, so no read stays open on SQLite. Column names
-        // come back in lower case on PostgreSQL; indexOf() compares them
-        // without regard to case.
+        // Read every row and finish, so no read stays open on SQLite. Column
+        // names come back in lower case on PostgreSQL; indexOf() compares
+        // them without regard to case.
         const int column = query.record().indexOf(u"SER_NO"_s);
         if (column < 0)
             throw StoreError(kItemNotFound, u"AMAMD has no column SER_NO"_s,
@@ -90,5 +89,21 @@ QString GET_XSER_NO(const QString& recordLocator) {
                              u"No serial number left for record locator %1: %2 is used"_s.arg(
                                  recordLocator, highest));
         return *next;
+    });
+}
+
+bool serialTaken(const QString& recordLocator, const QString& serial) {
+    return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(u"SELECT RECLOC FROM AMAMD WHERE RECLOC = ? AND SER_NO = ?"_s))
+            throw StoreError::fromSqlError(query.lastError());
+        query.addBindValue(recordLocator);
+        query.addBindValue(serial);
+        if (!query.exec())
+            throw StoreError::fromSqlError(query.lastError());
+        const bool taken = query.next();
+        query.finish();
+        return taken;
     });
 }

@@ -20,3 +20,8 @@ inline constexpr int kLastSerial = 999 + 26 * 36 * 36;
 // "100", "999" -> "A00", "A0Z" -> "A10", "ABC" -> "ABD". Nothing when
 // "ZZZ" is used.
 std::optional<QString> nextSerialNumber(const QString& highestStored);
+
+// Whether a version of the record locator holds the serial (after a failed
+// insert: whether another gateway took it first, whatever words the
+// database used to say so). Throws StoreError.
+bool serialTaken(const QString& recordLocator, const QString& serial);

@@ -6,11 +6,15 @@
 #include <sys/vfs.h>
 
 namespace {
-// f_type values of statfs(2) for the network file systems SQLite warns about.
+// f_type values of statfs(2) for network file systems (and FUSE, which may
+// be one), where the write-ahead log's shared memory cannot be trusted.
 constexpr unsigned long kNfs = 0x6969;
 constexpr unsigned long kSmb = 0x517B;
 constexpr unsigned long kCifs = 0xFF534D42;
 constexpr unsigned long kSmb2 = 0xFE534D42;
+constexpr unsigned long kFuse = 0x65735546;
+constexpr unsigned long kNineP = 0x01021997;
+constexpr unsigned long kCeph = 0x00C36400;
 } // namespace
 
 bool isOnNetworkFileSystem(const QString& path) {
@@ -18,7 +22,8 @@ bool isOnNetworkFileSystem(const QString& path) {
     if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
         return false;
     const auto type = static_cast<unsigned long>(info.f_type);
-    return type == kNfs || type == kSmb || type == kCifs || type == kSmb2;
+    return type == kNfs || type == kSmb || type == kCifs || type == kSmb2 || type == kFuse ||
+           type == kNineP || type == kCeph;
 }
 
 void useDurableJournal(QSqlDatabase& db, const QString& filePath) {

@@ -131,6 +131,12 @@ QSqlDatabase threadConnection(const QString& connectionText) {
             if (db.isOpen() && stillTheOpenedFile(connectionText))
                 return db;
         }
+        // A fresh connection would go on outside the open transaction and
+        // commit the rest of a version row by row.
+        if (t_inTransaction.contains(connectionText))
+            throw StoreError(StoreError::kProviderFailure,
+                             QStringLiteral("The connection was lost inside a transaction"),
+                             StoreError::Cause::Connection);
         removeConnection(*found);
         t_connections.names.remove(connectionText);
         t_openedFiles.remove(connectionText);
@@ -261,18 +267,29 @@ bool rollbackThreadTransaction(const QString& connectionText) {
     const auto found = t_connections.names.constFind(connectionText);
     if (found == t_connections.names.constEnd())
         return false;
+    bool rolledBack = false;
+    bool sqlite = false;
     {
         QSqlDatabase db = QSqlDatabase::database(*found, false);
-        if (!db.rollback() && engineOf(db) == DbEngine::Sqlite) {
+        sqlite = engineOf(db) == DbEngine::Sqlite;
+        rolledBack = db.rollback();
+        if (!rolledBack && sqlite) {
             // SQLite may have rolled back by itself already (after a full disk
             // or an I/O error); a statement rolls back whatever is left.
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         }
     }
+    if (!rolledBack && !sqlite) {
+        // The connection may be left outside autocommit: it is not used again.
+        const bool answers = checkThreadConnection(connectionText);
+        closeThreadConnection(connectionText);
+        return answers;
+    }
     return checkThreadConnection(connectionText);
 }
 
 void closeThreadConnection(const QString& connectionText) {
+    t_inTransaction.remove(connectionText);
     t_openedFiles.remove(connectionText);
     const QString name = t_connections.names.take(connectionText);
     if (!name.isEmpty())
@@ -280,6 +297,7 @@ void closeThreadConnection(const QString& connectionText) {
 }
 
 void closeThreadConnections() {
+    t_inTransaction.clear();
     t_openedFiles.clear();
     const QHash<QString, QString> names = std::exchange(t_connections.names, {});
     for (const QString& name : names)

@@ -15,3 +15,7 @@ bool FailureReports::shouldWrite(const QString& file, const QString& tag) {
 int FailureReports::succeeded(const QString& file, const QString& tag) {
     return m_entries.take({file, tag}).failures;
 }
+
+void FailureReports::forgetFile(const QString& file) {
+    m_entries.removeIf([&file](const auto& entry) { return entry.key().first == file; });
+}

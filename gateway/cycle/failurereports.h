@@ -20,6 +20,8 @@ public:
     // The step succeeded: the number of failures it had in a row (a recovery
     // row is due when it is above 0). The count starts again.
     int succeeded(const QString& file, const QString& tag);
+    // The file is gone (filed away): what its steps went through is forgotten.
+    void forgetFile(const QString& file);
 
 private:
     struct Entry {

@@ -352,7 +352,12 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         }
     } catch (const StoreError& error) {
         record({error.number(), error.description()}, kRecordPhaseTag);
-        return {false, WaitReason::Database};
+        if (error.cause() == StoreError::Cause::Connection)
+            return {false, WaitReason::Database};
+        // The database refuses the lookup itself: the file is filed away as
+        // a booking it refuses, rather than waiting for ever.
+        ++m_summary.refused;
+        return {true, QString()};
     }
 
     const RecordResult result =
@@ -399,6 +404,8 @@ bool ProcessingCycle::fileAway(const QString& name, const QString& path, const Q
     }
     recovered("[Kill]");
     m_deferred.forget(name);
+    // Another file under this name later is another file.
+    m_reports.forgetFile(name);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "crashpoint.h"
 #include "postbooking.h"
 #include "recordwriters.h"
+#include "serialnumber.h"
 #include "statusupdate.h"
 #include "storeerror.h"
 #include "threadconnection.h"
@@ -112,7 +113,7 @@ private:
                 commitPass(pass);
                 break;
             } catch (const StoreError& error) {
-                if (!error.isDuplicateKey())
+                if (!takenByAnother(error))
                     throw;
                 if (attempt == kSerialAttempts)
                     throw StoreError(error.number(),
@@ -129,6 +130,19 @@ private:
         if (!m_settings.xmlExportOn())
             return true;
         return settlePost(pass, post());
+    }
+
+    // Whether the version failed because its serial was taken meanwhile.
+    bool takenByAnother(const StoreError& error) const {
+        if (error.isDuplicateKey())
+            return true;
+        if (error.cause() != StoreError::Cause::Statement)
+            return false;
+        try {
+            return serialTaken(m_context.RecordLocator, m_context.SerialNumber);
+        } catch (const StoreError&) {
+            return false; // the first failure is the one to report
+        }
     }
 
     void commitPass(const PassPlan& pass) {
@@ -189,7 +203,9 @@ private:
     // After the post of a stored record: the ledger notes how it went. A post
     // cut short by a stop is owed still, and the file waits for the next run.
     bool settlePost(const PassPlan& pass, PostDelivery delivery) {
-        if (delivery == PostDelivery::Aborted) {
+        // Without a ledger the next run could not tell the stored record
+        // apart, so a post cut short is given up and the file filed away.
+        if (delivery == PostDelivery::Aborted && m_ledger.file) {
             m_result.outcome = RecordOutcome::PostPending;
             return false;
         }

@@ -81,7 +81,7 @@ QProcessEnvironment GatewayHome::environment(const QMap<QString, QString>& extra
     return environment;
 }
 
-RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs) {
+RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs, int killAtFile) {
     QProcess process;
     process.setProcessEnvironment(environment);
     RunEnd end;
@@ -90,6 +90,9 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs) {
         end.out += QString::fromUtf8(process.readAllStandardOutput());
         if (end.firstFileMs < 0 && end.out.contains(QLatin1Char(':')))
             end.firstFileMs = clock.elapsed();
+        // Each file begins with its log line.
+        if (killAtFile > 0 && end.out.count(QLatin1Char('\n')) >= killAtFile)
+            ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
     });
     clock.start();
     process.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),

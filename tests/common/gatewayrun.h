@@ -60,8 +60,9 @@ struct RunEnd {
 };
 
 // Starts `kesto run --once`; kills it with SIGKILL after `killAfterMs`
-// (never when negative). Waits at most a minute.
-RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1);
+// (never when negative), or as soon as it begins its `killAtFile`th file
+// (never when not above 0). Waits at most a minute.
+RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1, int killAtFile = 0);
 
 // Sample MIR files for a folder: `copies` of each kind (one record, two
 // records, void, refund, EMD, not a MIR file), with distinct names; the

@@ -71,6 +71,7 @@ private Q_SLOTS:
     void refusedBookingIsFiledWithoutRows_data() { addEngineRows(); }
     void refusedBookingIsFiledWithoutRows();
     void lostConnectionRollsBackAndStoresAgain();
+    void serialTakenFirstIsTakenAgain();
     void postOnlyDeliveryWaitsForTheEndpoint();
     void worksWithoutTheLedgerAndSaysSo();
     void missingBackupFolderKeepsFileAndNeverRecordsTwice();
@@ -398,6 +399,38 @@ void TestCycle::lostConnectionRollsBackAndStoresAgain() {
              QList<QVariantList>({{QStringLiteral("001")}}));
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMHEAD")), 1);
     QVERIFY(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMPAX")) > 0);
+}
+
+// Another gateway takes the serial first (the server says the key is taken):
+// the version takes a serial again, up to 10 times; after that the file
+// waits with one clear error row, and a later try stores it.
+void TestCycle::serialTakenFirstIsTakenAgain() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::PostgreSql, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    // A sequence counts the inserts across rollbacks; the first ten are refused.
+    db.selectRows(QStringLiteral("CREATE SEQUENCE kesto_tries"));
+    db.selectRows(QStringLiteral(
+        "CREATE FUNCTION kesto_taken() RETURNS trigger AS 'BEGIN IF nextval(''kesto_tries'') <= 10 "
+        "THEN RAISE unique_violation USING MESSAGE = ''duplicate key value violates unique "
+        "constraint \"amamdk\"''; END IF; RETURN NEW; END' LANGUAGE plpgsql"));
+    db.selectRows(QStringLiteral("CREATE TRIGGER kesto_taken BEFORE INSERT ON AMAMD FOR EACH ROW "
+                                 "EXECUTE FUNCTION kesto_taken()"));
+    writeFileBytes(settings.MirDownPath + kTicketed, sampleMir(QStringLiteral("ticketed-lf.mir")));
+
+    CycleTranscript transcript = drainOnce(settings);
+    QCOMPARE(transcript.errors.size(), 1);
+    QVERIFY2(transcript.errors[0].contains(QStringLiteral("No free serial number for TPEK4T after "
+                                                          "10 tries")),
+             qPrintable(transcript.errors[0]));
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 0);
+
+    transcript = drainOnce(settings);
+    QCOMPARE(filesIn(dateFolderOf(settings)), QStringList(kTicketed));
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD")),
+             QList<QVariantList>({{QStringLiteral("001")}}));
 }
 
 // With database writes off the post is the only delivery: while the endpoint
