@@ -9,3 +9,4 @@ int runInitDbCommand(const QStringList& args);
 int runParseCommand(const QStringList& args);
 int runRunCommand(const QStringList& args);
 int runSetupCommand(const QStringList& args);
+int runStatusCommand(const QStringList& args);

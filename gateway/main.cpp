@@ -17,17 +17,21 @@ const char* const kUsage =
     "  init-db [FOLDER]   create PALVA.mdb in FOLDER (default: the data folder), or,\n"
     "                     with a Provider set in PALVA.INI, the tables on the server\n"
     "  init-db --upgrade [FOLDER]\n"
-    "                     add the ledger of recorded files (AMFILE) to a database\n"
-    "                     made by an earlier version; nothing else is changed\n"
+    "                     add what a database made by an earlier version lacks:\n"
+    "                     the ledger of recorded files (AMFILE) and the unique key\n"
+    "                     of a version (AMAMDK); nothing else is changed\n"
     "  parse FILE...      print how each MIR file is interpreted, as JSON lines\n"
     "  run [--once]       run the processing cycle without a window: log lines on\n"
     "                     standard output, errors on standard error; SIGINT or\n"
-    "                     SIGTERM stops it within 5 seconds (a second one at\n"
+    "                     SIGTERM stops it within 3 seconds (a second one at\n"
     "                     once); --once empties the download folder and exits\n"
     "  setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
     "                     save the folders and the AMTEMP choice (1-6) as the Setup\n"
     "                     button does; values not given stay as they are; without\n"
     "                     options, print the settings in force and their origin\n"
+    "  status [--json]    the gateway's health for monitoring: 0 healthy, 1 degraded\n"
+    "                     (a file waiting over 5 minutes, error rows in the last\n"
+    "                     hour), 2 down (database or folders unreachable)\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
@@ -62,6 +66,8 @@ int main(int argc, char** argv) {
             return runCoreCommand(argc, argv, runRunCommand);
         if (std::strcmp(command, "setup") == 0)
             return runCoreCommand(argc, argv, runSetupCommand);
+        if (std::strcmp(command, "status") == 0)
+            return runCoreCommand(argc, argv, runStatusCommand);
         if (command[0] != '-' || std::strcmp(command, "--") == 0) {
             std::fprintf(stderr, "kesto: unknown command '%s'\n\n%s", command, kUsage);
             return 2;

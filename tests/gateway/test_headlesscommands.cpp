@@ -1,6 +1,9 @@
 #include "testhome.h"
 
 #include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTest>
 
@@ -137,6 +140,48 @@ private Q_SLOTS:
                      "the object model), 1 error rows\n")),
                  qPrintable(noModel.out));
         QCOMPARE(QDir(down).entryList(QDir::Files), QStringList(QStringLiteral("K4T0001.MIR")));
+    }
+
+    // The health summary in each of its three states, for people and machines.
+    void statusTellsHealthyDegradedDown() {
+        TestHome home(TestHome::Korva::Registered);
+        const Outcome down = runKesto({QStringLiteral("status")});
+        QCOMPARE(down.exitCode, 2);
+        QVERIFY2(
+            down.out.startsWith(QStringLiteral("state: down\nmode: MDB\ndatabase: not reached")),
+            qPrintable(down.out));
+
+        prepareHome(home);
+        const Outcome healthy = runKesto({QStringLiteral("status")});
+        QCOMPARE(healthy.exitCode, 0);
+        QVERIFY2(healthy.out.contains(QStringLiteral("state: healthy\n")), qPrintable(healthy.out));
+        QVERIFY(healthy.out.contains(QStringLiteral("waiting files: 0 (oldest 0 s)\n")));
+
+        // A file that has waited ten minutes.
+        const QString waiting = home.folder(QStringLiteral("down")) + QStringLiteral("K4T0001.MIR");
+        writeFileBytes(waiting, sample(QStringLiteral("ticketed-lf.mir")));
+        QFile file(waiting);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-600),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        const Outcome degraded = runKesto({QStringLiteral("status"), QStringLiteral("--json")});
+        QCOMPARE(degraded.exitCode, 1);
+        const QJsonObject report = QJsonDocument::fromJson(degraded.out.toUtf8()).object();
+        QCOMPARE(report.value(QStringLiteral("state")).toString(), QStringLiteral("degraded"));
+        QCOMPARE(report.value(QStringLiteral("databaseReached")).toBool(), true);
+        QCOMPARE(report.value(QStringLiteral("waitingFiles")).toInt(), 1);
+        QVERIFY(report.value(QStringLiteral("oldestWaitingSeconds")).toInt() >= 600);
+        QCOMPARE(report.value(QStringLiteral("recordedNotFiled")).toInt(), 0);
+
+        // Stored, then the process dies before the file is deleted.
+        qputenv("KESTO_CRASH_AT", "after-copy");
+        runKesto({QStringLiteral("run"), QStringLiteral("--once")});
+        qunsetenv("KESTO_CRASH_AT");
+        const Outcome stored = runKesto({QStringLiteral("status")});
+        QVERIFY2(stored.out.contains(QStringLiteral("recorded, not yet filed away: 1\nlast stored: "
+                                                    "K4T0001.MIR at ")),
+                 qPrintable(stored.out));
     }
 
     void runStopsCleanlyOnTerminate_data() {

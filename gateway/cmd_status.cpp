@@ -1,0 +1,24 @@
+#include "commandoutput.h"
+#include "commands.h"
+
+#include "healthcheck.h"
+#include "settingsloader.h"
+
+#include <QDateTime>
+
+#include <cstdio>
+
+// kesto status [--json]: the gateway's health for monitoring, read from its
+// settings, its folders and its database. Exit status as monitoring plugins
+// expect: 0 healthy, 1 degraded (a file waiting longer than 5 minutes, error
+// rows in the last hour), 2 down (the database or a folder cannot be reached).
+int runStatusCommand(const QStringList& args) {
+    const bool json = args == QStringList(QStringLiteral("--json"));
+    if (!args.isEmpty() && !json) {
+        std::fputs("kesto status: unexpected arguments\nusage: kesto status [--json]\n", stderr);
+        return 3; // "unknown" to a monitoring plugin, as a bad call is
+    }
+    const Health health = checkHealth(loadGatewaySettings(), QDateTime::currentDateTime());
+    printLine(stdout, json ? health.json() : health.text());
+    return static_cast<int>(health.state());
+}

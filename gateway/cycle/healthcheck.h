@@ -1,0 +1,35 @@
+#pragma once
+
+#include "gatewaysettings.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// What `kesto status` reports for monitoring: whether the gateway can work
+// (its database and folders), and whether work piles up or fails.
+struct Health {
+    enum class State { Healthy = 0, Degraded = 1, Down = 2 }; // the exit status
+
+    QString mode;          // "MDB" or "SQL"
+    QString databaseError; // "" when the database answered
+    QString folderError;   // "" when the download and backup folders are there
+    int waitingFiles = 0;  // files the gateway would take, still in the download folder
+    qint64 oldestWaitingSeconds = 0;
+    int recordedNotFiled = 0; // of those, files whose booking is stored already
+    QString lastStoredFile;   // the newest row of the ledger, "" when none
+    QString lastStoredAt;     // its DATE_1 and TIME_1
+    int errorRows24h = 0;     // error rows of the last 24 hours
+    int errorRows1h = 0;      // of those, the last hour's
+
+    State state() const;
+    QString stateName() const; // "healthy", "degraded" or "down"
+    QString text() const;      // one line per figure, for people
+    QString json() const;      // one object, for machines
+};
+
+// A file waits too long when it has been in the download folder this long.
+inline constexpr qint64 kWaitingTooLongSeconds = 5 * 60;
+
+Health checkHealth(const GatewaySettings& settings, const QDateTime& now);
