@@ -10,6 +10,7 @@
 #include "opendb.h"
 #include "processingcycle.h"
 #include "runchecks.h"
+#include "servicenotify.h"
 #include "settingsloader.h"
 
 #include <QCoreApplication>
@@ -161,6 +162,12 @@ int runRunCommand(const QStringList& args) {
                              printLine(stderr, text);
                      });
 
+    // Under systemd (Type=notify): ready after the first listing, a watchdog
+    // fed by the cycle, stopping when it ends.
+    ServiceNotifier service;
+    QObject::connect(&cycle, &ProcessingCycle::folderListed, [&service] { service.ready(); });
+    QObject::connect(&cycle, &ProcessingCycle::alive, [&service] { service.alive(); });
+
     g_cycle = &cycle;
     struct sigaction action {};
     action.sa_handler = onStopSignal;
@@ -174,6 +181,7 @@ int runRunCommand(const QStringList& args) {
 
     cycle.run();
 
+    service.stopping();
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     g_cycle = nullptr;

@@ -142,10 +142,12 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         DownloadListing listing;
         int failures = 0;
         for (;;) {
+            Q_EMIT alive();
             watch.rearm();
             listing = listDownloadFolder(down);
             if (listing.ok()) {
                 setLabel4(QString());
+                Q_EMIT folderListed();
                 break;
             }
             if (listing.failure.number == kBadFileNameOrNumber) {
@@ -172,6 +174,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 return;
             if (processFile(current) == FileEnd::Abandoned)
                 return;
+            Q_EMIT alive();
             listing = listDownloadFolder(down);
             // An unreachable folder is the pass loop's business (Label4 and retry).
             if (!listing.ok() && listing.failure.number != kBadFileNameOrNumber)

@@ -18,6 +18,6 @@ ensure_packages() {
 KESTO_BUILD_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
-    unixodbc unixodbc-dev odbc-postgresql postgresql
+    unixodbc unixodbc-dev odbc-postgresql postgresql libsystemd-dev systemd
     python3 valgrind
 )
