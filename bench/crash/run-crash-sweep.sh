@@ -9,10 +9,8 @@ build="${1:-$top/build}"
 shift || true
 sweep="$build/bin/bench_crash_sweep"
 [ -x "$sweep" ] || { echo "build the target bench_crash_sweep in $build first" >&2; exit 1; }
-
-dir="$(mktemp -d /tmp/kesto-sweep-pg.XXXXXX)"
-trap '"$top/scripts/test-pg-server" stop "$dir"' EXIT
-eval "$("$top/scripts/test-pg-server" start "$dir")"
+source "$top/bench/lib/throwaway-pg.sh"
+start_throwaway_pg "$top"
 
 export LC_ALL=C.UTF-8 TZ=UTC
 status=0

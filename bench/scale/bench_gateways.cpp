@@ -14,8 +14,6 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -26,20 +24,15 @@ void print(const QString& line) {
 
 // One run of `count` gateways; returns false when the checks failed.
 bool measure(TestEngine engine, int count, int files, int locators) {
-    GatewayHome first(engine);
+    const GatewayFleet fleet(engine, count);
+    const GatewayHome& first = fleet.first();
     if (!first.skipReason().isEmpty() || !first.failure().isEmpty()) {
         print(QStringLiteral("%1: skipped (%2)")
                   .arg(QLatin1String(engineRowName(engine)), first.skipReason() + first.failure()));
         return true;
     }
-    std::vector<std::unique_ptr<GatewayHome>> others;
-    QList<const GatewayHome*> gateways{&first};
-    for (int i = 1; i < count; ++i) {
-        others.push_back(std::make_unique<GatewayHome>(first));
-        gateways.append(others.back().get());
-    }
-    for (int i = 0; i < count; ++i)
-        dropFiles(gateways[i]->downloadFolder(), racingFiles(i, files, locators));
+    fleet.dropRacingFiles(files, locators);
+    const QList<const GatewayHome*>& gateways = fleet.all();
 
     QElapsedTimer clock;
     clock.start();

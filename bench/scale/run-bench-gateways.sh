@@ -9,10 +9,8 @@ build="${1:-$top/build}"
 shift || true
 bench="$build/bin/bench_gateways"
 [ -x "$bench" ] || { echo "build the target bench_gateways in $build first" >&2; exit 1; }
-
-dir="$(mktemp -d /tmp/kesto-gateways-pg.XXXXXX)"
-trap '"$top/scripts/test-pg-server" stop "$dir"' EXIT
-eval "$("$top/scripts/test-pg-server" start "$dir")"
+source "$top/bench/lib/throwaway-pg.sh"
+start_throwaway_pg "$top"
 
 export LC_ALL=C.UTF-8 TZ=UTC
 "$bench" "$@"

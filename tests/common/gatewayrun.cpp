@@ -137,6 +137,20 @@ void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files) {
         writeFileBytes(folder + it.key(), it.value());
 }
 
+GatewayFleet::GatewayFleet(TestEngine engine, int count) : m_first(engine), m_all{&m_first} {
+    if (!m_first.skipReason().isEmpty())
+        return;
+    for (int i = 1; i < count; ++i) {
+        m_others.push_back(std::make_unique<GatewayHome>(m_first));
+        m_all.append(m_others.back().get());
+    }
+}
+
+void GatewayFleet::dropRacingFiles(int files, int locators) const {
+    for (int i = 0; i < m_all.size(); ++i)
+        dropFiles(m_all[i]->downloadFolder(), racingFiles(i, files, locators));
+}
+
 QList<int> runAllOnce(const QList<const GatewayHome*>& gateways, int timeoutMs) {
     std::vector<std::unique_ptr<QProcess>> processes;
     for (const GatewayHome* gateway : gateways) {

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 // `kesto run` as a real process in a test's private home, over a database of
 // either engine, with the default folders of that home: the data folder
@@ -69,6 +70,22 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1, int
 // copies share record locators, so their versions follow each other.
 QMap<QString, QByteArray> sweepFiles(int copies);
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files);
+
+// `count` gateways on one database of the engine: the first owns it, the
+// others share it. Check first().skipReason() before use.
+class GatewayFleet {
+public:
+    GatewayFleet(TestEngine engine, int count);
+    const GatewayHome& first() const { return m_first; }
+    const QList<const GatewayHome*>& all() const { return m_all; }
+    // Drops racingFiles(i, files, locators) into the i-th gateway's folder.
+    void dropRacingFiles(int files, int locators) const;
+
+private:
+    GatewayHome m_first;
+    std::vector<std::unique_ptr<GatewayHome>> m_others;
+    QList<const GatewayHome*> m_all;
+};
 
 // Starts `kesto run --once` for each gateway at the same moment and waits
 // for all of them; returns the exit codes (-1 for a crash or a time-out).

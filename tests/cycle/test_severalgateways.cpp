@@ -20,21 +20,14 @@ void TestSeveralGateways::racingGatewaysStoreEachFileOnce() {
     constexpr int kGateways = 3;
     constexpr int kFiles = 40;
     constexpr int kLocators = 8;
-    GatewayHome first(engine);
-    if (!first.skipReason().isEmpty())
-        QSKIP(qPrintable(first.skipReason()));
-    std::vector<std::unique_ptr<GatewayHome>> others;
-    QList<const GatewayHome*> gateways{&first};
-    for (int i = 1; i < kGateways; ++i) {
-        others.push_back(std::make_unique<GatewayHome>(first));
-        gateways.append(others.back().get());
-    }
-    for (int i = 0; i < kGateways; ++i)
-        dropFiles(gateways[i]->downloadFolder(), racingFiles(i, kFiles, kLocators));
+    const GatewayFleet fleet(engine, kGateways);
+    if (!fleet.first().skipReason().isEmpty())
+        QSKIP(qPrintable(fleet.first().skipReason()));
+    fleet.dropRacingFiles(kFiles, kLocators);
 
-    QCOMPARE(runAllOnce(gateways, 120000), QList<int>(kGateways, 0));
+    QCOMPARE(runAllOnce(fleet.all(), 120000), QList<int>(kGateways, 0));
 
-    const QStringList problems = racingProblems(gateways, kFiles);
+    const QStringList problems = racingProblems(fleet.all(), kFiles);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }
 
