@@ -156,14 +156,13 @@ void TestCrashRecovery::randomKillsAtFixedSeeds() {
     QRandomGenerator random(seed);
     bool cutShort = false; // a kill that left work done and work to do
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const RunEnd end =
-            runOnce(gateway.environment(), -1, 1 + random.bounded(files));
+        const RunEnd end = runOnce(gateway.environment(), -1, 1 + random.bounded(files));
         if (!end.killed) {
             QVERIFY2(end.exitCode == 0, qPrintable(end.err));
             break;
         }
-        cutShort = cutShort ||
-                   (!gateway.backedUpFiles().isEmpty() && !gateway.waitingFiles().isEmpty());
+        cutShort =
+            cutShort || (!gateway.backedUpFiles().isEmpty() && !gateway.waitingFiles().isEmpty());
     }
     QVERIFY2(cutShort, "no kill came in the middle of the work");
     const RunEnd last = runOnce(gateway.environment());
@@ -187,12 +186,18 @@ void TestCrashRecovery::stopEndsWithinFiveSecondsWhileTheServerHangs() {
     QTest::qWait(300); // at rest, waiting for files
 
     const QList<qint64> sessions = sessionsOf(gateway);
+    QVERIFY(!sessions.isEmpty());
     for (qint64 pid : sessions)
         ::kill(static_cast<pid_t>(pid), SIGSTOP);
     const QMap<QString, QByteArray> files = sweepFiles(1);
     const QString name = QStringLiteral("TKT001.MIR");
     writeFileBytes(gateway.downloadFolder() + name, files.value(name));
-    QTest::qWait(1000); // the cycle is now stuck in a database call
+    // The file's log line comes before its first database call; the cycle
+    // is stuck in that call soon after.
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("TKT001.MIR:"),
+                             15000);
+    QTest::qWait(500);
 
     QElapsedTimer clock;
     clock.start();
@@ -203,8 +208,11 @@ void TestCrashRecovery::stopEndsWithinFiveSecondsWhileTheServerHangs() {
         ::kill(static_cast<pid_t>(pid), SIGCONT);
     QVERIFY(ended);
     QVERIFY2(took < 5000, qPrintable(QString::number(took)));
-    QVERIFY2(process.readAllStandardError().contains("did not finish within 3 seconds"),
-             "not ended by the stop bound");
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("did not finish within 3 seconds"),
+             qPrintable(QStringLiteral("not ended by the stop bound (exit %1): %2")
+                            .arg(process.exitCode())
+                            .arg(QString::fromUtf8(out + err))));
     QCOMPARE(gateway.waitingFiles(), QStringList(name));
 
     const RunEnd again = runOnce(gateway.environment());
