@@ -1,6 +1,7 @@
 #include "commandoutput.h"
 #include "commands.h"
 
+#include "autostart.h"
 #include "connectiontext.h"
 #include "programfolder.h"
 #include "recordledger.h"
@@ -11,10 +12,12 @@
 #include "storefile.h"
 #include "threadconnection.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 // kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]: the
 // window's Setup for servers. Values not given keep the settings in force;
@@ -24,7 +27,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n";
+    "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
+    "                   [--autostart on|off]\n";
 
 // Whether the database in force keeps the ledger of recorded files.
 void showLedger(const GatewaySettings& settings) {
@@ -76,6 +80,26 @@ int printSettingsInForce() {
     show("XML_DNS", settings.XML_DNS, iniOrigin);
     show("T_MODE", settings.T_MODE, iniOrigin);
     showLedger(settings);
+    printLine(stdout, QStringLiteral("Autostart=%1\t(%2)")
+                          .arg(autostartEnabled() ? QStringLiteral("on") : QStringLiteral("off"),
+                               autostartEntryPath()));
+    return 0;
+}
+
+// --autostart on|off: the desktop gateway starts with the session, or not.
+int applyAutostart(const QString& value) {
+    if (value != QLatin1String("on") && value != QLatin1String("off")) {
+        std::fprintf(stderr, "kesto setup: --autostart takes on or off, not '%s'\n%s",
+                     qPrintable(value), kUsage);
+        return 2;
+    }
+    const QString failure =
+        setAutostart(value == QLatin1String("on"), QCoreApplication::applicationFilePath());
+    if (!failure.isEmpty()) {
+        printLine(stderr, QStringLiteral("kesto setup: ") + failure);
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("Autostart=") + value);
     return 0;
 }
 
@@ -88,10 +112,14 @@ int runSetupCommand(const QStringList& args) {
     GatewaySettings settings = loadGatewaySettings();
     SetupFields fields{settings.MirDataSource, settings.MirDownPath, settings.MirBackupPath,
                        settings.MirProcessTKT};
+    std::optional<QString> autostart;
+    bool fieldGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& option = args.at(i);
         QString* target = nullptr;
-        if (option == QLatin1String("--data"))
+        if (option == QLatin1String("--autostart"))
+            target = &autostart.emplace();
+        else if (option == QLatin1String("--data"))
             target = &fields.dataFolder;
         else if (option == QLatin1String("--download"))
             target = &fields.downFolder;
@@ -105,7 +133,12 @@ int runSetupCommand(const QStringList& args) {
                          kUsage);
             return 2;
         }
+        fieldGiven = fieldGiven || option != QLatin1String("--autostart");
         *target = args.at(++i);
+    }
+    if (autostart) {
+        if (const int status = applyAutostart(*autostart); status != 0 || !fieldGiven)
+            return status;
     }
 
     switch (applySetup(fields, settings)) {

@@ -26,6 +26,7 @@ const char* const kUsage =
     "                     SIGTERM stops it within 3 seconds (a second one at\n"
     "                     once); --once empties the download folder and exits\n"
     "  setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
+    "        [--autostart on|off]\n"
     "                     save the folders and the AMTEMP choice (1-6) as the Setup\n"
     "                     button does; values not given stay as they are; without\n"
     "                     options, print the settings in force and their origin\n"

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -79,6 +80,38 @@ private Q_SLOTS:
         QVERIFY2(after.out.contains(QStringLiteral("MirDownPath=/srv/mir/\t(settings store")),
                  qPrintable(after.out));
         QVERIFY(after.out.contains(QStringLiteral("MirProcessTKT=3\t(settings store")));
+    }
+
+    // The desktop gateway starts with the session once asked to, and stops
+    // doing so.
+    void setupTurnsAutostartOnAndOff() {
+        TestHome home;
+        const QString entry = home.configHome() + QStringLiteral("/autostart/kesto.desktop");
+        const Outcome on = runKesto(
+            {QStringLiteral("setup"), QStringLiteral("--autostart"), QStringLiteral("on")});
+        QCOMPARE(on.exitCode, 0);
+        const QString text = QString::fromUtf8(readFileBytes(entry));
+        QVERIFY2(text.startsWith(QStringLiteral("[Desktop Entry]\nType=Application\n")),
+                 qPrintable(text));
+        QVERIFY(
+            text.contains(QStringLiteral("\nExec=\"") +
+                          QFileInfo(QStringLiteral(KESTO_BIN_DIR "/kesto")).canonicalFilePath() +
+                          QStringLiteral("\"\n")));
+        // Nothing else was saved: the folders still come from their defaults.
+        const Outcome shown = runKesto({QStringLiteral("setup")});
+        QVERIFY(shown.out.contains(QStringLiteral("MirDownPath=") + home.home() +
+                                   QStringLiteral("/Mirs/\t(default)")));
+        QVERIFY(shown.out.contains(QStringLiteral("Autostart=on\t")));
+
+        QCOMPARE(runKesto({QStringLiteral("setup"), QStringLiteral("--autostart"),
+                           QStringLiteral("off")})
+                     .exitCode,
+                 0);
+        QVERIFY(!QFileInfo::exists(entry));
+        QCOMPARE(runKesto({QStringLiteral("setup"), QStringLiteral("--autostart"),
+                           QStringLiteral("maybe")})
+                     .exitCode,
+                 2);
     }
 
     void runOnceDrainsTheFolder() {

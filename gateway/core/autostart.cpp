@@ -1,0 +1,52 @@
+#include "autostart.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+QString autostartEntryPath() {
+    // An unset, empty or relative XDG_CONFIG_HOME is ignored, as XDG says.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/autostart/kesto.desktop");
+}
+
+bool autostartEnabled() {
+    return QFileInfo::exists(autostartEntryPath());
+}
+
+QString desktopEntryText(const QString& executable) {
+    // Exec quotes the path as the desktop entry specification asks.
+    QString quoted = executable;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=KESTO Gateway\n"
+                          "Comment=Stores the ticketing records of the GDS queue\n"
+                          "Exec=\"%1\"\n"
+                          "Icon=kesto\n"
+                          "Terminal=false\n"
+                          "Categories=Office;\n")
+        .arg(quoted);
+}
+
+QString setAutostart(bool on, const QString& executable) {
+    const QString path = autostartEntryPath();
+    if (!on) {
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            return QStringLiteral("cannot remove ") + path;
+        return QString();
+    }
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return QStringLiteral("cannot make the folder of ") + path;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    file.write(desktopEntryText(executable).toUtf8());
+    if (!file.commit())
+        return file.errorString();
+    return QString();
+}
