@@ -18,7 +18,8 @@ bool autostartEnabled() {
 }
 
 QString desktopEntryText(const QString& executable) {
-    // Exec quotes the path as the desktop entry specification asks.
+    // The path is quoted in Exec, with backslashes and quotes escaped, so that
+    // blanks or quotes in it reach the program as one argument.
     QString quoted = executable;
     quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
