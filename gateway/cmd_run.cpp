@@ -1,7 +1,6 @@
 #include "commandoutput.h"
 #include "commands.h"
 
-#include "deferredfiles.h"
 #include "errorlog.h"
 #include "instanceguard.h"
 #include "korvaclient.h"
@@ -9,6 +8,7 @@
 #include "logstamp.h"
 #include "opendb.h"
 #include "processingcycle.h"
+#include "programfolder.h"
 #include "runchecks.h"
 #include "servicenotify.h"
 #include "settingsloader.h"
@@ -148,7 +148,7 @@ int runRunCommand(const QStringList& args) {
     options.settings = settings;
     options.once = once;
     options.pauseScale = pauseScaleFromEnvironment();
-    setLocalErrorLog(stateFolder() + QStringLiteral("errors.log"));
+    setLocalErrorLog(localErrorLogPath());
     ProcessingCycle cycle(options);
     QObject::connect(&cycle, &ProcessingCycle::logLine,
                      [](const QString& line) { printLine(stdout, withoutLineEnd(line)); });

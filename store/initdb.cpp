@@ -12,6 +12,11 @@
 
 namespace {
 
+// The database file in a data folder given with or without its trailing '/'.
+QString mdbPathIn(const QString& folder) {
+    return QDir::cleanPath(folder + QStringLiteral("/PALVA.mdb"));
+}
+
 QString engineName(DbEngine engine) {
     switch (engine) {
     case DbEngine::Sqlite:
@@ -24,68 +29,44 @@ QString engineName(DbEngine engine) {
     return QStringLiteral("SQL Server");
 }
 
-} // namespace
-
-InitDbOutcome initMdbDatabase(const QString& folder) {
-    if (folder.isEmpty())
-        return {false, QStringLiteral("No folder for PALVA.mdb: the data folder setting is empty")};
-    QString path = folder;
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    path += QStringLiteral("PALVA.mdb");
-    try {
-        createMdbFile(path);
-    } catch (const StoreError& error) {
-        return {
-            false,
-            QStringLiteral("Cannot create %1: %2").arg(QDir::cleanPath(path), error.description())};
+// Adds to a database of the store what it lacks; changes nothing when
+// stored versions already share a key. Throws StoreError.
+InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
+    const DbEngine engine = engineOf(db);
+    const QStringList present = existingStoreTables(db);
+    if (!present.contains(QLatin1String("AMAMD")))
+        return {false,
+                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db")
+                    .arg(where)};
+    QStringList added;
+    QStringList statements;
+    if (!present.contains(QLatin1String("AMFILE"))) {
+        added.append(QStringLiteral("AMFILE, the ledger of recorded files"));
+        statements += statementsNaming(engine, QStringLiteral("AMFILE"));
     }
-    return {true, QStringLiteral("Created %1").arg(QDir::cleanPath(path))};
+    if (!hasVersionKey(db, engine)) {
+        // Versions that already share a key keep it from being made.
+        const QStringList duplicates = duplicateVersionKeys(db);
+        if (!duplicates.isEmpty())
+            return {false, QStringLiteral("The %1 holds versions that share RECLOC and SER_NO, so "
+                                          "the unique key AMAMDK cannot be made; nothing was "
+                                          "changed. Shared: %2")
+                               .arg(where, duplicates.join(QStringLiteral(", ")))};
+        added.append(QStringLiteral("AMAMDK, the unique key of a version"));
+        statements += statementsNaming(engine, QStringLiteral("AMAMDK"));
+    }
+    if (added.isEmpty())
+        return {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
+    runSchemaStatements(db, statements);
+    return {true,
+            QStringLiteral("Added to the %1: %2").arg(where, added.join(QStringLiteral("; ")))};
 }
-
-namespace {
 
 InitDbOutcome upgradeDatabase(const QString& connectionText, const QString& where) {
     InitDbOutcome outcome;
     try {
         QSqlDatabase db = threadConnection(connectionText);
-        const DbEngine engine = engineOf(db);
-        const QStringList present = existingStoreTables(db);
-        QStringList added;
-        QStringList statements;
-        if (!present.contains(QLatin1String("AMAMD"))) {
-            outcome.message =
-                QStringLiteral("The %1 holds no KESTO tables; create them with kesto init-db")
-                    .arg(where);
-        } else {
-            if (!present.contains(QLatin1String("AMFILE"))) {
-                added.append(QStringLiteral("AMFILE, the ledger of recorded files"));
-                statements += statementsNaming(engine, QStringLiteral("AMFILE"));
-            }
-            if (!hasVersionKey(db, engine)) {
-                // Versions that already share a key keep it from being made.
-                const QStringList duplicates = duplicateVersionKeys(db);
-                if (!duplicates.isEmpty()) {
-                    db = QSqlDatabase();
-                    closeThreadConnection(connectionText);
-                    return {false,
-                            QStringLiteral("The %1 holds versions that share RECLOC and SER_NO, "
-                                           "so the unique key AMAMDK cannot be made; nothing "
-                                           "was changed. Shared: %2")
-                                .arg(where, duplicates.join(QStringLiteral(", ")))};
-                }
-                added.append(QStringLiteral("AMAMDK, the unique key of a version"));
-                statements += statementsNaming(engine, QStringLiteral("AMAMDK"));
-            }
-            if (added.isEmpty()) {
-                outcome = {true,
-                           QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
-            } else {
-                runSchemaStatements(db, statements);
-                outcome = {true, QStringLiteral("Added to the %1: %2")
-                                     .arg(where, added.join(QStringLiteral("; ")))};
-            }
-        }
+        outcome = upgradeTables(db, where);
     } catch (const StoreError& error) {
         outcome.message = QStringLiteral("Cannot upgrade the %1: %2 (error %3)")
                               .arg(where, error.description())
@@ -101,15 +82,23 @@ QString serverPlace(const GatewaySettings& settings) {
 
 } // namespace
 
+InitDbOutcome initMdbDatabase(const QString& folder) {
+    if (folder.isEmpty())
+        return {false, QStringLiteral("No folder for PALVA.mdb: the data folder setting is empty")};
+    const QString path = mdbPathIn(folder);
+    try {
+        createMdbFile(path);
+    } catch (const StoreError& error) {
+        return {false, QStringLiteral("Cannot create %1: %2").arg(path, error.description())};
+    }
+    return {true, QStringLiteral("Created %1").arg(path)};
+}
+
 InitDbOutcome upgradeMdbDatabase(const QString& folder) {
-    QString path = folder;
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    if (!QFileInfo(path + QStringLiteral("PALVA.mdb")).isFile())
-        return {false, QStringLiteral("No database to upgrade: %1 does not exist")
-                           .arg(QDir::cleanPath(path + QStringLiteral("PALVA.mdb")))};
-    return upgradeDatabase(mdbConnectionText(path),
-                           QDir::cleanPath(path + QStringLiteral("PALVA.mdb")));
+    const QString path = mdbPathIn(folder);
+    if (!QFileInfo(path).isFile())
+        return {false, QStringLiteral("No database to upgrade: %1 does not exist").arg(path)};
+    return upgradeDatabase(mdbConnectionText(QFileInfo(path).path() + QLatin1Char('/')), path);
 }
 
 InitDbOutcome upgradeServerDatabase(const GatewaySettings& settings) {

@@ -226,7 +226,9 @@ StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
     return StoreError(error.number(), error.description(), StoreError::Cause::Connection);
 }
 
-void beginThreadTransaction(const QString& connectionText) {
+namespace {
+
+void beginTransaction(const QString& connectionText) {
     QSqlDatabase db = threadConnection(connectionText);
     const DbEngine engine = engineOf(db);
     bool begun = false;
@@ -246,7 +248,7 @@ void beginThreadTransaction(const QString& connectionText) {
     t_inTransaction.insert(connectionText);
 }
 
-void commitThreadTransaction(const QString& connectionText) {
+void commitTransaction(const QString& connectionText) {
     QSqlDatabase db = threadConnection(connectionText);
     if (db.commit()) {
         t_inTransaction.remove(connectionText);
@@ -255,13 +257,10 @@ void commitThreadTransaction(const QString& connectionText) {
     const StoreError error = StoreError::fromSqlError(db.lastError());
     const DbEngine engine = engineOf(db);
     db = QSqlDatabase();
-    const bool answers = rollbackThreadTransaction(connectionText);
-    if (engine == DbEngine::Sqlite ? isUnusableSqliteCode(error.number()) : !answers)
-        throw StoreError(error.number(), error.description(), StoreError::Cause::Connection);
-    throw error;
+    throw afterFailedStatement(connectionText, engine, error);
 }
 
-bool rollbackThreadTransaction(const QString& connectionText) {
+bool rollbackTransaction(const QString& connectionText) {
     if (!t_inTransaction.remove(connectionText))
         return true;
     const auto found = t_connections.names.constFind(connectionText);
@@ -286,6 +285,25 @@ bool rollbackThreadTransaction(const QString& connectionText) {
         return answers;
     }
     return checkThreadConnection(connectionText);
+}
+
+} // namespace
+
+void runInThreadTransaction(const QString& connectionText, const std::function<void()>& work) {
+    beginTransaction(connectionText);
+    try {
+        work();
+        commitTransaction(connectionText);
+    } catch (const StoreError& error) {
+        // A server that no longer answers after the rollback cut the work off.
+        const bool answers = rollbackTransaction(connectionText);
+        if (!answers && error.cause() == StoreError::Cause::Statement)
+            throw StoreError(error.number(), error.description(), StoreError::Cause::Connection);
+        throw;
+    } catch (...) {
+        rollbackTransaction(connectionText);
+        throw;
+    }
 }
 
 void closeThreadConnection(const QString& connectionText) {

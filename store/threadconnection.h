@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 // QtSql connections belong to the thread that opened them: the processing
 // cycle writes on its worker thread while the viewers read on the GUI thread.
 // These functions give each thread its own named connection per connection
@@ -36,13 +38,12 @@ bool checkThreadConnection(const QString& connectionText);
 StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
                                 const StoreError& error);
 
-// One transaction on the calling thread's connection for the text (on SQLite
-// it takes the write lock at once, so that what is read inside it stays
-// true until the commit). Throws StoreError.
-void beginThreadTransaction(const QString& connectionText);
-void commitThreadTransaction(const QString& connectionText);
-// Never throws. Returns whether the server still answers afterwards.
-bool rollbackThreadTransaction(const QString& connectionText);
+// Runs `work` as one transaction on the calling thread's connection for the
+// text (on SQLite it takes the write lock at once, so that what is read
+// inside it stays true until the commit): committed when `work` returns,
+// rolled back when it or the commit throws. A StoreError goes on with the
+// cause Connection when the database can no longer be reached.
+void runInThreadTransaction(const QString& connectionText, const std::function<void()>& work);
 
 // Removes the calling thread's connection for the text, or all of them. No
 // query object of that connection may still exist. A worker thread's

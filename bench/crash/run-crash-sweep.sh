@@ -7,9 +7,8 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$top/build}"
 shift || true
-sweep="$build/bin/bench_crash_sweep"
-[ -x "$sweep" ] || { echo "build the target bench_crash_sweep in $build first" >&2; exit 1; }
-source "$top/bench/lib/throwaway-pg.sh"
+source "$top/bench/lib/common.sh"
+sweep="$(bench_program "$build" bench_crash_sweep)"
 start_throwaway_pg "$top"
 
 export LC_ALL=C.UTF-8 TZ=UTC

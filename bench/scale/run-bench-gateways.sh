@@ -7,9 +7,8 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$top/build}"
 shift || true
-bench="$build/bin/bench_gateways"
-[ -x "$bench" ] || { echo "build the target bench_gateways in $build first" >&2; exit 1; }
-source "$top/bench/lib/throwaway-pg.sh"
+source "$top/bench/lib/common.sh"
+bench="$(bench_program "$build" bench_gateways)"
 start_throwaway_pg "$top"
 
 export LC_ALL=C.UTF-8 TZ=UTC

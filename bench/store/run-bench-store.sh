@@ -9,12 +9,10 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$top/build}"
 shift || true
-bench="$build/bin/bench_store_booking"
-[ -x "$bench" ] || { echo "build the target bench_store_booking in $build first" >&2; exit 1; }
-
-dir="$(mktemp -d /tmp/kesto-bench-pg.XXXXXX)"
-trap '"$top/scripts/test-pg-server" stop "$dir"' EXIT
-eval "$("$top/scripts/test-pg-server" start "$dir")"
+source "$top/bench/lib/common.sh"
+bench="$(bench_program "$build" bench_store_booking)"
+start_throwaway_pg "$top"
+dir="$PG_BENCH_DIR"
 
 # The test server starts with fsync=off on its command line; start it again
 # with the same address and fsync left at its default (on).

@@ -1,6 +1,7 @@
 #include "programfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 QString programFolder() {
@@ -21,4 +22,12 @@ QString programFolder() {
 
 QString palvaIniPath() {
     return programFolder() + QStringLiteral("/PALVA.INI");
+}
+
+QString localErrorLogPath() {
+    // An unset, empty or relative XDG_STATE_HOME is ignored, as XDG says.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/KESTO/errors.log");
 }

@@ -9,3 +9,7 @@ QString programFolder();
 
 // programFolder() + "/PALVA.INI".
 QString palvaIniPath();
+
+// Where the gateway keeps the error rows its database could not take:
+// $XDG_STATE_HOME/KESTO/errors.log (default ~/.local/state/KESTO/).
+QString localErrorLogPath();

@@ -1,7 +1,5 @@
 #include "deferredfiles.h"
 
-#include <QDir>
-
 #include <algorithm>
 
 namespace {
@@ -45,11 +43,4 @@ QHash<QString, QString> DeferredFiles::reasons() const {
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
         reasons.insert(it.key(), it->reason);
     return reasons;
-}
-
-QString stateFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/KESTO/");
 }

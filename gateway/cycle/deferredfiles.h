@@ -43,7 +43,3 @@ private:
     Clock::duration m_firstRetry;
     QHash<QString, Entry> m_files;
 };
-
-// The gateway's own state folder: $XDG_STATE_HOME/KESTO (default
-// ~/.local/state/KESTO), ending with '/'.
-QString stateFolder();

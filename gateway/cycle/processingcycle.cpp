@@ -100,17 +100,13 @@ void ProcessingCycle::writeErrorRow(qint32 number, const QString& text) {
         Q_EMIT errorNotStored(logged.message);
 }
 
-std::optional<bool> ProcessingCycle::ledgerInUse() {
+bool ProcessingCycle::ledgerInUse() {
     if (!m_ledger) {
-        try {
-            m_ledger = ledgerPresent();
-        } catch (const StoreError&) {
-            return std::nullopt;
-        }
+        m_ledger = ledgerPresent();
         if (!*m_ledger)
             addLine(noLedgerNotice() + QStringLiteral("\r\n"));
     }
-    return m_ledger;
+    return *m_ledger;
 }
 
 void ProcessingCycle::run() {
@@ -120,8 +116,12 @@ void ProcessingCycle::run() {
     m_logLines = 0;
     m_incompleteReadings = 0;
     m_summary = RunSummary();
-    // Said once at start when the database lacks the ledger.
-    ledgerInUse();
+    // Said once at start when the database lacks the ledger; a database
+    // that does not answer now is asked again at the first booking.
+    try {
+        ledgerInUse();
+    } catch (const StoreError&) {
+    }
     // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
     runPasses(watch);
@@ -343,12 +343,7 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     // A file the ledger knows resumes where it stopped; the lookup needs the database.
     LedgerView ledger;
     try {
-        const std::optional<bool> inUse = ledgerInUse();
-        if (!inUse)
-            throw StoreError(StoreError::kProviderFailure,
-                             QStringLiteral("The database cannot be reached"),
-                             StoreError::Cause::Connection);
-        if (*inUse) {
+        if (ledgerInUse()) {
             ledger.file = fileIdentity(m_context.FileName, fd, bytes);
             if (ledger.file)
                 ledger.recorded = recordedPasses(*ledger.file);

@@ -87,7 +87,9 @@ private:
     };
     Recording recordBooking(const mir::Interpretation& interpretation, int fd,
                             const QByteArray& bytes);
-    std::optional<bool> ledgerInUse();
+    // Whether the database has the ledger, read once; throws StoreError
+    // while it cannot be read.
+    bool ledgerInUse();
     bool fileAway(const QString& name, const QString& path, const QString& fingerprint,
                   bool recorded);
     void countWaitingFiles();

@@ -146,9 +146,7 @@ private:
     }
 
     void commitPass(const PassPlan& pass) {
-        const QString text = ConnectionString();
-        beginThreadTransaction(text);
-        try {
+        runInThreadTransaction(ConnectionString(), [&] {
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
             writeRecord(pass, m_settings);
             updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber, m_context.FileName,
@@ -156,17 +154,7 @@ private:
             const PostState post = m_settings.xmlExportOn() ? PostState::Waiting : PostState::None;
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
-            commitThreadTransaction(text);
-        } catch (const StoreError& error) {
-            const bool answers = rollbackThreadTransaction(text);
-            if (!answers && error.cause() == StoreError::Cause::Statement)
-                throw StoreError(error.number(), error.description(),
-                                 StoreError::Cause::Connection);
-            throw;
-        } catch (...) {
-            rollbackThreadTransaction(text);
-            throw;
-        }
+        });
     }
 
     // Database writes off: the post is the only delivery, and the ledger

@@ -5,6 +5,7 @@
 #include "logstamp.h"
 #include "messagebox.h"
 #include "mirmain.h"
+#include "programfolder.h"
 #include "runchecks.h"
 
 #include <QLabel>
@@ -118,7 +119,7 @@ void RunCommand::startCycle() {
     ProcessingCycle::Options options = m_timing;
     options.settings = m_window.settings();
     options.once = false;
-    setLocalErrorLog(stateFolder() + QStringLiteral("errors.log"));
+    setLocalErrorLog(localErrorLogPath());
 
     m_thread = new QThread(this);
     m_thread->setObjectName(QStringLiteral("ProcessingCycle"));

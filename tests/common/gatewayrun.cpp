@@ -110,17 +110,30 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs, int kill
     return end;
 }
 
+namespace {
+
+QByteArray sample(const char* name) {
+    return readFileBytes(QStringLiteral(KESTO_SOURCE_DIR "/tests/data/") + QLatin1String(name));
+}
+
+// The ticketed sample with the hand-entered ticket number moved to passenger
+// 1: a booking stored as two records.
+QByteArray twoRecordSample() {
+    QByteArray bytes = sample("ticketed-lf.mir");
+    bytes.replace("TKNO-1  2*", "TKNO-1  1*");
+    return bytes;
+}
+
+} // namespace
+
 QMap<QString, QByteArray> sweepFiles(int copies) {
-    const QString data = QStringLiteral(KESTO_SOURCE_DIR "/tests/data/");
-    QByteArray twoRecords = readFileBytes(data + QStringLiteral("ticketed-lf.mir"));
-    twoRecords.replace("TKNO-1  2*", "TKNO-1  1*");
     const QMap<QString, QByteArray> kinds = {
-        {QStringLiteral("TKT"), readFileBytes(data + QStringLiteral("ticketed-lf.mir"))},
-        {QStringLiteral("TWO"), twoRecords},
-        {QStringLiteral("VOID"), readFileBytes(data + QStringLiteral("void.mir"))},
-        {QStringLiteral("RFND"), readFileBytes(data + QStringLiteral("refund.mir"))},
-        {QStringLiteral("EMD"), readFileBytes(data + QStringLiteral("emd.mir"))},
-        {QStringLiteral("TEXT"), readFileBytes(data + QStringLiteral("not-mir.mir"))},
+        {QStringLiteral("TKT"), sample("ticketed-lf.mir")},
+        {QStringLiteral("TWO"), twoRecordSample()},
+        {QStringLiteral("VOID"), sample("void.mir")},
+        {QStringLiteral("RFND"), sample("refund.mir")},
+        {QStringLiteral("EMD"), sample("emd.mir")},
+        {QStringLiteral("TEXT"), sample("not-mir.mir")},
     };
     QMap<QString, QByteArray> files;
     for (int copy = 1; copy <= copies; ++copy) {
@@ -179,10 +192,8 @@ QList<int> runAllOnce(const QList<const GatewayHome*>& gateways, int timeoutMs) 
 }
 
 QMap<QString, QByteArray> racingFiles(int gateway, int count, int locators) {
-    const QString data = QStringLiteral(KESTO_SOURCE_DIR "/tests/data/");
-    const QByteArray one = readFileBytes(data + QStringLiteral("ticketed-lf.mir"));
-    QByteArray two = one;
-    two.replace("TKNO-1  2*", "TKNO-1  1*");
+    const QByteArray one = sample("ticketed-lf.mir");
+    const QByteArray two = twoRecordSample();
     QMap<QString, QByteArray> files;
     for (int n = 0; n < count; ++n) {
         QByteArray bytes = n % 4 == 0 ? two : one;
