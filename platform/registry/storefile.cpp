@@ -1,11 +1,10 @@
 #include "storefile.h"
 
+#include "configfolders.h"
+#include "configwrite.h"
+
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kesto::registry {
@@ -23,40 +22,6 @@ Status statusFromErrno(int error) {
     default:
         return Status::IoError;
     }
-}
-
-std::filesystem::path homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0')
-        return home;
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return "/";
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-Status ensureFolder(const std::filesystem::path& folder) {
-    std::error_code error;
-    if (std::filesystem::is_directory(folder, error))
-        return Status::Ok;
-    std::filesystem::create_directories(folder, error);
-    if (error)
-        return statusFromErrno(error.value());
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
-    return Status::Ok;
 }
 
 } // namespace
@@ -82,11 +47,7 @@ const char* statusText(Status status) {
 }
 
 std::filesystem::path defaultStoreFile() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::filesystem::path base = (config != nullptr && *config != '\0')
-                                           ? std::filesystem::path(config)
-                                           : homeFolder() / ".config";
-    return base / "KESTO" / "settings.reg";
+    return config::userConfigFolder() / "settings.reg";
 }
 
 LoadedStore loadStoreFile(const std::filesystem::path& file) {
@@ -126,55 +87,14 @@ LoadedStore loadStoreFile(const std::filesystem::path& file) {
     return loaded;
 }
 
-StoreWriteLock::StoreWriteLock(const std::filesystem::path& storeFile) {
-    m_status = ensureFolder(storeFile.parent_path());
-    if (m_status != Status::Ok)
-        return;
-    const std::filesystem::path lockFile = storeFile.string() + ".lock";
-    m_fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (m_fd < 0) {
-        m_status = statusFromErrno(errno);
-        return;
-    }
-    while (::flock(m_fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            m_status = statusFromErrno(errno);
-            return;
-        }
-    }
-}
-
-StoreWriteLock::~StoreWriteLock() {
-    if (m_fd >= 0)
-        ::close(m_fd); // closing releases the flock
-}
+StoreWriteLock::StoreWriteLock(const std::filesystem::path& storeFile)
+    : m_lock(storeFile, std::filesystem::perms::owner_all),
+      m_status(m_lock.error() == 0 ? Status::Ok : statusFromErrno(m_lock.error())) {}
 
 Status saveStoreFile(const std::filesystem::path& file, const StoreContent& content) {
-    if (const Status folder = ensureFolder(file.parent_path()); folder != Status::Ok)
-        return folder;
-    const std::filesystem::path temporary = file.string() + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return statusFromErrno(errno);
-    const bool written =
-        ::fchmod(fd, 0600) == 0 && writeAll(fd, serializeStore(content)) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
-        ::unlink(temporary.c_str());
-        return written ? Status::IoError : statusFromErrno(writeError);
-    }
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        const int renameError = errno;
-        ::unlink(temporary.c_str());
-        return statusFromErrno(renameError);
-    }
-    // Make the rename itself durable.
-    const int folderFd = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return Status::Ok;
+    const int error =
+        config::replaceFile(file, serializeStore(content), 0600, std::filesystem::perms::owner_all);
+    return error == 0 ? Status::Ok : statusFromErrno(error);
 }
 
 std::filesystem::path setCorruptStoreAside(const std::filesystem::path& file) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configwrite.h"
 #include "storeformat.h"
 
 #include <filesystem>
@@ -19,8 +20,7 @@ enum class Status {
 
 const char* statusText(Status status);
 
-// $XDG_CONFIG_HOME/KESTO/settings.reg; without XDG_CONFIG_HOME, $HOME/.config
-// (and without HOME, the user's home folder from the password database).
+// settings.reg in the user's configuration folder (config::userConfigFolder).
 std::filesystem::path defaultStoreFile();
 
 struct LoadedStore {
@@ -38,15 +38,12 @@ LoadedStore loadStoreFile(const std::filesystem::path& file);
 class StoreWriteLock {
 public:
     explicit StoreWriteLock(const std::filesystem::path& storeFile);
-    ~StoreWriteLock();
-    StoreWriteLock(const StoreWriteLock&) = delete;
-    StoreWriteLock& operator=(const StoreWriteLock&) = delete;
 
     Status status() const { return m_status; }
 
 private:
-    int m_fd = -1;
-    Status m_status = Status::Ok;
+    config::ConfigWriteLock m_lock;
+    Status m_status;
 };
 
 // Writes the content to a temporary file beside the store (mode 0600), flushes

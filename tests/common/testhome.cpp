@@ -8,8 +8,9 @@
 
 namespace {
 
-const char* const kVariables[] = {"KESTO_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "HOME",
-                                   "XDG_RUNTIME_DIR"};
+const char* const kVariables[] = {
+    "KESTO_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_STATE_HOME",
+    "HOME",       "XDG_DATA_HOME",   "XDG_RUNTIME_DIR"};
 
 // Copies the class registry that the build wrote, so that KORVA can be
 // activated inside the test's own configuration folder.
@@ -30,11 +31,14 @@ TestHome::TestHome(Korva korva) {
     for (const char* name : kVariables)
         m_saved.append({name, qgetenv(name)});
     QDir root(m_dir.path());
-    for (const char* sub : {"program", "config", "state", "home", "runtime"})
+    for (const char* sub : {"program", "config", "xdg", "state", "home", "runtime"})
         root.mkpath(QLatin1String(sub));
     QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("KESTO_HOME", programFolder().toUtf8());
     qputenv("XDG_CONFIG_HOME", configHome().toUtf8());
+    // Whatever this machine has registered for all users stays out of the test.
+    qputenv("XDG_CONFIG_DIRS", systemConfigFolder().toUtf8());
+    qunsetenv("XDG_DATA_HOME");
     qputenv("HOME", home().toUtf8());
     qputenv("XDG_STATE_HOME", (m_dir.path() + QStringLiteral("/state")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtimeFolder().toUtf8());
@@ -56,6 +60,9 @@ QString TestHome::programFolder() const {
 }
 QString TestHome::configHome() const {
     return m_dir.path() + QStringLiteral("/config");
+}
+QString TestHome::systemConfigFolder() const {
+    return m_dir.path() + QStringLiteral("/xdg");
 }
 QString TestHome::home() const {
     return m_dir.path() + QStringLiteral("/home");

@@ -19,10 +19,11 @@ public:
 
     bool isValid() const { return m_dir.isValid(); }
     QString root() const { return m_dir.path(); }
-    QString programFolder() const; // KESTO_HOME, ends without '/'
-    QString configHome() const;    // XDG_CONFIG_HOME
-    QString home() const;          // HOME
-    QString runtimeFolder() const; // XDG_RUNTIME_DIR
+    QString programFolder() const;      // KESTO_HOME, ends without '/'
+    QString configHome() const;         // XDG_CONFIG_HOME
+    QString systemConfigFolder() const; // XDG_CONFIG_DIRS
+    QString home() const;               // HOME
+    QString runtimeFolder() const;      // XDG_RUNTIME_DIR
     // A folder under the root, created when missing; ends with '/'.
     QString folder(const QString& name) const;
 

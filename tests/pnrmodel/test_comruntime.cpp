@@ -52,6 +52,7 @@ private Q_SLOTS:
     void registryAddRemove();
     void activationOfUnknownClassFails();
     void regsvrRegistersAndUnregisters();
+    void regsvrSystemWide();
     void regsvrFailures_data();
     void regsvrFailures();
 };
@@ -209,6 +210,34 @@ void TestComRuntime::regsvrRegistersAndUnregisters() {
     run = regsvr({"-u", kKorva});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(!com::ClassRegistry().findProgId("KORVA.PNR"));
+    QVERIFY(com::ClassRegistry().classes().empty());
+}
+
+// The package registers KORVA for all users; a user's own registration of a
+// class takes precedence, and unregistering it uncovers the system's again.
+void TestComRuntime::regsvrSystemWide() {
+    TestHome home;
+    Run run = regsvr({"--system", kKorva});
+    QCOMPARE(run.exitCode, 0);
+    const QString systemFile = home.systemConfigFolder() + "/KESTO/classregistry.conf";
+    QVERIFY2(run.out.contains(systemFile), qPrintable(run.out));
+    namespace fs = std::filesystem;
+    QCOMPARE(fs::status(systemFile.toStdString()).permissions() & fs::perms::all, fs::perms(0644));
+    QVERIFY(!fs::exists(com::ClassRegistry::defaultPath()));
+    const auto systemEntry = com::ClassRegistry().findProgId("KORVA.PNR");
+    QVERIFY(systemEntry);
+
+    com::ClassRegistry user(com::ClassRegistry::defaultPath());
+    QCOMPARE(user.add({{systemEntry->clsid, "/user/libkorva.so", "Apartment", "KORVA.PNR"}}, {}),
+             com::S_OK);
+    QCOMPARE(com::ClassRegistry().findClass(systemEntry->clsid)->library, "/user/libkorva.so");
+    QCOMPARE(com::ClassRegistry().classes().size(),
+             com::ClassRegistry(systemFile.toStdString()).classes().size());
+    QCOMPARE(user.remove({systemEntry->clsid}, {}), com::S_OK);
+    QCOMPARE(com::ClassRegistry().findClass(systemEntry->clsid)->library, systemEntry->library);
+
+    run = regsvr({"-u", "--system", kKorva});
+    QCOMPARE(run.exitCode, 0);
     QVERIFY(com::ClassRegistry().classes().empty());
 }
 

@@ -80,9 +80,13 @@ HRESULT CoGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     *object = nullptr;
     const ClassRegistry registry;
     const auto entry = registry.findClass(clsid);
-    if (!entry)
-        return fail(REGDB_E_CLASSNOTREG, "class " + toString(clsid) + " is not registered in " +
-                                             registry.file().string());
+    if (!entry) {
+        std::string files;
+        for (const auto& file : registry.files())
+            files += (files.empty() ? "" : " or ") + file.string();
+        return fail(REGDB_E_CLASSNOTREG,
+                    "class " + toString(clsid) + " is not registered in " + files);
+    }
     ServerModule module;
     if (const HRESULT hr = loadServer(entry->library, ServerUse::Activation, module); FAILED(hr))
         return hr;

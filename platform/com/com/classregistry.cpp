@@ -3,16 +3,16 @@
 #include "com/bstr.h"
 #include "com/errorinfo.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
+#include "configfolders.h"
+#include "configwrite.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -32,6 +32,11 @@ bool storable(const std::string& value) {
     return value.find_first_of("\r\n") == std::string::npos;
 }
 
+bool findEntry(const std::vector<ClassEntry>& entries, const CLSID& clsid) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const ClassEntry& e) { return e.clsid == clsid; });
+}
+
 std::string trimmed(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r");
     if (first == std::string::npos)
@@ -39,51 +44,35 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-// An exclusive lock on a sibling file, held for one read-modify-write.
-class FileLock {
-public:
-    explicit FileLock(const std::filesystem::path& file)
-        : m_fd(::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~FileLock() {
-        if (m_fd >= 0)
-            ::close(m_fd); // closing releases the lock
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    bool held() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 std::filesystem::path ClassRegistry::defaultPath() {
-    // An unset, empty or relative XDG_CONFIG_HOME is ignored, as XDG says.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path base;
-    if (config && config[0] == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home && *home ? home : "/") / ".config";
-    }
-    return base / "KESTO" / kFileName;
+    return kesto::config::userConfigFolder() / kFileName;
 }
 
-ClassRegistry::ClassRegistry(std::filesystem::path file) : m_file(std::move(file)) {}
+std::filesystem::path ClassRegistry::systemPath() {
+    return kesto::config::systemConfigFolders().front() / kFileName;
+}
+
+ClassRegistry::ClassRegistry() {
+    const char* scope = std::getenv(kRegistryScopeVariable);
+    m_systemWide = scope != nullptr && std::string_view(scope) == "system";
+    if (m_systemWide) {
+        m_files.push_back(systemPath());
+        return;
+    }
+    m_files.push_back(defaultPath());
+    for (const auto& folder : kesto::config::systemConfigFolders())
+        m_files.push_back(folder / kFileName);
+}
+
+ClassRegistry::ClassRegistry(std::filesystem::path file) : m_files{std::move(file)} {}
 
 // Activation reads the registry for every object it creates, so the parsed
-// contents are kept while the file stays the same one: writers replace it by a
+// contents are kept while a file stays the same one: writers replace it by a
 // rename, so a change shows as another inode, size or modification time.
-ClassRegistry::Contents ClassRegistry::read() const {
+ClassRegistry::Contents ClassRegistry::read(const std::filesystem::path& file) {
     struct Cached {
-        std::string path;
         dev_t device;
         ino_t inode;
         off_t size;
@@ -91,21 +80,22 @@ ClassRegistry::Contents ClassRegistry::read() const {
         Contents contents;
     };
     static std::mutex mutex;
-    static std::optional<Cached> cache;
+    static std::map<std::string, Cached> cache;
 
     struct stat info {};
-    if (::stat(m_file.c_str(), &info) != 0)
+    if (::stat(file.c_str(), &info) != 0)
         return {};
     const std::int64_t modifiedNs =
         std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     const std::lock_guard lock(mutex);
-    if (cache && cache->path == m_file.string() && cache->device == info.st_dev &&
-        cache->inode == info.st_ino && cache->size == info.st_size &&
-        cache->modifiedNs == modifiedNs)
-        return cache->contents;
-    std::ifstream in(m_file);
+    const auto found = cache.find(file.string());
+    if (found != cache.end() && found->second.device == info.st_dev &&
+        found->second.inode == info.st_ino && found->second.size == info.st_size &&
+        found->second.modifiedNs == modifiedNs)
+        return found->second.contents;
+    std::ifstream in(file);
     Contents contents = parse(in);
-    cache = Cached{m_file.string(), info.st_dev, info.st_ino, info.st_size, modifiedNs, contents};
+    cache[file.string()] = Cached{info.st_dev, info.st_ino, info.st_size, modifiedNs, contents};
     return contents;
 }
 
@@ -164,6 +154,10 @@ ClassRegistry::Contents ClassRegistry::parse(std::istream& in) {
     return contents;
 }
 
+std::filesystem::perms ClassRegistry::folderMode() const {
+    return m_systemWide ? std::filesystem::perms(0755) : std::filesystem::perms(0700);
+}
+
 HRESULT ClassRegistry::write(const Contents& contents) const {
     std::ostringstream out;
     out << "# KESTO class registry, written by kesto-regsvr. One section per class or type "
@@ -178,80 +172,62 @@ HRESULT ClassRegistry::write(const Contents& contents) const {
             << "name=" << t.name << "\nversion=" << t.majorVersion << '.' << t.minorVersion
             << "\nlocale=" << t.locale << "\nlibrary=" << t.library << "\n";
     }
-    const std::string text = out.str();
-
-    const std::string temp = m_file.string() + ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return writeFailure(m_file, std::strerror(errno));
-    // An existing file keeps its owner-only mode even if the umask is loose.
-    ::fchmod(fd, 0600);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const std::string why = std::strerror(errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return writeFailure(m_file, why);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return writeFailure(m_file, why);
-    }
-    if (::rename(temp.c_str(), m_file.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return writeFailure(m_file, why);
-    }
+    // The system-wide file is read by every user; a user's own stays private.
+    const mode_t mode = m_systemWide ? 0644 : 0600;
+    if (const int error = kesto::config::replaceFile(file(), out.str(), mode, folderMode());
+        error != 0)
+        return writeFailure(file(), std::strerror(error));
     return S_OK;
 }
 
 template <class Change> HRESULT ClassRegistry::modify(Change change) {
-    std::error_code ec;
-    const auto folder = m_file.parent_path();
-    std::filesystem::create_directories(folder, ec);
-    if (ec)
-        return writeFailure(m_file, ec.message());
-    FileLock lock(m_file);
-    if (!lock.held())
-        return writeFailure(m_file, std::strerror(errno));
-    Contents contents = read();
+    const kesto::config::ConfigWriteLock lock(file(), folderMode());
+    if (lock.error() != 0)
+        return writeFailure(file(), std::strerror(lock.error()));
+    Contents contents = read(file());
     change(contents);
     return write(contents);
 }
 
 std::optional<ClassEntry> ClassRegistry::findClass(const CLSID& clsid) const {
-    for (ClassEntry& c : read().classes) {
-        if (c.clsid == clsid)
-            return std::move(c);
+    for (const auto& registryFile : m_files) {
+        for (ClassEntry& c : read(registryFile).classes) {
+            if (c.clsid == clsid)
+                return std::move(c);
+        }
     }
     return std::nullopt;
 }
 
 std::optional<ClassEntry> ClassRegistry::findProgId(std::string_view progId) const {
-    for (ClassEntry& c : read().classes) {
-        if (c.progId == progId)
-            return std::move(c);
+    for (const auto& registryFile : m_files) {
+        for (ClassEntry& c : read(registryFile).classes) {
+            if (c.progId == progId)
+                return std::move(c);
+        }
     }
     return std::nullopt;
 }
 
 std::optional<TypeLibEntry> ClassRegistry::findTypeLib(const GUID& libid) const {
-    for (TypeLibEntry& t : read().typeLibs) {
-        if (t.libid == libid)
-            return std::move(t);
+    for (const auto& registryFile : m_files) {
+        for (TypeLibEntry& t : read(registryFile).typeLibs) {
+            if (t.libid == libid)
+                return std::move(t);
+        }
     }
     return std::nullopt;
 }
 
 std::vector<ClassEntry> ClassRegistry::classes() const {
-    return read().classes;
+    std::vector<ClassEntry> all;
+    for (const auto& registryFile : m_files) {
+        for (ClassEntry& c : read(registryFile).classes) {
+            if (!findEntry(all, c.clsid))
+                all.push_back(std::move(c));
+        }
+    }
+    return all;
 }
 
 HRESULT ClassRegistry::add(const std::vector<ClassEntry>& classes,

@@ -1,12 +1,14 @@
 #pragma once
 
-// The per-user class registry: which library serves each class identifier
-// (with its threading model and programmatic identifier) and where each type
-// library lives. One text file, $XDG_CONFIG_HOME/KESTO/classregistry.conf
-// (fallback $HOME/.config/KESTO/), mode 0600. Every call looks at the file
-// anew, so a change of XDG_CONFIG_HOME or of the file is seen at once; the
-// parsed contents of an unchanged file are reused. Writers
-// replace the file atomically under an exclusive lock.
+// The class registry: which library serves each class identifier (with its
+// threading model and programmatic identifier) and where each type library
+// lives. A text file classregistry.conf in the user's configuration folder
+// (mode 0600), and one in each system-wide configuration folder (mode 0644,
+// written by kesto-regsvr --system), where the user's entries take
+// precedence. Every call looks at the files anew, so a change of the
+// environment or of a file is seen at once; the parsed contents of an
+// unchanged file are reused. Writers replace a file atomically under an
+// exclusive lock.
 
 #include "com/types.h"
 
@@ -34,14 +36,29 @@ struct TypeLibEntry {
     std::string library;
 };
 
+// Set to "system" in the environment of a library's registration function,
+// the registration writes the system-wide registry instead of the user's.
+inline constexpr const char* kRegistryScopeVariable = "KESTO_REGISTRY_SCOPE";
+
 class ClassRegistry {
 public:
-    // The registry file of the current environment.
+    // The user's registry file of the current environment.
     static std::filesystem::path defaultPath();
+    // The system-wide registry file that registrations write, in the most
+    // important system configuration folder.
+    static std::filesystem::path systemPath();
 
-    explicit ClassRegistry(std::filesystem::path file = defaultPath());
+    // The registry of this process: looks in the user's file, then in the
+    // system-wide ones, and writes the user's file (the system-wide one when
+    // the scope variable says "system").
+    ClassRegistry();
+    // Only this file, read and written.
+    explicit ClassRegistry(std::filesystem::path file);
 
-    const std::filesystem::path& file() const { return m_file; }
+    // The file written.
+    const std::filesystem::path& file() const { return m_files.front(); }
+    // The files read, the one that takes precedence first.
+    const std::vector<std::filesystem::path>& files() const { return m_files; }
 
     std::optional<ClassEntry> findClass(const CLSID& clsid) const;
     std::optional<ClassEntry> findProgId(std::string_view progId) const;
@@ -59,12 +76,14 @@ private:
         std::vector<ClassEntry> classes;
         std::vector<TypeLibEntry> typeLibs;
     };
-    Contents read() const;
+    static Contents read(const std::filesystem::path& file);
     static Contents parse(std::istream& in);
+    std::filesystem::perms folderMode() const;
     HRESULT write(const Contents& contents) const;
     template <class Change> HRESULT modify(Change change);
 
-    std::filesystem::path m_file;
+    std::vector<std::filesystem::path> m_files;
+    bool m_systemWide = false;
 };
 
 } // namespace com

@@ -1,5 +1,6 @@
 // kesto-regsvr: registers an in-process server library in the current user's
-// class registry by calling its DllRegisterServer, or unregisters it with -u.
+// class registry (or with --system, the system-wide one) by calling its
+// DllRegisterServer, or unregisters it with -u.
 
 #include "com/activation.h"
 #include "com/bstr.h"
@@ -7,6 +8,7 @@
 #include "com/errorinfo.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -17,11 +19,13 @@ namespace {
 enum Exit { Success = 0, UsageError = 2, LoadFailed = 3, ExportMissing = 4, CallFailed = 5 };
 
 void printUsage(std::FILE* out) {
-    std::fputs("usage: kesto-regsvr [-u] LIBRARY\n"
+    std::fputs("usage: kesto-regsvr [-u] [--system] LIBRARY\n"
                "Registers the in-process server LIBRARY in the class registry by calling its\n"
                "DllRegisterServer; with -u, unregisters it through DllUnregisterServer.\n"
-               "The class registry is $XDG_CONFIG_HOME/KESTO/classregistry.conf\n"
-               "(fallback $HOME/.config/KESTO/).\n"
+               "The user's class registry is $XDG_CONFIG_HOME/KESTO/classregistry.conf\n"
+               "(fallback $HOME/.config/KESTO/); with --system, the registry of all users,\n"
+               "KESTO/classregistry.conf in the first folder of $XDG_CONFIG_DIRS (default\n"
+               "/etc/xdg). A class in the user's registry takes precedence.\n"
                "Exit status: 0 done, 2 usage error, 3 library cannot be loaded,\n"
                "4 an export is missing, 5 the library's registration function failed.\n",
                out);
@@ -37,6 +41,7 @@ std::string lastDescription(com::HRESULT hr) {
 
 int main(int argc, char** argv) {
     bool unregister = false;
+    bool systemWide = false;
     const char* library = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
@@ -45,6 +50,8 @@ int main(int argc, char** argv) {
         }
         if (!std::strcmp(argv[i], "-u") || !std::strcmp(argv[i], "/u")) {
             unregister = true;
+        } else if (!std::strcmp(argv[i], "--system")) {
+            systemWide = true;
         } else if (argv[i][0] == '-' || library) {
             printUsage(stderr);
             return UsageError;
@@ -67,6 +74,13 @@ int main(int argc, char** argv) {
     }
     const std::string absolute = std::filesystem::weakly_canonical(path).string();
 
+    // The library's registration function builds its own registry object;
+    // the environment is what it shares with this program.
+    if (systemWide)
+        ::setenv(com::kRegistryScopeVariable, "system", 1);
+    else
+        ::unsetenv(com::kRegistryScopeVariable);
+
     com::ServerModule module;
     const auto use = unregister ? com::ServerUse::Unregistration : com::ServerUse::Registration;
     if (const com::HRESULT hr = com::loadServer(absolute, use, module); com::FAILED(hr)) {
@@ -82,6 +96,6 @@ int main(int argc, char** argv) {
         return CallFailed;
     }
     std::printf("kesto-regsvr: %s %s in %s\n", unregister ? "unregistered" : "registered",
-                absolute.c_str(), com::ClassRegistry::defaultPath().c_str());
+                absolute.c_str(), com::ClassRegistry().file().c_str());
     return Success;
 }
