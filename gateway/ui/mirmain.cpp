@@ -1,5 +1,6 @@
 #include "mirmain.h"
 
+#include "autostart.h"
 #include "errorlogviewer.h"
 #include "inisettings.h"
 #include "lasterror.h"
@@ -15,6 +16,7 @@
 #include "trappederror.h"
 #include "twips.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
@@ -103,6 +105,8 @@ void MirMain::createControls() {
     c.Label4 = makeLabel(this, "Label4", QString());
     c.Label5 = makeLabel(this, "Label5", QStringLiteral("AMTEMP:"));
     c.Label6 = makeLabel(this, "Label6", QStringLiteral("(1-6)預設=1"));
+    c.AutoStart = new QCheckBox(QStringLiteral("Start with the session"), this);
+    c.AutoStart->setObjectName(QStringLiteral("AutoStart"));
 
     c.List1 = new QListWidget(this);
     c.List1->setObjectName(QStringLiteral("List1"));
@@ -140,6 +144,8 @@ void MirMain::layOutControls() {
     auto* amtemp = new QHBoxLayout;
     amtemp->addWidget(c.Text5);
     amtemp->addWidget(c.Label6);
+    amtemp->addSpacing(c.Label6->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
+    amtemp->addWidget(c.AutoStart);
     amtemp->addStretch();
     fields->addWidget(c.Label5, 3, 0);
     fields->addLayout(amtemp, 3, 1, 1, 2);
@@ -233,6 +239,7 @@ void MirMain::fillFields() {
     c.Text2->setText(m_settings.MirDownPath);
     c.Text3->setText(m_settings.MirBackupPath);
     c.Text5->setText(m_settings.MirProcessTKT);
+    c.AutoStart->setChecked(autostartEnabled());
     c.RunCmd->setEnabled(true);
     c.SetupCmd->setEnabled(true);
     c.StopCmd->setEnabled(false);

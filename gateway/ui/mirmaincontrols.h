@@ -3,6 +3,7 @@
 #include <array>
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -26,10 +27,11 @@ struct MirMainControls {
     QPushButton* Command6 = nullptr;
     std::array<QPushButton*, 3> com_Show_Path{};
 
-    QLineEdit* Text1 = nullptr; // data folder (MirDataSource)
-    QLineEdit* Text2 = nullptr; // download folder (MirDownPath)
-    QLineEdit* Text3 = nullptr; // backup folder (MirBackupPath)
-    QLineEdit* Text5 = nullptr; // AMTEMP choice (MirProcessTKT)
+    QLineEdit* Text1 = nullptr;     // data folder (MirDataSource)
+    QLineEdit* Text2 = nullptr;     // download folder (MirDownPath)
+    QLineEdit* Text3 = nullptr;     // backup folder (MirBackupPath)
+    QLineEdit* Text5 = nullptr;     // AMTEMP choice (MirProcessTKT)
+    QCheckBox* AutoStart = nullptr; // start with the operator's session, applied by Setup
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;

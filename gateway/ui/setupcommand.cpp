@@ -1,5 +1,6 @@
 #include "setupcommand.h"
 
+#include "autostart.h"
 #include "lasterror.h"
 #include "messagebox.h"
 #include "mirmain.h"
@@ -7,6 +8,8 @@
 #include "storefile.h"
 #include "trappederror.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -37,6 +40,10 @@ void runSetupSteps(MirMain& window) {
 
     switch (result) {
     case SetupResult::Saved:
+        if (const QString failure =
+                setAutostart(c.AutoStart->isChecked(), QCoreApplication::applicationFilePath());
+            !failure.isEmpty())
+            throw TrappedError(75, QStringLiteral("Path/File access error: ") + failure);
         c.RunCmd->setEnabled(true);
         c.StopCmd->setEnabled(false);
         c.HideCmd->setEnabled(false);

@@ -8,6 +8,9 @@
 #include "testhome.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -66,6 +69,7 @@ private Q_SLOTS:
     void setupSavesNormalisedFolders();
     void setupRejectsAnAmtempOutsideOneToSix();
     void setupStoreFailureIsTrapped();
+    void setupAppliesTheAutostartBox();
     void folderButtonsFillTheirFields_data();
     void folderButtonsFillTheirFields();
 
@@ -343,6 +347,30 @@ void TestDesktopWindow::setupStoreFailureIsTrapped() {
     QVERIFY(text.startsWith(QStringLiteral("75:")));
     QVERIFY(text.endsWith(QStringLiteral("[SetupCmd_Click]")));
     QVERIFY(!c.RunCmd->isEnabled()); // the remaining steps were skipped
+}
+
+// The box shows whether an autostart entry exists; Setup adds or removes it,
+// and a window started afterwards shows the new state.
+void TestDesktopWindow::setupAppliesTheAutostartBox() {
+    const QString entry = m_home->configHome() + QStringLiteral("/autostart/kesto.desktop");
+    {
+        StartedWindow started(false);
+        const MirMainControls& c = started.window.controls();
+        QVERIFY(!c.AutoStart->isChecked());
+        c.AutoStart->setChecked(true);
+        MessageBoxRecorder boxes;
+        c.SetupCmd->click();
+        QVERIFY(boxes.shown().isEmpty());
+        const QByteArray exec =
+            "Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n";
+        QVERIFY(readFileBytes(entry).contains(exec));
+    }
+    StartedWindow started(false);
+    const MirMainControls& c = started.window.controls();
+    QVERIFY(c.AutoStart->isChecked());
+    c.AutoStart->setChecked(false);
+    c.SetupCmd->click();
+    QVERIFY(!QFileInfo::exists(entry));
 }
 
 void TestDesktopWindow::folderButtonsFillTheirFields_data() {
