@@ -1,33 +1,65 @@
 #include "programfolder.h"
 
-#include <QCoreApplication>
+#include "installlayout.h"
+
 #include <QDir>
 #include <QFileInfo>
 
-QString programFolder() {
-    const QString home = qEnvironmentVariable("KESTO_HOME");
-    if (!home.isEmpty()) {
-        QString folder = home;
-        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-            folder.chop(1);
-        return folder;
-    }
-    if (QCoreApplication::instance() != nullptr)
-        return QCoreApplication::applicationDirPath();
-    // Before the application object exists, the executable's own link says it.
+namespace {
+
+QString withoutTrailingSlashes(QString folder) {
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+QString fromPath(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+QString executableFolder() {
     return QFileInfo(QStringLiteral("/proc/self/exe"))
         .canonicalFilePath()
         .section(QLatin1Char('/'), 0, -2);
 }
 
+// An unset, empty or relative XDG variable is ignored, as XDG says.
+QString xdgFolder(const char* variable, const QString& fallbackUnderHome) {
+    const QString folder = qEnvironmentVariable(variable);
+    return QDir::isAbsolutePath(folder) ? folder : QDir::homePath() + fallbackUnderHome;
+}
+
+QString installedDataHome() {
+    const QString serviceState = fromPath(kesto::install::serviceStateFolder());
+    if (QFileInfo(QDir::homePath()).canonicalFilePath() == serviceState)
+        return serviceState;
+    return xdgFolder("XDG_DATA_HOME", QStringLiteral("/.local/share")) + QStringLiteral("/KESTO");
+}
+
+} // namespace
+
 QString palvaIniPath() {
-    return programFolder() + QStringLiteral("/PALVA.INI");
+    const QString home = qEnvironmentVariable("KESTO_HOME");
+    if (!home.isEmpty())
+        return withoutTrailingSlashes(home) + QStringLiteral("/PALVA.INI");
+    if (kesto::install::installedPrefix())
+        return fromPath(kesto::install::configurationFolder() / "PALVA.INI");
+    return executableFolder() + QStringLiteral("/PALVA.INI");
+}
+
+QString defaultDataFolder() {
+    const QString home = qEnvironmentVariable("KESTO_HOME");
+    QString folder;
+    if (!home.isEmpty())
+        folder = withoutTrailingSlashes(home);
+    else if (kesto::install::installedPrefix())
+        folder = installedDataHome();
+    else
+        folder = executableFolder();
+    return folder + QStringLiteral("/vela_data/");
 }
 
 QString localErrorLogPath() {
-    // An unset, empty or relative XDG_STATE_HOME is ignored, as XDG says.
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/KESTO/errors.log");
+    return xdgFolder("XDG_STATE_HOME", QStringLiteral("/.local/state")) +
+           QStringLiteral("/KESTO/errors.log");
 }

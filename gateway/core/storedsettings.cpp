@@ -29,7 +29,7 @@ std::optional<QString> readSzValue(const RegistryKey& key, const char* name) {
 
 void applyStoredSettingDefaults(GatewaySettings& settings) {
     const QString home = QDir::homePath();
-    settings.MirDataSource = programFolder() + QStringLiteral("/vela_data/");
+    settings.MirDataSource = defaultDataFolder();
     settings.MirDownPath = home + QStringLiteral("/Mirs/");
     settings.MirBackupPath = home + QStringLiteral("/BkMirs/");
     settings.MirProcessTKT = QStringLiteral("1");

@@ -2,19 +2,13 @@
 
 #include "com/bstr.h"
 #include "com/errorinfo.h"
-
-#include <filesystem>
+#include "installlayout.h"
 
 namespace korva {
 
 std::string korvaLibraryPath() {
-    std::error_code ec;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const auto installed = program.parent_path().parent_path() / "lib" / "libkorva.so";
-        if (std::filesystem::exists(installed, ec))
-            return installed.lexically_normal().string();
-    }
+    if (const auto prefix = kesto::install::installedPrefix())
+        return (kesto::install::privateLibraryFolder(*prefix) / "libkorva.so").string();
     return KESTO_KORVA_LIBRARY_PATH;
 }
 

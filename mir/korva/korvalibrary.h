@@ -11,7 +11,7 @@
 
 namespace korva {
 
-// The libkorva.so beside the running program's installation (../lib), or the
+// The installed program's libkorva.so in its private library folder, or the
 // one this build produced.
 std::string korvaLibraryPath();
 
