@@ -7,7 +7,9 @@
 
 namespace {
 
-QString withoutTrailingSlashes(QString folder) {
+// $KESTO_HOME without trailing slashes, or the empty text when it is not set.
+QString kestoHome() {
+    QString folder = qEnvironmentVariable("KESTO_HOME");
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);
     return folder;
@@ -39,23 +41,17 @@ QString installedDataHome() {
 } // namespace
 
 QString palvaIniPath() {
-    const QString home = qEnvironmentVariable("KESTO_HOME");
-    if (!home.isEmpty())
-        return withoutTrailingSlashes(home) + QStringLiteral("/PALVA.INI");
+    if (const QString home = kestoHome(); !home.isEmpty())
+        return home + QStringLiteral("/PALVA.INI");
     if (kesto::install::installedPrefix())
         return fromPath(kesto::install::configurationFolder() / "PALVA.INI");
     return executableFolder() + QStringLiteral("/PALVA.INI");
 }
 
 QString defaultDataFolder() {
-    const QString home = qEnvironmentVariable("KESTO_HOME");
-    QString folder;
-    if (!home.isEmpty())
-        folder = withoutTrailingSlashes(home);
-    else if (kesto::install::installedPrefix())
-        folder = installedDataHome();
-    else
-        folder = executableFolder();
+    QString folder = kestoHome();
+    if (folder.isEmpty())
+        folder = kesto::install::installedPrefix() ? installedDataHome() : executableFolder();
     return folder + QStringLiteral("/vela_data/");
 }
 

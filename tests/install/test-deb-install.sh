@@ -58,12 +58,16 @@ expect "== filed: 4"
 expect "PALVA.INI /etc/kesto/PALVA.INI"
 expect "Created /var/lib/kesto/vela_data/PALVA.mdb"
 
+# Another user's default data folder is under its data home.
+output="$(in_root env HOME=/root XDG_DATA_HOME=/root/data kesto setup 2>&1)"
+expect "MirDataSource=/root/data/KESTO/vela_data/"
+
 if ! desktop-file-validate "$root/usr/share/applications/kesto.desktop"; then
     echo "FAILED: the menu entry is not valid"
     failed=1
 fi
 
-in_root apt-get purge -y -q kesto >/dev/null
+in_root apt-get purge -y -q -o Dpkg::Use-Pty=0 kesto >/dev/null
 if [ -e "$root/usr/bin/kesto" ] || [ -e "$root/etc/xdg/KESTO" ]; then
     echo "FAILED: purging left the program or the system-wide class registry"
     failed=1

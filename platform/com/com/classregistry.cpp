@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace com {
 
@@ -32,7 +33,7 @@ bool storable(const std::string& value) {
     return value.find_first_of("\r\n") == std::string::npos;
 }
 
-bool findEntry(const std::vector<ClassEntry>& entries, const CLSID& clsid) {
+bool hasClass(const std::vector<ClassEntry>& entries, const CLSID& clsid) {
     return std::any_of(entries.begin(), entries.end(),
                        [&](const ClassEntry& e) { return e.clsid == clsid; });
 }
@@ -223,7 +224,7 @@ std::vector<ClassEntry> ClassRegistry::classes() const {
     std::vector<ClassEntry> all;
     for (const auto& registryFile : m_files) {
         for (ClassEntry& c : read(registryFile).classes) {
-            if (!findEntry(all, c.clsid))
+            if (!hasClass(all, c.clsid))
                 all.push_back(std::move(c));
         }
     }
