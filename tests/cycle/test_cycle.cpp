@@ -2,7 +2,6 @@
 // PostgreSQL server, and a real HTTP endpoint on loopback.
 #include "cyclefixture.h"
 #include "initdb.h"
-#include "runchecks.h"
 #include "testendpoint.h"
 #include "threadconnection.h"
 
@@ -76,7 +75,6 @@ private Q_SLOTS:
     void postOnlyDeliveryWaitsForTheEndpoint();
     void worksWithoutTheLedgerAndSaysSo();
     void missingBackupFolderKeepsFileAndNeverRecordsTwice();
-    void backupKeepsEveryCopyOfAName();
     void recordedFileIsNotStoredAgainAfterARestart();
     void databaseAwayKeepsFileUntilItReturns();
     void objectModelMissingKeepsFile();
@@ -339,38 +337,6 @@ void TestCycle::missingBackupFolderKeepsFileAndNeverRecordsTwice() {
         countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
                                      "'%-->0:Recovered after % failed attempt(s)[FileCopy]'")),
         2);
-}
-
-// A GDS that reuses a name: on one day each different file keeps its copy
-// beside the others and the same bytes again add nothing; the next day's
-// gateway files into its own day folder.
-void TestCycle::backupKeepsEveryCopyOfAName() {
-    TestHome home(TestHome::Korva::Registered);
-    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
-                        TestDatabase::Content::Schema);
-    GatewaySettings settings = prepareCycleSettings(home, db);
-    const QString name = QStringLiteral("PRINTER.TXT");
-    const auto dropAndDrain = [&](const QByteArray& bytes) -> QString {
-        writeFileBytes(settings.MirDownPath + name, bytes);
-        const CycleTranscript transcript = drainOnce(settings);
-        return transcript.errors.join(u'|') + transcript.lines.value(1);
-    };
-    QCOMPARE(dropAndDrain("the first text"), QString());
-    QCOMPARE(dropAndDrain("the second text"),
-             QStringLiteral("PRINTER.TXT filed as PRINTER.1.TXT\r\n"));
-    QCOMPARE(dropAndDrain("the first text"), QString());
-    const QString firstDay = dateFolderOf(settings);
-    QCOMPARE(filesIn(firstDay), QStringList({QStringLiteral("PRINTER.1.TXT"), name}));
-    QCOMPARE(readFileBytes(firstDay + name), QByteArray("the first text"));
-    QCOMPARE(readFileBytes(firstDay + QStringLiteral("PRINTER.1.TXT")),
-             QByteArray("the second text"));
-
-    settings.StartDay = QStringLiteral("02");
-    QVERIFY(!createBackupDateFolders(settings));
-    QCOMPARE(dropAndDrain("the second text"), QString());
-    QCOMPARE(filesIn(settings.MirBackupPath + QStringLiteral("202703/02/")), QStringList(name));
-    QCOMPARE(filesIn(firstDay).size(), 2);
-    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
 }
 
 // A database that refuses every booking (its AMPAX table is gone): the
