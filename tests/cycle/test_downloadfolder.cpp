@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,12 +36,13 @@ void append(const QByteArray& path, const QByteArray& bytes) {
     ::close(fd);
 }
 
-// The names in a folder as the bytes the file system holds, sorted.
+// The names in a folder as the bytes the file system holds (a temporary copy
+// left behind included), sorted.
 QList<QByteArray> namesIn(const QByteArray& folder) {
     QList<QByteArray> names;
     if (DIR* dir = ::opendir(folder.constData())) {
         while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] != '.')
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
                 names.append(entry->d_name);
         }
         ::closedir(dir);
