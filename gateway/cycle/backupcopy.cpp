@@ -122,8 +122,7 @@ int placeWithoutReplacing(const QByteArray& from, const QByteArray& to) {
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
-    // A file system without that kind of rename: a new link fails just as well when the name is
-    // taken.
+    // No such rename here: a new link too fails when the name is taken.
     if (::link(from.constData(), to.constData()) != 0)
         return errno;
     ::unlink(from.constData());
