@@ -102,6 +102,19 @@ double cpuSeconds(qint64 pid) {
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
 }
 
+// The time one cycle with the pauses at zero takes to drain the download folder.
+double drainOnceMs(const GatewaySettings& settings) {
+    ProcessingCycle::Options options;
+    options.settings = settings;
+    options.once = true;
+    options.pauseScale = 0;
+    ProcessingCycle cycle(options);
+    QElapsedTimer timer;
+    timer.start();
+    cycle.run();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
 void backlog(int files) {
     World world;
     setUp(world);
@@ -110,15 +123,7 @@ void backlog(int files) {
         writeFile(world.settings.MirDownPath +
                       QStringLiteral("B%1.MIR").arg(i, 5, 10, QLatin1Char('0')),
                   bookingFile(base, i));
-    ProcessingCycle::Options options;
-    options.settings = world.settings;
-    options.once = true;
-    options.pauseScale = 0;
-    ProcessingCycle cycle(options);
-    QElapsedTimer timer;
-    timer.start();
-    cycle.run();
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double ms = drainOnceMs(world.settings);
     const int filed = QDir(world.settings.MirBackupPath + QStringLiteral("202703/01"))
                           .entryList(QDir::Files)
                           .size();
@@ -223,15 +228,7 @@ void sparseFile() {
     (void)!::pwrite(fd, "T5 head", 7, 0);
     (void)!::pwrite(fd, "tail", 4, kSize - 4);
     ::close(fd);
-    ProcessingCycle::Options options;
-    options.settings = world.settings;
-    options.once = true;
-    options.pauseScale = 0;
-    ProcessingCycle cycle(options);
-    QElapsedTimer timer;
-    timer.start();
-    cycle.run();
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double ms = drainOnceMs(world.settings);
     struct stat copy {};
     ::stat(QFile::encodeName(world.settings.MirBackupPath + QStringLiteral("202703/01/BIG.MIR"))
                .constData(),
