@@ -15,6 +15,8 @@ namespace {
 
 constexpr uint32_t kWatchMask = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_MODIFY | IN_DELETE |
                                 IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// A link to a folder elsewhere is no subfolder: it is not followed.
+constexpr uint32_t kSubfolderMask = kWatchMask | IN_DONT_FOLLOW;
 
 QByteArray withoutTrailingSlash(QByteArray path) {
     while (path.size() > 1 && path.endsWith('/'))
@@ -65,7 +67,7 @@ void ChangeWatch::watchTree(const QByteArray& path) {
         if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)
             continue;
         const QByteArray child = path + '/' + entry->d_name;
-        const int watch = ::inotify_add_watch(m_fd, child.constData(), kWatchMask);
+        const int watch = ::inotify_add_watch(m_fd, child.constData(), kSubfolderMask);
         if (watch < 0)
             continue; // not a folder after all, or gone already
         if (!m_paths.contains(watch)) {
@@ -106,7 +108,7 @@ bool ChangeWatch::drainEvents() {
                 const QByteArray parent = m_paths.value(event.wd);
                 if (!parent.isEmpty()) {
                     const QByteArray child = parent + '/' + name;
-                    const int watch = ::inotify_add_watch(m_fd, child.constData(), kWatchMask);
+                    const int watch = ::inotify_add_watch(m_fd, child.constData(), kSubfolderMask);
                     if (watch >= 0 && !m_paths.contains(watch)) {
                         m_paths.insert(watch, child);
                         watchTree(child);

@@ -8,7 +8,7 @@ constexpr DeferredFiles::Clock::duration kLongestPause = std::chrono::minutes(5)
 
 DeferredFiles::DeferredFiles(Clock::duration firstRetry) : m_firstRetry(firstRetry) {}
 
-void DeferredFiles::defer(const QString& name, const QString& fingerprint, bool recorded,
+void DeferredFiles::defer(const QByteArray& name, const QString& fingerprint, bool recorded,
                           const QString& reason) {
     Entry& entry = m_files[name];
     entry.reason = reason;
@@ -23,23 +23,23 @@ void DeferredFiles::defer(const QString& name, const QString& fingerprint, bool 
     entry.retryAt = Clock::now() + std::min(pause, std::max(kLongestPause, m_firstRetry));
 }
 
-bool DeferredFiles::isWaiting(const QString& name) const {
+bool DeferredFiles::isWaiting(const QByteArray& name) const {
     const auto found = m_files.constFind(name);
     return found != m_files.cend() && Clock::now() < found->retryAt;
 }
 
-bool DeferredFiles::wasRecorded(const QString& name, const QString& fingerprint) const {
+bool DeferredFiles::wasRecorded(const QByteArray& name, const QString& fingerprint) const {
     const auto found = m_files.constFind(name);
     return found != m_files.cend() && found->recorded && !fingerprint.isEmpty() &&
            found->fingerprint == fingerprint;
 }
 
-void DeferredFiles::forget(const QString& name) {
+void DeferredFiles::forget(const QByteArray& name) {
     m_files.remove(name);
 }
 
-QHash<QString, QString> DeferredFiles::reasons() const {
-    QHash<QString, QString> reasons;
+QHash<QByteArray, QString> DeferredFiles::reasons() const {
+    QHash<QByteArray, QString> reasons;
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
         reasons.insert(it.key(), it->reason);
     return reasons;

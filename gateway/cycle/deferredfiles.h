@@ -1,19 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 
 #include <chrono>
 
-// Files the cycle could not finish (the database or the endpoint could not be
-// reached, the backup copy or the delete failed). Listings pass over them
-// until their retry time, so they do not hold up the files behind them; each
-// failure in a row doubles the pause, from the first retry delay up to five
-// minutes. A file that was recorded is remembered as such, so that finding
-// it again in this run files it away without storing the booking a second
-// time. A different file under the same name (another fingerprint) is a new
-// file. Across restarts the ledger of recorded files in the database does
-// that job.
+// Files the cycle could not finish, by the bytes of their names (the database or the endpoint could
+// not be reached, the backup copy or the delete failed). Listings pass over them until their retry
+// time, so they do not hold up the files behind them; each failure in a row doubles the pause, from
+// the first retry delay up to five minutes. A file that was recorded is remembered as such, so that
+// finding it again in this run files it away without storing the booking a second time. A different
+// file under the same name (another fingerprint) is a new file. Across restarts the ledger of
+// recorded files in the database does that job.
 class DeferredFiles {
 public:
     using Clock = std::chrono::steady_clock;
@@ -21,15 +20,15 @@ public:
     explicit DeferredFiles(Clock::duration firstRetry);
 
     // `reason` says what the file waits for (runsummary.h).
-    void defer(const QString& name, const QString& fingerprint, bool recorded,
+    void defer(const QByteArray& name, const QString& fingerprint, bool recorded,
                const QString& reason);
     // Whether a listing should pass over the name now.
-    bool isWaiting(const QString& name) const;
+    bool isWaiting(const QByteArray& name) const;
     // Whether this file (same name and fingerprint) was already recorded.
-    bool wasRecorded(const QString& name, const QString& fingerprint) const;
-    void forget(const QString& name);
+    bool wasRecorded(const QByteArray& name, const QString& fingerprint) const;
+    void forget(const QByteArray& name);
     // Every file deferred and not forgotten, with what it waits for.
-    QHash<QString, QString> reasons() const;
+    QHash<QByteArray, QString> reasons() const;
 
 private:
     struct Entry {
@@ -41,5 +40,5 @@ private:
     };
 
     Clock::duration m_firstRetry;
-    QHash<QString, Entry> m_files;
+    QHash<QByteArray, Entry> m_files;
 };

@@ -4,13 +4,18 @@
 #include "stepfailure.h"
 
 #include <QByteArray>
-
 #include <QString>
 
 #include <optional>
 
 // The file-system steps of a file's life, each reporting its failure in the
-// error log's numbering (stepfailure.h).
+// error log's numbering (stepfailure.h). Paths of the download folder are the
+// bytes the file system holds (see shownname.h).
+
+// Opens a regular file for reading without following a link and without
+// waiting on a FIFO; -1 with errno set otherwise (EINVAL when the name holds
+// something other than a regular file).
+int openRegularFile(const QByteArray& path);
 
 struct FileLookup {
     std::optional<StepFailure> failure;
@@ -18,24 +23,19 @@ struct FileLookup {
 };
 
 // Looks the file up and, when its owner may not write it (the read-only
-// attribute), gives the owner write permission.
-FileLookup lookUpAndClearReadOnly(const QString& path);
+// attribute), gives the owner write permission. Through the open file when
+// there is one (`fd` not -1); by its name otherwise, where it only looks, so
+// that nothing a link points to can have its mode changed.
+FileLookup lookUpAndClearReadOnly(const QByteArray& path, int fd);
 
-// Copies the file's bytes to the target, replacing a file of that name, and
-// flushes the copy and its folder entry to the disk before reporting success,
-// so that deleting the original afterwards cannot lose the file. The copy is
-// made under a temporary name and renamed into place: a failed copy leaves an
-// earlier file of that name as it was.
-std::optional<StepFailure> copyFileDurably(const QString& source, const QString& target);
-
-std::optional<StepFailure> removeFile(const QString& path);
+std::optional<StepFailure> removeFile(const QByteArray& path);
 
 // Makes the folder when it is not there; its parent must exist.
 std::optional<StepFailure> makeFolderIfMissing(const QString& path);
 
 // What tells one file from another of the same name: device, inode, size and
 // modification time. Empty when the file cannot be looked up.
-QString fileFingerprint(const QString& path);
+QString fileFingerprint(const QByteArray& path);
 
 // The identity the ledger of recorded files knows a file by, from the open
 // file and the bytes read from it. Empty when the file cannot be looked up.

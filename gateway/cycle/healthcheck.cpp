@@ -5,6 +5,7 @@
 #include "downloadlisting.h"
 #include "fileops.h"
 #include "recordledger.h"
+#include "shownname.h"
 #include "storeerror.h"
 #include "threadconnection.h"
 
@@ -15,7 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -73,14 +74,14 @@ void readLastStored(QSqlDatabase& db, const QDateTime& now, Health& health) {
 
 // Whether the ledger holds the file: its booking is stored, and only the
 // steps after the rows are left.
-bool isRecorded(const QString& folder, const QString& name) {
-    const int fd = ::open(QFile::encodeName(folder + name).constData(), O_RDONLY | O_CLOEXEC);
+bool isRecorded(const QByteArray& path, const QByteArray& name) {
+    const int fd = openRegularFile(path);
     if (fd < 0)
         return false;
     QFile file;
     file.open(fd, QIODevice::ReadOnly);
     const QByteArray bytes = file.read(1024 * 1024);
-    const std::optional<FileIdentity> identity = fileIdentity(name, fd, bytes);
+    const std::optional<FileIdentity> identity = fileIdentity(shownFileName(name), fd, bytes);
     file.close();
     ::close(fd);
     try {
@@ -99,13 +100,17 @@ void readFolders(const GatewaySettings& settings, const QDateTime& now, bool led
         health.folderError = settings.MirDownPath + QStringLiteral(" cannot be reached");
         return;
     }
-    for (const QString& name : listing.names) {
+    for (const QByteArray& name : listing.names) {
         if (isSkippedName(name))
             continue;
         ++health.waitingFiles;
-        const QDateTime changed = QFileInfo(settings.MirDownPath + name).lastModified();
-        health.oldestWaitingSeconds = std::max(health.oldestWaitingSeconds, changed.secsTo(now));
-        if (ledger && health.databaseError.isEmpty() && isRecorded(settings.MirDownPath, name))
+        const QByteArray path = QFile::encodeName(settings.MirDownPath) + name;
+        struct stat info {};
+        if (::lstat(path.constData(), &info) == 0)
+            health.oldestWaitingSeconds =
+                std::max(health.oldestWaitingSeconds,
+                         QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec).secsTo(now));
+        if (ledger && health.databaseError.isEmpty() && isRecorded(path, name))
             ++health.recordedNotFiled;
     }
 }

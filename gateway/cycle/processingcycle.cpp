@@ -1,5 +1,6 @@
 #include "processingcycle.h"
 
+#include "backupcopy.h"
 #include "changewatch.h"
 #include "clock.h"
 #include "crashpoint.h"
@@ -11,14 +12,15 @@
 #include "logstamp.h"
 #include "recordphase.h"
 #include "runchecks.h"
+#include "shownname.h"
 #include "storeerror.h"
 #include "trappederror.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +30,7 @@ constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are file
 constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
 constexpr char kXmlPostStep[] = "[XmlPost]";
+constexpr char kNotAFileTag[] = "[NotAFile]";
 
 struct ReadResult {
     QByteArray bytes;
@@ -61,7 +64,8 @@ QString shownText(const QByteArray& bytes) {
 } // namespace
 
 ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
-    : QObject(parent), m_options(options), m_deferred(options.deferRetry) {}
+    : QObject(parent), m_options(options), m_deferred(options.deferRetry),
+      m_writes(std::chrono::milliseconds(qRound64(options.settleMs * options.pauseScale))) {}
 
 ProcessingCycle::~ProcessingCycle() = default;
 
@@ -92,9 +96,9 @@ void ProcessingCycle::recovered(const char* tag) {
                              QLatin1String(tag));
 }
 
-void ProcessingCycle::writeErrorRow(qint32 number, const QString& text) {
+void ProcessingCycle::writeErrorRow(const QString& source, qint32 number, const QString& text) {
     ++m_summary.errorRows;
-    const LoggedError logged = logTrappedError(m_context.FileName, number, text);
+    const LoggedError logged = logTrappedError(source, number, text);
     Q_EMIT errorRecorded(logged.message);
     if (!logged.stored)
         Q_EMIT errorNotStored(logged.message);
@@ -114,7 +118,6 @@ void ProcessingCycle::run() {
     XmlHttpPost http(m_options.httpTimeoutMs, [this] { return m_stop.isAbortRequested(); });
     m_http = &http;
     m_logLines = 0;
-    m_incompleteReadings = 0;
     m_summary = RunSummary();
     // Said once at start when the database lacks the ledger; a database
     // that does not answer now is asked again at the first booking.
@@ -148,6 +151,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
             if (listing.ok()) {
                 setLabel4(QString());
                 Q_EMIT folderListed();
+                reportForeignEntries(listing);
                 break;
             }
             if (listing.failure.number == kBadFileNameOrNumber) {
@@ -168,7 +172,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
 
         // File loop: always the head of a fresh listing.
         qsizetype index = 0;
-        QString current = nextEntry(listing.names, index);
+        QByteArray current = nextEntry(listing.names, index);
         while (!current.isEmpty()) {
             if (m_stop.isStopRequested())
                 return;
@@ -177,16 +181,27 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
             Q_EMIT alive();
             listing = listDownloadFolder(down);
             // An unreachable folder is the pass loop's business (Label4 and retry).
-            if (!listing.ok() && listing.failure.number != kBadFileNameOrNumber)
+            if (listing.ok())
+                reportForeignEntries(listing);
+            else if (listing.failure.number != kBadFileNameOrNumber)
                 record(listing.failure, "[2nd Dir]");
             index = 0;
             current = nextEntry(listing.names, index);
         }
-        if (m_options.once)
-            return;
+        // A file still being written is looked at again once it may have settled.
+        const std::optional<WriteWatch::Clock::duration> settling = m_writes.untilNextSettled();
+        const int settleWaitMs =
+            settling ? int(std::chrono::ceil<std::chrono::milliseconds>(*settling).count()) : -1;
+        if (m_options.once) {
+            // It is still part of what the folder holds.
+            if (!settling || !m_stop.pause(settleWaitMs))
+                return;
+            continue;
+        }
 
         // Wait for a change, a rescan, or a stop.
-        switch (watch.wait(m_stop, m_options.rescanMs)) {
+        switch (watch.wait(m_stop, settling ? std::min(m_options.rescanMs, settleWaitMs)
+                                            : m_options.rescanMs)) {
         case ChangeWatch::WaitResult::Stopped:
             return;
         case ChangeWatch::WaitResult::Invalid:
@@ -203,24 +218,60 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
     }
 }
 
-QString ProcessingCycle::nextEntry(const QList<QString>& names, qsizetype& index) const {
+QByteArray ProcessingCycle::nextEntry(const QList<QByteArray>& names, qsizetype& index) const {
     while (index < names.size()) {
-        const QString& name = names.at(index++);
-        if (!isSkippedName(name) && !m_deferred.isWaiting(name))
+        const QByteArray& name = names.at(index++);
+        if (!isSkippedName(name) && !m_deferred.isWaiting(name) && !m_writes.isHeldBack(name))
             return name;
     }
     return {};
 }
 
-ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
-    const QString path = m_options.settings.MirDownPath + name;
+// One error row for each link, FIFO, socket or device in the folder, and no
+// more while it stays there.
+void ProcessingCycle::reportForeignEntries(const DownloadListing& listing) {
+    QSet<QByteArray> present;
+    for (const ForeignEntry& entry : listing.foreign) {
+        if (isSkippedName(entry.name))
+            continue;
+        present.insert(entry.name);
+        if (!m_foreignReported.contains(entry.name))
+            writeErrorRow(
+                shownFileName(entry.name), kPathFileAccessError,
+                QStringLiteral("Not a regular file but %1: left where it is").arg(entry.kind) +
+                    QLatin1String(kNotAFileTag));
+    }
+    m_foreignReported = present;
+}
 
-    // 1. The pause before each file; a stop here leaves the file untouched.
+// Notes how the file looks now. False when the name no longer holds a regular
+// file (the listing reports what it holds); a file that cannot be looked at
+// goes on, and the steps of its life say what is wrong.
+bool ProcessingCycle::lookAtFile(const QByteArray& name, const QByteArray& path) {
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0)
+        return true;
+    if (!S_ISREG(info.st_mode))
+        return false;
+    m_writes.look(name, fileStampOf(info));
+    return true;
+}
+
+ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
+    const QByteArray path = QFile::encodeName(m_options.settings.MirDownPath) + name;
+
+    // 1. The pause before each file, with a look on either side: a file that
+    // changed is still being written and waits, with no error row, until it
+    // has settled. A stop here leaves the file untouched.
+    if (!lookAtFile(name, path))
+        return FileEnd::Done;
     if (!pauseMs(1000))
         return FileEnd::Abandoned;
+    if (!lookAtFile(name, path) || !m_writes.settled(name))
+        return FileEnd::Done;
 
     // 2-3. A fresh context and the log line.
-    m_context.FileName = name;
+    m_context.FileName = shownFileName(name);
     m_context.RecordLocator.clear();
     m_context.SerialNumber.clear();
     m_context.Kind.clear();
@@ -228,12 +279,13 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
         m_logLines = 0;
         Q_EMIT logCleared();
     }
-    addLine(name + QLatin1Char(':') + logStampText(currentClock().now()) + QStringLiteral("\r\n"));
+    addLine(m_context.FileName + QLatin1Char(':') + logStampText(currentClock().now()) +
+            QStringLiteral("\r\n"));
 
     // 4. Open for reading, never creating, up to five attempts.
     int fd = -1;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        fd = openRegularFile(path);
         if (fd >= 0) {
             recovered("[OpenTextFile]");
             break;
@@ -253,7 +305,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
     if (opened) {
         read = readUpTo(fd, kShowLimit);
     } else {
-        const int showFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        const int showFd = openRegularFile(path);
         if (showFd >= 0) {
             read = readUpTo(showFd, kShowLimit);
             ::close(showFd);
@@ -268,7 +320,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
     // 6. Look it up and clear its read-only attribute, up to five attempts.
     FileLookup lookup;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        lookup = lookUpAndClearReadOnly(path);
+        lookup = lookUpAndClearReadOnly(path, fd);
         if (!lookup.failure)
             break;
     }
@@ -290,13 +342,14 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QString& name) {
             case mir::Verdict::NotMir:
                 break;
             case mir::Verdict::Incomplete:
-                if (++m_incompleteReadings <= kIncompleteLimit) {
+                // Counted for this file while it stays as it is: one that
+                // changes meanwhile is still being written and starts again.
+                if (m_writes.countIncomplete(name) <= kIncompleteLimit) {
                     // Back to the folder: read again from a fresh listing.
                     ::close(fd);
                     pauseMs(1000);
                     return FileEnd::Done;
                 }
-                m_incompleteReadings = 0;
                 break;
             case mir::Verdict::Interpreted: {
                 const Recording recording = recordBooking(interpretation, fd, read.bytes);
@@ -385,15 +438,20 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     return {false, WaitReason::Database};
 }
 
-bool ProcessingCycle::fileAway(const QString& name, const QString& path, const QString& fingerprint,
-                               bool recorded) {
-    if (const auto failure = copyFileDurably(path, backupDateFolder(m_options.settings) + name)) {
+bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
+                               const QString& fingerprint, bool recorded) {
+    const BackupCopy copy =
+        copyIntoBackup(path, QFile::encodeName(backupDateFolder(m_options.settings)), name);
+    if (const auto failure = copy.failure) {
         record(*failure, "[FileCopy]");
         // Without a backup copy the file is not deleted; it is tried again later.
         m_deferred.defer(name, fingerprint, recorded, WaitReason::BackupCopy);
         return false;
     }
     recovered("[FileCopy]");
+    if (copy.filedAs != name)
+        addLine(m_context.FileName + QStringLiteral(" filed as ") + shownFileName(copy.filedAs) +
+                QStringLiteral("\r\n"));
     crashPoint("after-copy");
     if (const auto failure = removeFile(path)) {
         record(*failure, "[Kill]");
@@ -402,15 +460,18 @@ bool ProcessingCycle::fileAway(const QString& name, const QString& path, const Q
     }
     recovered("[Kill]");
     m_deferred.forget(name);
+    m_writes.forget(name);
     // Another file under this name later is another file.
-    m_reports.forgetFile(name);
+    m_reports.forgetFile(m_context.FileName);
     return true;
 }
 
 void ProcessingCycle::countWaitingFiles() {
-    const QHash<QString, QString> reasons = m_deferred.reasons();
+    const QByteArray down = QFile::encodeName(m_options.settings.MirDownPath);
+    const QHash<QByteArray, QString> reasons = m_deferred.reasons();
     for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
-        if (QFileInfo::exists(m_options.settings.MirDownPath + it.key()))
+        struct stat info {};
+        if (::lstat(QByteArray(down + it.key()).constData(), &info) == 0)
             ++m_summary.waiting[it.value()];
     }
 }

@@ -7,14 +7,18 @@
 #include "runsummary.h"
 #include "stepfailure.h"
 #include "stopsignal.h"
+#include "writewatch.h"
 
+#include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <chrono>
 #include <optional>
 
 class ChangeWatch;
+struct DownloadListing;
 namespace mir {
 struct Interpretation;
 }
@@ -38,10 +42,12 @@ class ProcessingCycle : public QObject {
 public:
     struct Options {
         GatewaySettings settings;
-        bool once = false;                           // end when the folder holds nothing more to do
-        double pauseScale = 1.0;                     // multiplies the 1- and 2-second pauses
-        int rescanMs = 3000;                         // the longest wait before a fresh listing
-        int httpTimeoutMs = 30000;                   // the time-out of one XML post
+        bool once = false;         // end when the folder holds nothing more to do
+        double pauseScale = 1.0;   // multiplies the 1- and 2-second pauses
+        int rescanMs = 3000;       // the longest wait before a fresh listing
+        int settleMs = 1000;       // how long a file must look the same before it is read; scaled
+                                   // like the pauses
+        int httpTimeoutMs = 30000; // the time-out of one XML post
         std::chrono::milliseconds deferRetry{30000}; // the first pause before a waiting file is
                                                      // tried again; it doubles up to 5 minutes
     };
@@ -79,8 +85,10 @@ private:
     enum class FileEnd { Done, Abandoned };
 
     void runPasses(ChangeWatch& watch);
-    QString nextEntry(const QList<QString>& names, qsizetype& index) const;
-    FileEnd processFile(const QString& name);
+    QByteArray nextEntry(const QList<QByteArray>& names, qsizetype& index) const;
+    void reportForeignEntries(const DownloadListing& listing);
+    bool lookAtFile(const QByteArray& name, const QByteArray& path);
+    FileEnd processFile(const QByteArray& name);
     struct Recording {
         bool recorded = false; // stored, or refused for good: never recorded again
         QString waitFor;       // what the file waits for in the download folder; "" none
@@ -90,14 +98,17 @@ private:
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();
-    bool fileAway(const QString& name, const QString& path, const QString& fingerprint,
+    bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
                   bool recorded);
     void countWaitingFiles();
     // Error rows of a step of the current file, kept from flooding the log.
     void record(const StepFailure& failure, const char* tag);
     void report(qint32 number, const QString& text, const char* step);
     void recovered(const char* step);
-    void writeErrorRow(qint32 number, const QString& text);
+    void writeErrorRow(qint32 number, const QString& text) {
+        writeErrorRow(m_context.FileName, number, text);
+    }
+    void writeErrorRow(const QString& source, qint32 number, const QString& text);
     void setLabel4(const QString& text);
     bool pauseMs(int milliseconds) const;
     void addLine(const QString& line) { Q_EMIT logLine(line); }
@@ -106,11 +117,12 @@ private:
     StopSignal m_stop;
     FileContext m_context;
     DeferredFiles m_deferred;
+    WriteWatch m_writes;
+    QSet<QByteArray> m_foreignReported; // foreign entries with their error row written
     FailureReports m_reports;
     RunSummary m_summary;
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     XmlHttpPost* m_http = nullptr;
     int m_logLines = 0;
-    int m_incompleteReadings = 0;
     std::optional<QString> m_label4;
 };

@@ -1,7 +1,8 @@
-// The change watch, the stop signal that ends every wait, the skip rule and
-// the listing of the download folder.
+// The change watch, the stop signal that ends every wait, the skip rule, the
+// listing of the download folder and the visible form of its names.
 #include "changewatch.h"
 #include "downloadlisting.h"
+#include "shownname.h"
 #include "stopsignal.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void skipRule_data();
     void skipRule();
     void listingHoldsOrdinaryFilesOnly();
+    void shownNames_data();
+    void shownNames();
     void unreachableFolderIs52();
     void changeEndsWait_data();
     void changeEndsWait();
@@ -67,9 +71,34 @@ void TestChangeWatch::listingHoldsOrdinaryFilesOnly() {
     touch(dir.filePath(QStringLiteral("sub/c.mir")));
     const DownloadListing listing = listDownloadFolder(dir.path() + QLatin1Char('/'));
     QVERIFY(listing.ok());
-    QStringList names = listing.names;
-    names.sort();
-    QCOMPARE(names, QStringList({QStringLiteral("a.mir"), QStringLiteral("b.mir")}));
+    QList<QByteArray> names = listing.names;
+    std::sort(names.begin(), names.end());
+    QCOMPARE(names, QList<QByteArray>({"a.mir", "b.mir"}));
+}
+
+void TestChangeWatch::shownNames_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("K4T0001.MIR") << "K4T0001.MIR";
+    QTest::newRow("UTF-8") << QByteArray("票號 ü.MIR") << "票號 ü.MIR";
+    QTest::newRow("newline, tab, CR") << QByteArray("A\nB\tC\rD") << "A\\nB\\tC\\rD";
+    QTest::newRow("backslash") << QByteArray("A\\nB") << "A\\\\nB";
+    QTest::newRow("other control") << QByteArray("A\x01\x7f") << "A\\x01\\x7F";
+    QTest::newRow("not UTF-8") << QByteArray("\xff\xfe"
+                                             "A\xc3")
+                               << "\\xFF\\xFEA\\xC3";
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << "\\xC0\\xAF";
+    QTest::newRow("line separator") << QByteArray("A\xe2\x80\xa8") << "A\\xE2\\x80\\xA8";
+}
+
+void TestChangeWatch::shownNames() {
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QCOMPARE(shownFileName(name), shown);
+    // FILE_NM holds 260 characters: a longer form is cut and stays unique.
+    const QByteArray longName = QByteArray(200, '\x01') + name;
+    QCOMPARE(shownFileName(longName).size(), 260);
+    QVERIFY(shownFileName(longName) != shownFileName(QByteArray(200, '\x01') + "other"));
 }
 
 void TestChangeWatch::unreachableFolderIs52() {

@@ -1,44 +1,76 @@
-#include "fileops.h"
+#include "backupcopy.h"
 #include "testhome.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Filing a file into the backup: the copy must be whole on disk before the
-// original may go, and a failed copy must not cost an earlier good copy.
+// original may go, and no copy already in the backup may be lost.
 class TestFileOps : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void copyReplacesTheTargetWhole() {
+    // NAME.1.MIR keeps the extension readable; the name stays within 255 bytes.
+    void clashNames() {
+        QCOMPARE(clashName("K4T0001.MIR", 1), QByteArray("K4T0001.1.MIR"));
+        QCOMPARE(clashName("NOEXT", 2), QByteArray("NOEXT.2"));
+        QCOMPARE(clashName(".profile", 1), QByteArray(".profile.1"));
+        QCOMPARE(clashName(QByteArray(251, 'N') + ".MIR", 12),
+                 QByteArray(QByteArray(248, 'N') + ".12.MIR"));
+    }
+
+    void copyKeepsModeAndHoles() {
         TestHome home;
-        const QString source = home.folder(QStringLiteral("down")) + QStringLiteral("A.MIR");
-        const QString target = home.folder(QStringLiteral("backup")) + QStringLiteral("A.MIR");
-        writeFileBytes(source, QByteArray("T5 new\r", 7));
-        writeFileBytes(target, "older copy of another file");
-        QCOMPARE(copyFileDurably(source, target).has_value(), false);
-        QCOMPARE(readFileBytes(target), QByteArray("T5 new\r"));
-        QCOMPARE(QDir(home.folder(QStringLiteral("backup"))).entryList(QDir::Files | QDir::Hidden),
-                 QStringList(QStringLiteral("A.MIR")));
+        const QByteArray source = QFile::encodeName(home.folder(QStringLiteral("down"))) + "S";
+        const QByteArray backup = QFile::encodeName(home.folder(QStringLiteral("backup")));
+        const int fd = ::open(source.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        constexpr off_t kSize = off_t(256) << 20;
+        QCOMPARE(::pwrite(fd, "head", 4, 0), 4);
+        QCOMPARE(::pwrite(fd, "tail", 4, kSize - 4), 4);
+        ::close(fd);
+
+        QVERIFY(!copyIntoBackup(source, backup, "S").failure);
+        struct stat original {
+        }, copy{};
+        QCOMPARE(::stat(source.constData(), &original), 0);
+        QCOMPARE(::stat(QByteArray(backup + "S").constData(), &copy), 0);
+        QCOMPARE(copy.st_mode & 07777, mode_t(0600));
+        QCOMPARE(copy.st_size, kSize);
+        QVERIFY2(copy.st_blocks <= original.st_blocks + 64,
+                 qPrintable(QStringLiteral("%1 blocks").arg(copy.st_blocks)));
+        QFile copied(QFile::decodeName(backup + "S"));
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.read(4), QByteArray("head"));
+        QVERIFY(copied.seek(kSize - 8));
+        QCOMPARE(copied.read(8), QByteArray(QByteArray(4, 0) + "tail"));
     }
 
     void failedCopyKeepsTheEarlierCopy() {
         TestHome home;
         const QString backup = home.folder(QStringLiteral("backup"));
-        const QString source = home.folder(QStringLiteral("down")) + QStringLiteral("A.MIR");
-        writeFileBytes(source, "new bytes");
+        const QByteArray source = QFile::encodeName(home.folder(QStringLiteral("down"))) + "A.MIR";
         writeFileBytes(backup + QStringLiteral("A.MIR"), "the good copy");
-        // Something in the way of the temporary copy makes the copy fail.
-        QVERIFY(QDir().mkpath(backup + QStringLiteral(".A.MIR.kesto-partial")));
-        QVERIFY(copyFileDurably(source, backup + QStringLiteral("A.MIR")).has_value());
+        // A FIFO is never read or copied.
+        QCOMPARE(::mkfifo(source.constData(), 0600), 0);
+        QVERIFY(copyIntoBackup(source, QFile::encodeName(backup), "A.MIR").failure.has_value());
         QCOMPARE(readFileBytes(backup + QStringLiteral("A.MIR")), QByteArray("the good copy"));
+        QCOMPARE(QDir(backup).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
     void missingFolderIsPathNotFound() {
         TestHome home;
         const QString source = home.folder(QStringLiteral("down")) + QStringLiteral("A.MIR");
         writeFileBytes(source, "bytes");
-        const auto failure = copyFileDurably(source, home.root() + QStringLiteral("/gone/A.MIR"));
+        const auto failure =
+            copyIntoBackup(QFile::encodeName(source),
+                           QFile::encodeName(home.root() + QStringLiteral("/gone/")), "A.MIR")
+                .failure;
         QVERIFY(failure.has_value());
         QCOMPARE(failure->number, kPathNotFound);
         QCOMPARE(readFileBytes(source), QByteArray("bytes"));

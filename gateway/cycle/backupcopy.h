@@ -1,0 +1,29 @@
+#pragma once
+
+#include "stepfailure.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+// Files a file of the download folder into a backup folder under its own
+// name, never losing a copy already there: when the folder holds a different
+// file of that name, the copy takes the first free name beside it (NAME.1.MIR,
+// NAME.2.MIR, ...; NAME.1 for a name without an extension); when it holds the
+// same bytes under that name or one of those, nothing is copied again.
+//
+// The copy keeps the source's permission bits (setuid and the like dropped)
+// and a sparse file's holes. It is written under a temporary name, flushed,
+// put in place without replacing anything, and its folder entry flushed too,
+// before success is reported: deleting the original afterwards cannot lose
+// the file. The source must be a regular file; a link is not followed.
+struct BackupCopy {
+    std::optional<StepFailure> failure;
+    QByteArray filedAs; // the name in the backup folder
+};
+
+BackupCopy copyIntoBackup(const QByteArray& sourcePath, const QByteArray& folder,
+                          const QByteArray& name);
+
+// The name the n-th clash of `name` is filed under (n from 1).
+QByteArray clashName(const QByteArray& name, int n);

@@ -1,0 +1,51 @@
+#include "writewatch.h"
+
+#include <sys/stat.h>
+
+FileStamp fileStampOf(const struct stat& info) {
+    return {info.st_size, qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            info.st_ino};
+}
+
+WriteWatch::WriteWatch(Clock::duration settle) : m_settle(settle) {}
+
+void WriteWatch::look(const QByteArray& name, const FileStamp& stamp) {
+    const auto found = m_files.find(name);
+    if (found != m_files.end() && found->stamp == stamp)
+        return;
+    m_files.insert(name, {stamp, Clock::now(), false, 0});
+}
+
+bool WriteWatch::settled(const QByteArray& name) {
+    const auto found = m_files.find(name);
+    if (found == m_files.end())
+        return true;
+    found->heldBack = Clock::now() - found->since < m_settle;
+    return !found->heldBack;
+}
+
+bool WriteWatch::isHeldBack(const QByteArray& name) const {
+    const auto found = m_files.constFind(name);
+    return found != m_files.cend() && found->heldBack && Clock::now() - found->since < m_settle;
+}
+
+std::optional<WriteWatch::Clock::duration> WriteWatch::untilNextSettled() const {
+    std::optional<Clock::duration> next;
+    const Clock::time_point now = Clock::now();
+    for (const Entry& entry : m_files) {
+        if (!entry.heldBack || now - entry.since >= m_settle)
+            continue;
+        const Clock::duration left = entry.since + m_settle - now;
+        if (!next || left < *next)
+            next = left;
+    }
+    return next;
+}
+
+int WriteWatch::countIncomplete(const QByteArray& name) {
+    return ++m_files[name].incomplete;
+}
+
+void WriteWatch::forget(const QByteArray& name) {
+    m_files.remove(name);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+
+#include <chrono>
+#include <optional>
+
+struct stat;
+
+// What a look at a file shows of its writing: a writer that appends, rewrites
+// or replaces it changes one of these.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp fileStampOf(const struct stat& info);
+
+// Tells a file still being written from one that is complete. Each look at a
+// file of the download folder is noted; a file counts as settled once it has
+// looked the same for the settle time. A file that changed waits, and the
+// listings pass over it until its settle time is up, so it holds up nothing
+// behind it. Incomplete readings are counted per file and start again from 0
+// whenever the file changes: only a file that stays incomplete while it
+// stays unchanged is given up on.
+class WriteWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit WriteWatch(Clock::duration settle);
+
+    // Notes what the file looks like now. A change, or a first look, starts
+    // its settle time again.
+    void look(const QByteArray& name, const FileStamp& stamp);
+    // Whether the file has looked the same for the settle time; when it has
+    // not, it is held back until then.
+    bool settled(const QByteArray& name);
+    // Whether a listing should pass over the file now.
+    bool isHeldBack(const QByteArray& name) const;
+    // The time until the first held-back file has settled; none when no file is held back.
+    std::optional<Clock::duration> untilNextSettled() const;
+    // Counts an incomplete reading of the file as it looks now; the count.
+    int countIncomplete(const QByteArray& name);
+    // The file is gone from the download folder (filed away).
+    void forget(const QByteArray& name);
+
+private:
+    struct Entry {
+        FileStamp stamp;
+        Clock::time_point since;
+        bool heldBack = false;
+        int incomplete = 0;
+    };
+
+    Clock::duration m_settle;
+    QHash<QByteArray, Entry> m_files;
+};
