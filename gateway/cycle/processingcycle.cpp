@@ -29,6 +29,7 @@ constexpr int kAttempts = 5;
 constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are filed uninterpreted
 constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
+constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
 constexpr char kXmlPostStep[] = "[XmlPost]";
 constexpr char kNotAFileTag[] = "[NotAFile]";
 
@@ -135,6 +136,7 @@ void ProcessingCycle::run() {
 
 void ProcessingCycle::runPasses(ChangeWatch& watch) {
     const QString down = m_options.settings.MirDownPath;
+    std::optional<WriteWatch::Clock::time_point> writersWaitStart; // --once only
     for (;;) {
         setLabel4(QString());
         if (m_stop.isStopRequested())
@@ -193,8 +195,16 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         const int settleWaitMs =
             settling ? int(std::chrono::ceil<std::chrono::milliseconds>(*settling).count()) : -1;
         if (m_options.once) {
-            // It is still part of what the folder holds.
-            if (!settling || !m_stop.pause(settleWaitMs))
+            // It is still part of what the folder holds, but a writer that
+            // never stops does not hold the run for ever.
+            if (!settling)
+                return;
+            if (!writersWaitStart)
+                writersWaitStart = WriteWatch::Clock::now();
+            const auto waited = WriteWatch::Clock::now() - *writersWaitStart;
+            if (waited >=
+                    std::chrono::milliseconds(qRound64(kOnceWriterWaitMs * m_options.pauseScale)) ||
+                !m_stop.pause(settleWaitMs))
                 return;
             continue;
         }
@@ -468,7 +478,11 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
 
 void ProcessingCycle::countWaitingFiles() {
     const QByteArray down = QFile::encodeName(m_options.settings.MirDownPath);
-    const QHash<QByteArray, QString> reasons = m_deferred.reasons();
+    QHash<QByteArray, QString> reasons = m_deferred.reasons();
+    for (const QByteArray& name : m_writes.heldBack()) {
+        if (!reasons.contains(name))
+            reasons.insert(name, WaitReason::Writer);
+    }
     for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
         struct stat info {};
         if (::lstat(QByteArray(down + it.key()).constData(), &info) == 0)

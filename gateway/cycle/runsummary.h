@@ -24,4 +24,5 @@ inline const QString ObjectModel = QStringLiteral("the object model");
 inline const QString Endpoint = QStringLiteral("the endpoint");
 inline const QString BackupCopy = QStringLiteral("the backup copy");
 inline const QString Delete = QStringLiteral("the delete");
+inline const QString Writer = QStringLiteral("its writer"); // the file is still being written
 } // namespace WaitReason

@@ -29,6 +29,15 @@ bool WriteWatch::isHeldBack(const QByteArray& name) const {
     return found != m_files.cend() && found->heldBack && Clock::now() - found->since < m_settle;
 }
 
+QList<QByteArray> WriteWatch::heldBack() const {
+    QList<QByteArray> names;
+    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
+        if (it->heldBack)
+            names.append(it.key());
+    }
+    return names;
+}
+
 std::optional<WriteWatch::Clock::duration> WriteWatch::untilNextSettled() const {
     std::optional<Clock::duration> next;
     const Clock::time_point now = Clock::now();

@@ -39,6 +39,9 @@ public:
     bool settled(const QByteArray& name);
     // Whether a listing should pass over the file now.
     bool isHeldBack(const QByteArray& name) const;
+    // The files last found not settled, even when their settle time has
+    // passed since: what a run that ends now leaves to their writers.
+    QList<QByteArray> heldBack() const;
     // The time until the first held-back file has settled; none when no file is held back.
     std::optional<Clock::duration> untilNextSettled() const;
     // Counts an incomplete reading of the file as it looks now; the count.

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -80,6 +81,7 @@ class TestDownloadFolder : public QObject {
 private Q_SLOTS:
     void slowWritersLoseNothing();
     void foreignEntriesOddNamesAndClashes();
+    void onceLeavesAWriterThatNeverStops();
 };
 
 // Pauses and settle time at half (500 ms). A text written in parts sooner
@@ -208,6 +210,32 @@ void TestDownloadFolder::foreignEntriesOddNamesAndClashes() {
                             [&line](const QString& name) { return line.startsWith(name + u':'); }),
             qPrintable(line));
     }
+}
+
+// A file that changes at every look is never read. `kesto run --once` waits
+// for it (at a twentieth of the pauses, 3 of its 60 seconds), then ends with 1
+// and says what the file waits for; nothing is stored or filed.
+void TestDownloadFolder::onceLeavesAWriterThatNeverStops() {
+    GatewayHome gateway(TestEngine::Sqlite);
+    const QByteArray path = QFile::encodeName(gateway.downloadFolder()) + "ENDLESS.MIR";
+    QProcess run;
+    run.setProcessEnvironment(gateway.environment({{u"KESTO_PAUSE_SCALE"_s, u"0.05"_s}}));
+    run.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
+              {QStringLiteral("run"), QStringLiteral("--once")});
+    QVERIFY(run.waitForStarted());
+    QElapsedTimer writing;
+    writing.start();
+    while (run.state() != QProcess::NotRunning && writing.elapsed() < 30000) {
+        append(path, "a line that never ends a file\n");
+        QTest::qWait(10);
+    }
+    QCOMPARE(run.state(), QProcess::NotRunning);
+    QCOMPARE(run.exitCode(), 1);
+    QVERIFY2(run.readAllStandardOutput().contains("1 left waiting (1 for its writer)"),
+             qPrintable(run.readAllStandardError()));
+    QVERIFY(QFile::exists(QFile::decodeName(path)));
+    QVERIFY(namesIn(dayFolder(gateway)).isEmpty());
+    QCOMPARE(column(gateway, QStringLiteral("SELECT FILE_NM FROM AMFILE")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadFolder)
