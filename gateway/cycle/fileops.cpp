@@ -59,16 +59,27 @@ std::optional<StepFailure> makeFolderIfMissing(const QString& path) {
     return std::nullopt;
 }
 
-QString fileFingerprint(const QByteArray& path) {
-    struct stat info {};
-    if (::lstat(path.constData(), &info) != 0)
-        return {};
+namespace {
+
+QString fingerprintOf(const struct stat& info) {
     return QStringLiteral("%1:%2:%3:%4.%5")
         .arg(info.st_dev)
         .arg(info.st_ino)
         .arg(info.st_size)
         .arg(info.st_mtim.tv_sec)
         .arg(info.st_mtim.tv_nsec);
+}
+
+} // namespace
+
+QString fileFingerprint(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 ? fingerprintOf(info) : QString();
+}
+
+QString fileFingerprint(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? fingerprintOf(info) : QString();
 }
 
 std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes) {

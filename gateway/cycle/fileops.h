@@ -34,8 +34,10 @@ std::optional<StepFailure> removeFile(const QByteArray& path);
 std::optional<StepFailure> makeFolderIfMissing(const QString& path);
 
 // What tells one file from another of the same name: device, inode, size and
-// modification time. Empty when the file cannot be looked up.
+// modification time. Empty when the file cannot be looked up. By name, or of
+// the open file (what was read, even when the name holds another file now).
 QString fileFingerprint(const QByteArray& path);
+QString fileFingerprint(int fd);
 
 // The identity the ledger of recorded files knows a file by, from the open
 // file and the bytes read from it. Empty when the file cannot be looked up.

@@ -338,7 +338,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
         record(*lookup.failure, "[fso.GetFile]");
         lookup.size = read.bytes.size();
     }
-    const QString fingerprint = fileFingerprint(path);
+    const QString fingerprint = opened ? fileFingerprint(fd) : fileFingerprint(path);
     const bool recordedBefore = m_deferred.wasRecorded(name, fingerprint);
 
     // 7-8. Interpret and record.
@@ -348,7 +348,13 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     if (opened && !read.failure && lookup.size < kInterpretLimit && !recordedBefore) {
         try {
             const mir::Interpretation interpretation = mir::interpretMir(read.bytes);
-            switch (interpretation.verdict) {
+            // An empty file, or a lone byte, is most likely one whose writer
+            // has not begun: it is given the time of an incomplete one.
+            const mir::Verdict verdict =
+                interpretation.verdict == mir::Verdict::NotMir && read.bytes.size() < 2
+                    ? mir::Verdict::Incomplete
+                    : interpretation.verdict;
+            switch (verdict) {
             case mir::Verdict::NotMir:
                 break;
             case mir::Verdict::Incomplete:
@@ -450,6 +456,8 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
 
 bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
                                const QString& fingerprint, bool recorded) {
+    if (changedSinceRead(path, fingerprint))
+        return false;
     const BackupCopy copy =
         copyIntoBackup(path, QFile::encodeName(backupDateFolder(m_options.settings)), name);
     if (const auto failure = copy.failure) {
@@ -463,6 +471,8 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
         addLine(m_context.FileName + QStringLiteral(" filed as ") + shownFileName(copy.filedAs) +
                 QStringLiteral("\r\n"));
     crashPoint("after-copy");
+    if (changedSinceRead(path, fingerprint))
+        return false;
     if (const auto failure = removeFile(path)) {
         record(*failure, "[Kill]");
         m_deferred.defer(name, fingerprint, recorded, WaitReason::Delete);
@@ -473,6 +483,17 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
     m_writes.forget(name);
     // Another file under this name later is another file.
     m_reports.forgetFile(m_context.FileName);
+    return true;
+}
+
+// A writer that replaced or rewrote the file after it was read: the name now
+// holds what nobody has read, so it is neither copied nor deleted. The next
+// listing meets it as a file still being written and reads it again.
+bool ProcessingCycle::changedSinceRead(const QByteArray& path, const QString& fingerprint) {
+    if (fileFingerprint(path) == fingerprint)
+        return false;
+    addLine(m_context.FileName +
+            QStringLiteral(" changed after it was read; it is read again\r\n"));
     return true;
 }
 

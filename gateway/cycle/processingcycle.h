@@ -100,6 +100,7 @@ private:
     bool ledgerInUse();
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
                   bool recorded);
+    bool changedSinceRead(const QByteArray& path, const QString& fingerprint);
     void countWaitingFiles();
     // Error rows of a step of the current file, kept from flooding the log.
     void record(const StepFailure& failure, const char* tag);

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <cstdio>
+
 namespace {
 
 const QString kTicketed = QStringLiteral("K4T0001.MIR");
@@ -76,11 +78,78 @@ private Q_SLOTS:
     void worksWithoutTheLedgerAndSaysSo();
     void missingBackupFolderKeepsFileAndNeverRecordsTwice();
     void recordedFileIsNotStoredAgainAfterARestart();
+    void fileReplacedAfterReadingIsReadAgain();
+    void emptyFileWaitsForItsWriter();
     void databaseAwayKeepsFileUntilItReturns();
     void objectModelMissingKeepsFile();
     void stopEndsWaitAtOnce();
     void newFileEndsWait();
 };
+
+// A writer renames a second booking over the name while the first is being
+// recorded: the second is neither copied nor deleted unread, but read and
+// stored in its turn.
+void TestCycle::fileReplacedAfterReadingIsReadAgain() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    const QByteArray first = sampleMir(QStringLiteral("ticketed-crlf.mir"));
+    QByteArray second = first;
+    second.replace("TPEK4T", "TPEK4V");
+    writeFileBytes(settings.MirDownPath + kTicketed, first);
+
+    CycleTranscript transcript;
+    ProcessingCycle cycle(fastOptions(settings, true));
+    recordTranscript(cycle, transcript);
+    bool replaced = false;
+    connect(&cycle, &ProcessingCycle::fileShown, &cycle, [&] {
+        if (replaced)
+            return;
+        replaced = true;
+        writeFileBytes(settings.MirDownPath + QStringLiteral("NEXT.TMP"), second);
+        QVERIFY(::rename(QFile::encodeName(settings.MirDownPath + "NEXT.TMP").constData(),
+                         QFile::encodeName(settings.MirDownPath + kTicketed).constData()) == 0);
+    });
+    cycle.run();
+
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
+    QCOMPARE(readFileBytes(dateFolderOf(settings) + kTicketed), second);
+    const auto rows = db.selectRows(QStringLiteral("SELECT RECLOC FROM AMAMD ORDER BY RECLOC"));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0][0].toString(), QStringLiteral("TPEK4T"));
+    QCOMPARE(rows[1][0].toString(), QStringLiteral("TPEK4V"));
+    QVERIFY(transcript.lines.join(QString()).contains(QStringLiteral("changed after it was read")));
+}
+
+// A writer that makes its file and writes into it only later, through the
+// descriptor it holds: the empty file is read again as an incomplete one
+// would be, rather than filed away and deleted under the writer.
+void TestCycle::emptyFileWaitsForItsWriter() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const GatewaySettings settings = prepareCycleSettings(home, db);
+    const QByteArray bytes = sampleMir(QStringLiteral("ticketed-crlf.mir"));
+    QFile writer(settings.MirDownPath + kTicketed);
+    QVERIFY(writer.open(QIODevice::WriteOnly));
+
+    CycleTranscript transcript;
+    ProcessingCycle cycle(fastOptions(settings, true));
+    recordTranscript(cycle, transcript);
+    connect(&cycle, &ProcessingCycle::fileShown, &cycle, [&] {
+        if (transcript.shown.size() == 3) {
+            writer.write(bytes);
+            writer.close();
+        }
+    });
+    cycle.run();
+
+    QCOMPARE(filesIn(settings.MirDownPath), QStringList());
+    QCOMPARE(readFileBytes(dateFolderOf(settings) + kTicketed), bytes);
+    QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMAMD")), 1);
+    QCOMPARE(transcript.shown.size(), 4);
+}
 
 void TestCycle::ticketedBookingStored() {
     QFETCH(TestEngine, engine);
