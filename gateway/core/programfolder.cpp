@@ -20,9 +20,7 @@ QString fromPath(const std::filesystem::path& path) {
 }
 
 QString executableFolder() {
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-        .canonicalFilePath()
-        .section(QLatin1Char('/'), 0, -2);
+    return fromPath(kesto::install::runningExecutable().parent_path());
 }
 
 // An unset, empty or relative XDG variable is ignored, as XDG says.
@@ -33,7 +31,8 @@ QString xdgFolder(const char* variable, const QString& fallbackUnderHome) {
 
 QString installedDataHome() {
     const QString serviceState = fromPath(kesto::install::serviceStateFolder());
-    if (QFileInfo(QDir::homePath()).canonicalFilePath() == serviceState)
+    const QString home = QFileInfo(QDir::homePath()).canonicalFilePath();
+    if (!home.isEmpty() && home == QFileInfo(serviceState).canonicalFilePath())
         return serviceState;
     return xdgFolder("XDG_DATA_HOME", QStringLiteral("/.local/share")) + QStringLiteral("/KESTO");
 }

@@ -3,6 +3,8 @@
 #include "descriptor.h"
 #include "fileops.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -99,16 +101,30 @@ bool sameBytes(int in, off_t size, const QByteArray& path) {
     return true;
 }
 
+// The process's umask, from /proc: setting it to read it back would let
+// another thread create a file with no mask in between.
+mode_t currentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:"))
+                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        }
+    }
+    return 022;
+}
+
 // The copy under a temporary name in the folder, on disk, with the source's
-// permission bits; "" and errno set when it fails.
+// permission bits narrowed by the umask (a file dropped world-writable does
+// not make a world-writable archive); "" and errno set when it fails.
 QByteArray temporaryCopy(int in, const struct stat& source, const QByteArray& folder) {
     QByteArray path = folder + ".kesto-partial-XXXXXX";
     Descriptor out(::mkostemp(path.data(), O_CLOEXEC));
     if (out.get() < 0)
         return {};
     if (copyData(in, out.get(), source.st_size) &&
-        ::fchmod(out.get(), source.st_mode & 0777) == 0 && ::fsync(out.get()) == 0 &&
-        ::close(out.release()) == 0)
+        ::fchmod(out.get(), source.st_mode & 0777 & ~currentUmask()) == 0 &&
+        ::fsync(out.get()) == 0 && ::close(out.release()) == 0)
         return path;
     const int error = errno;
     ::unlink(path.constData());

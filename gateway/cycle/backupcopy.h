@@ -12,7 +12,7 @@
 // NAME.2.MIR, ...; NAME.1 for a name without an extension); when it holds the
 // same bytes under that name or one of those, nothing is copied again.
 //
-// The copy keeps the source's permission bits (setuid and the like dropped)
+// The copy keeps the source's permission bits, narrowed by the umask (setuid and the like dropped)
 // and a sparse file's holes. It is written under a temporary name, flushed,
 // put in place without replacing anything, and its folder entry flushed too,
 // before success is reported: deleting the original afterwards cannot lose

@@ -8,6 +8,10 @@
 // beside its executable.
 namespace kesto::install {
 
+// The running program's file: /proc/self/exe, or without /proc the path it
+// was started by; empty when neither can be had.
+std::filesystem::path runningExecutable();
+
 // PREFIX of the running program when it is installed, else nothing.
 std::optional<std::filesystem::path> installedPrefix();
 
@@ -19,5 +23,8 @@ std::filesystem::path configurationFolder();
 
 // /var/lib/kesto: the home and state folder of the service's user kesto.
 std::filesystem::path serviceStateFolder();
+
+// /run/kesto: the runtime folder (instance locks) of the service's user.
+std::filesystem::path serviceRuntimeFolder();
 
 } // namespace kesto::install

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
@@ -49,6 +50,14 @@ private Q_SLOTS:
         QCOMPARE(copied.read(4), QByteArray("head"));
         QVERIFY(copied.seek(kSize - 8));
         QCOMPARE(copied.read(8), QByteArray(QByteArray(4, 0) + "tail"));
+
+        // A file dropped world-writable is archived under the umask.
+        const mode_t mask = ::umask(022);
+        const auto restoreMask = qScopeGuard([mask] { ::umask(mask); });
+        QCOMPARE(::chmod(source.constData(), 0666), 0);
+        QVERIFY(!copyIntoBackup(source, backup, "W").failure);
+        QCOMPARE(::stat(QByteArray(backup + "W").constData(), &copy), 0);
+        QCOMPARE(copy.st_mode & 07777, mode_t(0644));
     }
 
     void failedCopyKeepsTheEarlierCopy() {

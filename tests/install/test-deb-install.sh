@@ -40,6 +40,7 @@ in_root() {
         sh "$root" "$root" "$@"
 }
 
+in_root install -d -o kesto -g kesto -m 0750 /run/kesto
 output="$(in_root runuser -u kesto -- /bin/sh /tmp/mainjob.sh 2>&1)"
 echo "$output"
 failed=0
@@ -57,6 +58,7 @@ expect "== left in the download folder: 0"
 expect "== filed: 4"
 expect "PALVA.INI /etc/kesto/PALVA.INI"
 expect "Created /var/lib/kesto/vela_data/PALVA.mdb"
+expect "== a second gateway beside the service ended with 1"
 
 # Another user's default data folder is under its data home.
 output="$(in_root env HOME=/root XDG_DATA_HOME=/root/data kesto setup 2>&1)"
@@ -68,8 +70,9 @@ if ! desktop-file-validate "$root/usr/share/applications/kesto.desktop"; then
 fi
 
 in_root apt-get purge -y -q -o Dpkg::Use-Pty=0 kesto >/dev/null
-if [ -e "$root/usr/bin/kesto" ] || [ -e "$root/etc/xdg/KESTO" ]; then
-    echo "FAILED: purging left the program or the system-wide class registry"
+if [ -e "$root/usr/bin/kesto" ] || [ -e "$root/etc/xdg/KESTO" ] ||
+    [ ! -d "$root/var/lib/kesto/vela_data" ]; then
+    echo "FAILED: purging left the program or the system-wide class registry, or took the data"
     failed=1
 fi
 exit "$failed"
