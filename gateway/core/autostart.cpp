@@ -1,16 +1,16 @@
 #include "autostart.h"
 
+#include "configfolders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 QString autostartEntryPath() {
-    // An unset, empty or relative XDG_CONFIG_HOME is ignored, as XDG says.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/autostart/kesto.desktop");
+    const auto entry =
+        kesto::config::xdgBaseFolder("XDG_CONFIG_HOME", ".config") / "autostart" / "kesto.desktop";
+    return QString::fromStdString(entry.string());
 }
 
 bool autostartEnabled() {

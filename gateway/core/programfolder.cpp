@@ -1,5 +1,6 @@
 #include "programfolder.h"
 
+#include "configfolders.h"
 #include "installlayout.h"
 
 #include <QDir>
@@ -23,18 +24,12 @@ QString executableFolder() {
     return fromPath(kesto::install::runningExecutable().parent_path());
 }
 
-// An unset, empty or relative XDG variable is ignored, as XDG says.
-QString xdgFolder(const char* variable, const QString& fallbackUnderHome) {
-    const QString folder = qEnvironmentVariable(variable);
-    return QDir::isAbsolutePath(folder) ? folder : QDir::homePath() + fallbackUnderHome;
-}
-
 QString installedDataHome() {
     const QString serviceState = fromPath(kesto::install::serviceStateFolder());
     const QString home = QFileInfo(QDir::homePath()).canonicalFilePath();
     if (!home.isEmpty() && home == QFileInfo(serviceState).canonicalFilePath())
         return serviceState;
-    return xdgFolder("XDG_DATA_HOME", QStringLiteral("/.local/share")) + QStringLiteral("/KESTO");
+    return fromPath(kesto::config::xdgBaseFolder("XDG_DATA_HOME", ".local/share") / "KESTO");
 }
 
 } // namespace
@@ -55,6 +50,6 @@ QString defaultDataFolder() {
 }
 
 QString localErrorLogPath() {
-    return xdgFolder("XDG_STATE_HOME", QStringLiteral("/.local/state")) +
-           QStringLiteral("/KESTO/errors.log");
+    return fromPath(kesto::config::xdgBaseFolder("XDG_STATE_HOME", ".local/state") / "KESTO" /
+                    "errors.log");
 }

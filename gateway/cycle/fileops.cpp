@@ -59,9 +59,7 @@ std::optional<StepFailure> makeFolderIfMissing(const QString& path) {
     return std::nullopt;
 }
 
-namespace {
-
-QString fingerprintOf(const struct stat& info) {
+QString fileFingerprint(const struct stat& info) {
     return QStringLiteral("%1:%2:%3:%4.%5")
         .arg(info.st_dev)
         .arg(info.st_ino)
@@ -70,16 +68,14 @@ QString fingerprintOf(const struct stat& info) {
         .arg(info.st_mtim.tv_nsec);
 }
 
-} // namespace
-
 QString fileFingerprint(const QByteArray& path) {
     struct stat info {};
-    return ::lstat(path.constData(), &info) == 0 ? fingerprintOf(info) : QString();
+    return ::lstat(path.constData(), &info) == 0 ? fileFingerprint(info) : QString();
 }
 
 QString fileFingerprint(int fd) {
     struct stat info {};
-    return ::fstat(fd, &info) == 0 ? fingerprintOf(info) : QString();
+    return ::fstat(fd, &info) == 0 ? fileFingerprint(info) : QString();
 }
 
 std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes) {

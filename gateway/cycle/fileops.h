@@ -8,6 +8,8 @@
 
 #include <optional>
 
+struct stat;
+
 // The file-system steps of a file's life, each reporting its failure in the
 // error log's numbering (stepfailure.h). Paths of the download folder are the
 // bytes the file system holds (see shownname.h).
@@ -34,10 +36,12 @@ std::optional<StepFailure> removeFile(const QByteArray& path);
 std::optional<StepFailure> makeFolderIfMissing(const QString& path);
 
 // What tells one file from another of the same name: device, inode, size and
-// modification time. Empty when the file cannot be looked up. By name, or of
-// the open file (what was read, even when the name holds another file now).
+// modification time. Empty when the file cannot be looked up. By name, of the
+// open file (what was read, even when the name holds another file now), or
+// from what the file system said of it.
 QString fileFingerprint(const QByteArray& path);
 QString fileFingerprint(int fd);
+QString fileFingerprint(const struct stat& info);
 
 // The identity the ledger of recorded files knows a file by, from the open
 // file and the bytes read from it. Empty when the file cannot be looked up.

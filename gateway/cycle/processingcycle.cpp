@@ -263,7 +263,7 @@ bool ProcessingCycle::lookAtFile(const QByteArray& name, const QByteArray& path)
         return true;
     if (!S_ISREG(info.st_mode))
         return false;
-    m_writes.look(name, fileStampOf(info));
+    m_writes.look(name, fileFingerprint(info));
     return true;
 }
 

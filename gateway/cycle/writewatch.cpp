@@ -1,19 +1,12 @@
 #include "writewatch.h"
 
-#include <sys/stat.h>
-
-FileStamp fileStampOf(const struct stat& info) {
-    return {info.st_size, qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-            info.st_ino};
-}
-
 WriteWatch::WriteWatch(Clock::duration settle) : m_settle(settle) {}
 
-void WriteWatch::look(const QByteArray& name, const FileStamp& stamp) {
+void WriteWatch::look(const QByteArray& name, const QString& fingerprint) {
     const auto found = m_files.find(name);
-    if (found != m_files.end() && found->stamp == stamp)
+    if (found != m_files.end() && found->fingerprint == fingerprint)
         return;
-    m_files.insert(name, {stamp, Clock::now(), false, 0});
+    m_files.insert(name, {fingerprint, Clock::now(), false, 0});
 }
 
 bool WriteWatch::settled(const QByteArray& name) {

@@ -2,21 +2,10 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QString>
 
 #include <chrono>
 #include <optional>
-
-struct stat;
-
-// What a look at a file shows of its writing: a writer that appends, rewrites
-// or replaces it changes one of these.
-struct FileStamp {
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 inode = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-FileStamp fileStampOf(const struct stat& info);
 
 // Tells a file still being written from one that is complete. Each look at a
 // file of the download folder is noted; a file counts as settled once it has
@@ -31,9 +20,10 @@ public:
 
     explicit WriteWatch(Clock::duration settle);
 
-    // Notes what the file looks like now. A change, or a first look, starts
-    // its settle time again.
-    void look(const QByteArray& name, const FileStamp& stamp);
+    // Notes what the file looks like now (its fingerprint: a writer that
+    // appends, rewrites or replaces it changes it). A change, or a first
+    // look, starts its settle time again.
+    void look(const QByteArray& name, const QString& fingerprint);
     // Whether the file has looked the same for the settle time; when it has
     // not, it is held back until then.
     bool settled(const QByteArray& name);
@@ -51,7 +41,7 @@ public:
 
 private:
     struct Entry {
-        FileStamp stamp;
+        QString fingerprint;
         Clock::time_point since;
         bool heldBack = false;
         int incomplete = 0;

@@ -21,12 +21,14 @@ std::filesystem::path homeFolder() {
 
 } // namespace
 
+std::filesystem::path xdgBaseFolder(const char* variable, const char* fallbackUnderHome) {
+    const char* value = std::getenv(variable);
+    return (value != nullptr && value[0] == '/') ? std::filesystem::path(value)
+                                                 : homeFolder() / fallbackUnderHome;
+}
+
 std::filesystem::path userConfigFolder() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::filesystem::path base = (config != nullptr && config[0] == '/')
-                                           ? std::filesystem::path(config)
-                                           : homeFolder() / ".config";
-    return base / "KESTO";
+    return xdgBaseFolder("XDG_CONFIG_HOME", ".config") / "KESTO";
 }
 
 std::vector<std::filesystem::path> systemConfigFolders() {

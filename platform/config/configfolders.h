@@ -5,10 +5,14 @@
 
 namespace kesto::config {
 
-// The user's KESTO configuration folder: $XDG_CONFIG_HOME/KESTO, or
-// $HOME/.config/KESTO (without HOME, the home folder of the password
-// database). An unset, empty or relative XDG_CONFIG_HOME is ignored, as the
-// XDG base-directory rules say.
+// A user's base folder of the XDG rules: the variable's value, or the
+// fallback under $HOME (without HOME, the home folder of the password
+// database). An unset, empty or relative value is ignored, as XDG says.
+// For example xdgBaseFolder("XDG_STATE_HOME", ".local/state").
+std::filesystem::path xdgBaseFolder(const char* variable, const char* fallbackUnderHome);
+
+// The user's KESTO configuration folder: KESTO in the XDG_CONFIG_HOME base
+// folder (default $HOME/.config).
 std::filesystem::path userConfigFolder();
 
 // The system-wide KESTO configuration folders, most important first: KESTO

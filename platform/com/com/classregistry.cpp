@@ -190,34 +190,29 @@ template <class Change> HRESULT ClassRegistry::modify(Change change) {
     return write(contents);
 }
 
-std::optional<ClassEntry> ClassRegistry::findClass(const CLSID& clsid) const {
+// The first entry that matches, in the order of precedence of the files.
+template <class Entry, class Match>
+std::optional<Entry> ClassRegistry::first(std::vector<Entry> Contents::*list, Match match) const {
     for (const auto& registryFile : m_files) {
-        for (ClassEntry& c : read(registryFile).classes) {
-            if (c.clsid == clsid)
-                return std::move(c);
+        Contents contents = read(registryFile);
+        for (Entry& entry : contents.*list) {
+            if (match(entry))
+                return std::move(entry);
         }
     }
     return std::nullopt;
+}
+
+std::optional<ClassEntry> ClassRegistry::findClass(const CLSID& clsid) const {
+    return first(&Contents::classes, [&](const ClassEntry& c) { return c.clsid == clsid; });
 }
 
 std::optional<ClassEntry> ClassRegistry::findProgId(std::string_view progId) const {
-    for (const auto& registryFile : m_files) {
-        for (ClassEntry& c : read(registryFile).classes) {
-            if (c.progId == progId)
-                return std::move(c);
-        }
-    }
-    return std::nullopt;
+    return first(&Contents::classes, [&](const ClassEntry& c) { return c.progId == progId; });
 }
 
 std::optional<TypeLibEntry> ClassRegistry::findTypeLib(const GUID& libid) const {
-    for (const auto& registryFile : m_files) {
-        for (TypeLibEntry& t : read(registryFile).typeLibs) {
-            if (t.libid == libid)
-                return std::move(t);
-        }
-    }
-    return std::nullopt;
+    return first(&Contents::typeLibs, [&](const TypeLibEntry& t) { return t.libid == libid; });
 }
 
 std::vector<ClassEntry> ClassRegistry::classes() const {

@@ -81,6 +81,8 @@ private:
     std::filesystem::perms folderMode() const;
     HRESULT write(const Contents& contents) const;
     template <class Change> HRESULT modify(Change change);
+    template <class Entry, class Match>
+    std::optional<Entry> first(std::vector<Entry> Contents::*list, Match match) const;
 
     std::vector<std::filesystem::path> m_files;
     bool m_systemWide = false;
