@@ -1,5 +1,6 @@
 #include "commandoutput.h"
 #include "commands.h"
+#include "drivermessages.h"
 
 #include "errorlog.h"
 #include "instanceguard.h"
@@ -103,6 +104,7 @@ int runRunCommand(const QStringList& args) {
         }
     }
 
+    routeDriverMessages("kesto run");
     GatewaySettings settings = loadGatewaySettings();
     InstanceGuard instances;
     if (!instances.claimInstanceTitle(instanceTitle(settings))) {
