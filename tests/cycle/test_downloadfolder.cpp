@@ -22,14 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The ticketed sample under a record locator of its own (header columns 99-104).
-QByteArray booking(const QByteArray& locator) {
-    QByteArray bytes =
-        readFileBytes(QStringLiteral(KESTO_SOURCE_DIR "/tests/data/ticketed-lf.mir"));
-    bytes.replace("TPEK4T", locator);
-    return bytes;
-}
-
 void append(const QByteArray& path, const QByteArray& bytes) {
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     QVERIFY(fd >= 0);
@@ -105,7 +97,7 @@ void TestDownloadFolder::slowWritersLoseNothing() {
     }
     for (int n = 0; n < 7; ++n) {
         const QByteArray name = "SLOW" + QByteArray::number(n) + ".MIR";
-        const QByteArray bytes = booking("SLOW0" + QByteArray::number(n));
+        const QByteArray bytes = ticketedBooking("SLOW0" + QByteArray::number(n));
         append(down + name, bytes.left(bytes.size() / 2));
         QTest::qWait(2000);
         append(down + name, bytes.mid(bytes.size() / 2));
@@ -142,12 +134,12 @@ void TestDownloadFolder::foreignEntriesOddNamesAndClashes() {
     QCOMPARE(::symlink(secret.constData(), QByteArray(down + "LINK.MIR").constData()), 0);
     QCOMPARE(::mkfifo(QByteArray(down + "PIPE.MIR").constData(), 0600), 0);
     const QMap<QByteArray, QByteArray> files = {
-        {"NL\nA.MIR", booking("ODDNL1")},
-        {"TAB\tB.MIR", booking("ODDTB1")},
+        {"NL\nA.MIR", ticketedBooking("ODDNL1")},
+        {"TAB\tB.MIR", ticketedBooking("ODDTB1")},
         {"\xff\xfe"
          "C.MIR",
-         booking("ODDFF1")},
-        {"MODE.MIR", booking("MODE01")},
+         ticketedBooking("ODDFF1")},
+        {"MODE.MIR", ticketedBooking("MODE01")},
     };
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         append(down + it.key(), it.value());
