@@ -74,6 +74,7 @@ private Q_SLOTS:
     void slowWritersLoseNothing();
     void foreignEntriesOddNamesAndClashes();
     void onceLeavesAWriterThatNeverStops();
+    void burstDrainsInOneSettle();
 };
 
 // Pauses and settle time at half (500 ms). A text written in parts sooner
@@ -233,6 +234,55 @@ void TestDownloadFolder::onceLeavesAWriterThatNeverStops() {
     QVERIFY(QFile::exists(QFile::decodeName(path)));
     QVERIFY(namesIn(dayFolder(gateway)).isEmpty());
     QCOMPARE(column(gateway, QStringLiteral("SELECT FILE_NM FROM AMFILE")), QStringList());
+}
+
+// With real one-second pauses: twelve bookings dropped at once drain in one
+// settle time plus their processing, not a second each, while a booking
+// written in parts during the drain is read only once it has settled, whole.
+// `kesto setup --settle file` brings back the pause before each file.
+void TestDownloadFolder::burstDrainsInOneSettle() {
+    GatewayHome gateway(TestEngine::Sqlite);
+    const QByteArray down = QFile::encodeName(gateway.downloadFolder());
+    for (int n = 10; n < 22; ++n)
+        append(down + "BURST" + QByteArray::number(n) + ".MIR",
+               ticketedBooking("BRST" + QByteArray::number(n)));
+    const QByteArray slow = ticketedBooking("SLOW99");
+    QProcess run;
+    run.setProcessEnvironment(gateway.environment({{u"KESTO_PAUSE_SCALE"_s, u"1"_s}}));
+    QElapsedTimer clock;
+    clock.start();
+    run.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
+              {QStringLiteral("run"), QStringLiteral("--once")});
+    QVERIFY(run.waitForStarted());
+    const qsizetype part = slow.size() / 8 + 1;
+    for (qsizetype from = 0; from < slow.size(); from += part) {
+        append(down + "WRITING.MIR", slow.mid(from, part));
+        QTest::qWait(150);
+    }
+    QVERIFY(run.waitForFinished(60000));
+    const qint64 drained = clock.elapsed();
+    QCOMPARE(run.exitCode(), 0);
+    QVERIFY2(drained < 8000, qPrintable(QString::number(drained)));
+    QCOMPARE(namesIn(down), QList<QByteArray>());
+    QCOMPARE(bytesAt(dayFolder(gateway) + "WRITING.MIR"), slow);
+    QCOMPARE(column(gateway, QStringLiteral("SELECT RECLOC FROM AMAMD")).size(), 13);
+    QCOMPARE(column(gateway, QStringLiteral("SELECT RECLOC FROM AMAMD WHERE RECLOC = 'SLOW99'")),
+             QStringList(u"SLOW99"_s));
+    QCOMPARE(column(gateway, QStringLiteral("SELECT MESSAGE FROM AMERROR")), QStringList());
+
+    QProcess setup;
+    setup.setProcessEnvironment(gateway.environment());
+    setup.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
+                {QStringLiteral("setup"), QStringLiteral("--settle"), QStringLiteral("file")});
+    QVERIFY(setup.waitForFinished(30000));
+    QCOMPARE(setup.readAllStandardOutput(), QByteArray("MirSettle=file\n"));
+    for (int n = 30; n < 34; ++n)
+        append(down + "PACED" + QByteArray::number(n) + ".MIR",
+               ticketedBooking("PACE" + QByteArray::number(n)));
+    clock.restart();
+    QCOMPARE(runOnce(gateway.environment({{u"KESTO_PAUSE_SCALE"_s, u"1"_s}})).exitCode, 0);
+    QVERIFY2(clock.elapsed() >= 4000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(namesIn(down), QList<QByteArray>());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadFolder)
