@@ -30,13 +30,17 @@ void BoundedTcpServer::incomingConnection(qintptr descriptor) {
     // whatever arrives at each signal, so this reader, connected before it,
     // sees each byte once. Qt also stops reading from the kernel at the
     // limit, which bounds the buffer whatever the HTTP server does with it.
+    // Past the limit the HTTP server is not called to read (which would log
+    // a warning for each such request) and the connection is closed.
     auto unanswered = std::make_shared<qint64>(0);
     socket->setReadBufferSize(m_limits.maxRequestBytes + 1);
     connect(socket, &QTcpSocket::readyRead, socket,
             [socket, unanswered, limit = m_limits.maxRequestBytes] {
                 *unanswered += socket->bytesAvailable();
-                if (*unanswered > limit)
-                    socket->abort();
+                if (*unanswered <= limit)
+                    return;
+                QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+                socket->abort();
             });
     Connection connection{socket, {}};
     connection.sinceAnswer.start();

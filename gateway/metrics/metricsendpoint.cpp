@@ -21,7 +21,8 @@ QString MetricsEndpoint::start(const MetricsAddress& address) {
     m_server = new MetricsServer(m_settings);
     m_server->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_server, &QObject::deleteLater);
-    m_thread.start();
+    // Below the cycle: on a busy machine its clients get what the cycle leaves.
+    m_thread.start(QThread::IdlePriority);
     QString failure;
     QMetaObject::invokeMethod(
         m_server, [&] { failure = m_server->listen(address.host, address.port); },

@@ -29,12 +29,12 @@ QString MetricsServer::listen(const QHostAddress& address, quint16 port) {
     return QString();
 }
 
-const Health& MetricsServer::health() {
-    if (!m_healthAge.isValid() || m_healthAge.elapsed() >= kHealthReuseMs) {
-        m_health = checkHealth(m_settings, QDateTime::currentDateTime());
-        m_healthAge.start();
+const Health& MetricsServer::health(CachedHealth& cached, HealthDepth depth) {
+    if (!cached.age.isValid() || cached.age.elapsed() >= kHealthReuseMs) {
+        cached.health = checkHealth(m_settings, QDateTime::currentDateTime(), depth);
+        cached.age.start();
     }
-    return m_health;
+    return cached.health;
 }
 
 bool MetricsServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -51,12 +51,13 @@ bool MetricsServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
         return true;
     }
     if (path == QLatin1String("/metrics")) {
-        responder.write(expositionText(CycleMetrics::instance(), health(),
+        responder.write(expositionText(CycleMetrics::instance(),
+                                       health(m_forMetrics, HealthDepth::Gauges),
                                        QCoreApplication::applicationVersion()),
                         kExpositionContentType);
         return true;
     }
-    const Health& state = health();
+    const Health& state = health(m_forHealthz, HealthDepth::Full);
     responder.write(state.json().toUtf8() + '\n', "application/json",
                     state.state() == Health::State::Down ? Status::ServiceUnavailable : Status::Ok);
     return true;

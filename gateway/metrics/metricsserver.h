@@ -26,10 +26,15 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
-    const Health& health();
+    // A health check no older than a second.
+    struct CachedHealth {
+        Health health;
+        QElapsedTimer age;
+    };
+    const Health& health(CachedHealth& cached, HealthDepth depth);
 
     GatewaySettings m_settings;
     BoundedTcpServer* m_tcp;
-    Health m_health;
-    QElapsedTimer m_healthAge;
+    CachedHealth m_forHealthz; // all of `kesto status`
+    CachedHealth m_forMetrics; // its gauges only
 };
