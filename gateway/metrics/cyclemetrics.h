@@ -55,8 +55,8 @@ private:
     Histogram m_commitSeconds;
 };
 
-// Observes the time from its making to its end in one of the registry's
-// histograms: `kesto_file_seconds` for a file's life.
+// Observes a file's life in the cycle, from its making to its end, in
+// `kesto_file_seconds`.
 class FileTimer {
 public:
     FileTimer() = default;
