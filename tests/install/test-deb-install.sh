@@ -2,7 +2,7 @@
 # Builds the Debian package from the build folder, installs it into a fresh
 # Debian 12 root made by mmdebstrap (apt resolves its dependencies there, as
 # on a server), runs the main job from the installed files as the service's
-# user, then purges the package again.
+# user, then removes and purges the package again.
 #
 #   tests/install/test-deb-install.sh BUILD_DIR
 # Exit status 77 (skipped) when not root, since the root is entered by chroot.
@@ -69,10 +69,22 @@ if ! desktop-file-validate "$root/usr/share/applications/kesto.desktop"; then
     failed=1
 fi
 
+# The service enabled as systemctl enable would: removing the package
+# disables it, purging forgets the links it recorded.
+wants="$root/etc/systemd/system/multi-user.target.wants"
+mkdir -p "$wants"
+ln -s /usr/lib/systemd/system/kesto.service "$wants/kesto.service"
+in_root apt-get remove -y -q -o Dpkg::Use-Pty=0 kesto >/dev/null
+if [ -L "$wants/kesto.service" ]; then
+    echo "FAILED: removing the package left the service enabled"
+    failed=1
+fi
 in_root apt-get purge -y -q -o Dpkg::Use-Pty=0 kesto >/dev/null
 if [ -e "$root/usr/bin/kesto" ] || [ -e "$root/etc/xdg/KESTO" ] ||
+    [ -n "$(find "$root/var/lib/systemd" -name 'kesto*' 2>/dev/null)" ] ||
     [ ! -d "$root/var/lib/kesto/vela_data" ]; then
-    echo "FAILED: purging left the program or the system-wide class registry, or took the data"
+    echo "FAILED: purging left the program, the system-wide class registry or the record" \
+        "of the service's links, or took the data"
     failed=1
 fi
 exit "$failed"
