@@ -34,7 +34,7 @@ const char* const kUsage =
     "                     (alone or with the options above)\n"
     "  status [--json]    the gateway's health for monitoring: 0 healthy, 1 degraded\n"
     "                     (a file waiting over 5 minutes, error rows in the last\n"
-    "                     hour), 2 down (database or folders unreachable)\n"
+    "                     hour), 2 down (database, its ledger or folders unusable)\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"

@@ -126,7 +126,7 @@ void TestDownloadFolder::slowWritersLoseNothing() {
 }
 
 // A link to a read-only file elsewhere and a FIFO are left as they are, with
-// one error row each in each run. Bookings named with a newline, a tab and
+// one error row each, however often the gateway starts. Bookings named with a newline, a tab and
 // bytes that are not UTF-8 are stored once, shown escaped, and filed under
 // their own bytes, even when the gateway is killed right after a copy; a
 // 0600 booking's copy stays 0600. Names met in the backup already: today's
@@ -199,10 +199,15 @@ void TestDownloadFolder::foreignEntriesOddNamesAndClashes() {
     const QString fifo =
         u"PIPE.MIR-->75:Not a regular file but a FIFO: left where it is[NotAFile]"_s;
     QCOMPARE(column(gateway, QStringLiteral("SELECT MESSAGE FROM AMERROR")),
-             QStringList({link, link, fifo, fifo}));
+             QStringList({link, fifo}));
     // Each log line is one line, the name in its escaped form.
     QStringList lines = end.out.split(u'\n', Qt::SkipEmptyParts);
     QVERIFY(lines.removeAll(u"MODE.MIR filed as MODE.1.MIR"_s) <= 1);
+    // The file whose copy the kill followed is known to the ledger, and says so.
+    QCOMPARE(lines.removeIf([](const QString& line) {
+        return line.contains(u" was already recorded as "_s) && line.endsWith(u"/001; filed"_s);
+    }),
+             1);
     for (const QString& line : lines) {
         QVERIFY2(
             line.startsWith(u"kesto run: "_s) ||
