@@ -191,6 +191,9 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
             }
         }
 
+        if (!m_options.settings.settlesPerFile() && !settleListing(listing))
+            return;
+
         // File loop: always the head of a fresh listing.
         qsizetype index = 0;
         QByteArray current = nextEntry(listing.names, index);
@@ -250,10 +253,31 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
 QByteArray ProcessingCycle::nextEntry(const QList<QByteArray>& names, qsizetype& index) const {
     while (index < names.size()) {
         const QByteArray& name = names.at(index++);
-        if (!isSkippedName(name) && !m_deferred.isWaiting(name) && !m_writes.isHeldBack(name))
+        if (isCandidate(name))
             return name;
     }
     return {};
+}
+
+bool ProcessingCycle::isCandidate(const QByteArray& name) const {
+    return !isSkippedName(name) && !m_deferred.isWaiting(name) && !m_writes.isHeldBack(name);
+}
+
+// One settle time for a whole listing: every file it offers is looked at,
+// and the cycle waits once until each has looked the same for the settle
+// time; the files are then taken back to back. A file that changes
+// meanwhile, or arrives later, waits for a settle time of its own. False
+// when a stop ended the wait.
+bool ProcessingCycle::settleListing(const DownloadListing& listing) {
+    const QByteArray down = QFile::encodeName(m_options.settings.MirDownPath);
+    WriteWatch::Clock::duration wait{};
+    for (const QByteArray& name : listing.names) {
+        if (isCandidate(name) && lookAtFile(name, down + name))
+            wait = std::max(wait, m_writes.untilSettled(name));
+    }
+    if (wait <= WriteWatch::Clock::duration{})
+        return true;
+    return m_stop.pause(int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
 }
 
 // One error row for each link, FIFO, socket or device in the folder, and no
@@ -320,13 +344,16 @@ bool ProcessingCycle::lookAtFile(const QByteArray& name, const QByteArray& path)
 ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     const QByteArray path = QFile::encodeName(m_options.settings.MirDownPath) + name;
 
-    // 1. The pause before each file, with a look on either side: a file that
-    // changed is still being written and waits, with no error row, until it
-    // has settled. A stop here leaves the file untouched.
-    if (!lookAtFile(name, path))
-        return FileEnd::Done;
-    if (!pauseMs(1000))
-        return FileEnd::Abandoned;
+    // 1. The pause before each file, with a look on either side, or the
+    // listing's one settle time before it: a file that changed is still
+    // being written and waits, with no error row, until it has settled. A
+    // stop here leaves the file untouched.
+    if (m_options.settings.settlesPerFile()) {
+        if (!lookAtFile(name, path))
+            return FileEnd::Done;
+        if (!pauseMs(1000))
+            return FileEnd::Abandoned;
+    }
     if (!lookAtFile(name, path) || !m_writes.settled(name))
         return FileEnd::Done;
 

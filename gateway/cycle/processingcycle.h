@@ -89,6 +89,8 @@ private:
 
     void runPasses(ChangeWatch& watch);
     QByteArray nextEntry(const QList<QByteArray>& names, qsizetype& index) const;
+    bool isCandidate(const QByteArray& name) const;
+    bool settleListing(const DownloadListing& listing);
     void reportForeignEntries(const DownloadListing& listing);
     bool reportedBefore(const ReportedEntry& entry);
     bool lookAtFile(const QByteArray& name, const QByteArray& path);

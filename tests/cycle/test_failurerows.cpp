@@ -22,13 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray booking(const QByteArray& locator) {
-    QByteArray bytes =
-        readFileBytes(QStringLiteral(KESTO_SOURCE_DIR "/tests/data/ticketed-lf.mir"));
-    bytes.replace("TPEK4T", locator);
-    return bytes;
-}
-
 QStringList column(const GatewayHome& gateway, const QString& sql) {
     QStringList values;
     for (const QVariantList& row : gateway.db().selectRows(sql))
@@ -100,7 +93,7 @@ void TestFailureRows::unreachableThenRefusedGivesBothRows() {
 
     QVERIFY(QFile::rename(mdb, kept));
     writeFileBytes(mdb, QByteArray(4096, 'x'));
-    writeFileBytes(gateway.downloadFolder() + QStringLiteral("AWAY.MIR"), booking("AWAY01"));
+    writeFileBytes(gateway.downloadFolder() + QStringLiteral("AWAY.MIR"), ticketedBooking("AWAY01"));
     QTRY_VERIFY_WITH_TIMEOUT(localErrorLog(gateway).contains(u"AWAY.MIR-->"_s), 20000);
     QVERIFY(localErrorLog(gateway).contains(u"[RecordPhase]"_s));
 
@@ -152,8 +145,8 @@ void TestFailureRows::refusingLedgerKeepsFilesWaiting() {
     gateway.db().selectRows(
         QStringLiteral("CREATE VIEW AMFILE AS SELECT DISTINCT * FROM AMFILE_KEPT"));
     closeThreadConnections();
-    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG1.MIR"), booking("LEDG01"));
-    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG2.MIR"), booking("LEDG02"));
+    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG1.MIR"), ticketedBooking("LEDG01"));
+    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG2.MIR"), ticketedBooking("LEDG02"));
 
     const RunEnd waiting = runOnce(gateway.environment());
     QCOMPARE(waiting.exitCode, 1);
@@ -196,7 +189,7 @@ void TestFailureRows::touchedAfterReadingIsFiledOnceWithItsTime() {
     endpoint.setAnswer("RECLOC TOUCH1", 1500);
     GatewayHome gateway(TestEngine::Sqlite, {u"1"_s, u"1"_s, u"127.0.0.62"_s});
     const QString path = gateway.downloadFolder() + QStringLiteral("TOUCH.MIR");
-    writeFileBytes(path, booking("TOUCH1"));
+    writeFileBytes(path, ticketedBooking("TOUCH1"));
     const qint64 dropped = QDateTime(QDate(2021, 5, 4), QTime(3, 2, 1), Qt::UTC).toSecsSinceEpoch();
     const qint64 touched =
         QDateTime(QDate(2022, 6, 7), QTime(8, 9, 10), Qt::UTC).toSecsSinceEpoch();
