@@ -198,6 +198,12 @@ double scrapeMs() {
         if (got <= 0)
             break;
         answer.append(buffer, got);
+        // The endpoint keeps the connection open: the answer ends with its body.
+        const qsizetype head = answer.indexOf("\r\n\r\n");
+        const qsizetype length = answer.indexOf("Content-Length: ");
+        if (head >= 0 && length >= 0 &&
+            answer.size() >= head + 4 + answer.mid(length + 16, 12).split('\r').value(0).toInt())
+            break;
     }
     ::close(fd);
     return answer.startsWith("HTTP/1.1 200") ? double(timer.nsecsElapsed()) / 1e6 : -1;
