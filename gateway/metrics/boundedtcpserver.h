@@ -28,8 +28,6 @@ public:
 
     explicit BoundedTcpServer(const Limits& limits, QObject* parent = nullptr);
 
-    int openConnections();
-
 protected:
     void incomingConnection(qintptr descriptor) override;
 
@@ -38,6 +36,7 @@ private:
         QPointer<QTcpSocket> socket;
         QElapsedTimer sinceAnswer;
     };
+    int openConnections();
     void closeLongestUnanswered();
     void sweep();
 

@@ -8,10 +8,11 @@
 
 class MetricsServer;
 
-// The metrics endpoint of a running cycle, served on a thread of its own (at
-// the idle scheduling priority) so that its clients never hold up the cycle: GET /metrics (the
-// Prometheus text format) and GET /healthz (what `kesto status --json` prints; 200 when healthy or
-// degraded, 503 when down). Any other path gets 404, any other method 405.
+// The metrics endpoint of a running cycle, served on a thread of its own at
+// the idle scheduling priority, so that its clients never hold up the cycle:
+// GET /metrics (the Prometheus text format) and GET /healthz (what `kesto
+// status --json` prints; 200 when healthy or degraded, 503 when down). Any
+// other path gets 404, any other method 405.
 class MetricsEndpoint {
 public:
     explicit MetricsEndpoint(const GatewaySettings& settings);
