@@ -124,6 +124,7 @@ void ProcessingCycle::run() {
     // that does not answer now is asked again at the first booking.
     try {
         ledgerInUse();
+        m_documents.inUse([this](const QString& line) { addLine(line); });
     } catch (const StoreError&) {
     }
     // Armed by each pass before it lists the folder.
@@ -411,12 +412,15 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     m_context.Cpnid2Source = interpretation.Cpnid2Source;
     // A file the ledger knows resumes where it stopped; the lookup needs the database.
     LedgerView ledger;
+    std::optional<PendingDocuments> documents;
     try {
         if (ledgerInUse()) {
             ledger.file = fileIdentity(m_context.FileName, fd, bytes);
             if (ledger.file)
                 ledger.recorded = recordedPasses(*ledger.file);
         }
+        documents = m_documents.prepare(ledger.file, m_context.FileName, fd, bytes,
+                                        [this](const QString& line) { addLine(line); });
     } catch (const StoreError& error) {
         record({error.number(), error.description()}, kRecordPhaseTag);
         if (error.cause() == StoreError::Cause::Connection)
@@ -427,9 +431,17 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         return {true, QString()};
     }
 
+    ledger.documents = documents ? &*documents : nullptr;
     const RecordResult result =
         runRecordPhase(*interpretation.pnr, m_context, m_options.settings, *m_http, ledger,
                        [this](const QString& line) { addLine(line); });
+    // A version stored the documents with it; a file that made none, or was
+    // refused, has them recorded on their own.
+    if (documents &&
+        (result.outcome == RecordOutcome::Stored || result.outcome == RecordOutcome::Refused)) {
+        if (const std::optional<StepFailure> failure = m_documents.settle(*documents))
+            record(*failure, kDocumentsTag);
+    }
     for (const StepFailure& failure : result.postErrors)
         report(failure.number, failure.description, kXmlPostStep);
     if (result.posted)

@@ -1,0 +1,53 @@
+#include "documentrecorder.h"
+
+#include "connectionstring.h"
+#include "fileops.h"
+#include "storeerror.h"
+#include "trappederror.h"
+
+bool DocumentRecorder::inUse(const std::function<void(const QString&)>& addLine) {
+    if (!m_tablesPresent) {
+        m_tablesPresent = documentTablesPresent(ConnectionString());
+        if (!*m_tablesPresent)
+            addLine(noDocumentTablesNotice() + QStringLiteral("\r\n"));
+    }
+    return *m_tablesPresent;
+}
+
+std::optional<PendingDocuments>
+DocumentRecorder::prepare(const std::optional<FileIdentity>& known, const QString& shownName,
+                          int fd, const QByteArray& bytes,
+                          const std::function<void(const QString&)>& addLine) {
+    if (!inUse(addLine))
+        return std::nullopt;
+    const std::optional<FileIdentity> identity = known ? known : fileIdentity(shownName, fd, bytes);
+    if (!identity)
+        return std::nullopt;
+    PendingDocuments pending;
+    pending.file = {identity->sha256, identity->name, identity->size, identity->modifiedNs, false};
+    pending.recordedBefore = documentsRecorded(ConnectionString(), identity->sha256);
+    if (!pending.recordedBefore)
+        pending.documents = mir::documents::readDocuments(bytes);
+    return pending;
+}
+
+std::optional<StepFailure> DocumentRecorder::settle(const PendingDocuments& pending) {
+    if (pending.recordedBefore)
+        return std::nullopt;
+    try {
+        recordFileDocuments(ConnectionString(), pending.file, pending.documents);
+    } catch (const StoreError& error) {
+        return StepFailure{error.number(), error.description()};
+    }
+    if (pending.documents.problems.isEmpty())
+        return std::nullopt;
+    return StepFailure{ErrorNumber::InternalError, problemSummary(pending.documents)};
+}
+
+void writeDocumentsWithVersion(const PendingDocuments& pending, const QString& recordLocator,
+                               const QString& serialNumber) {
+    if (pending.recordedBefore)
+        return;
+    writeFileDocuments(ConnectionString(), pending.file, pending.documents, recordLocator,
+                       serialNumber);
+}
