@@ -162,6 +162,11 @@ int count(const GatewayHome& gateway, const QString& table) {
     return gateway.db().selectRows(u"SELECT COUNT(*) FROM "_s + table)[0][0].toInt();
 }
 
+// The error rows of the document ledger: a section it could not read, or its rows refused.
+int documentErrors(const GatewayHome& gateway) {
+    return count(gateway, u"AMERROR WHERE MESSAGE LIKE '%[Documents]%'"_s);
+}
+
 bool runAll(const GatewayHome& gateway, const QMap<QString, QByteArray>& files) {
     dropFiles(gateway.downloadFolder(), files);
     const RunEnd end = runOnce(gateway.environment());
@@ -244,8 +249,9 @@ void TestDocuments::statesFollowTheEventsInAnyOrder() {
     QCOMPARE(gateway.db().selectRows(u"SELECT CARD_LAST4 FROM KDOCFOP WHERE FOP_TP = 'CC'"_s),
              (QList<QVariantList>{{u"4242"_s}}));
 
-    // Each file once; the booking tables as before (one version per file kept).
+    // Each file once, and nothing the reader could not read.
     QCOMPARE(count(gateway, u"KDOCFILE"_s), 13);
+    QCOMPARE(documentErrors(gateway), 0);
 
     // The daily report: issued, voided, refunded and the net per airline and currency.
     const Command report =
@@ -284,6 +290,7 @@ void TestDocuments::crashAfterTheVersionRecordsDocumentsOnce() {
     QVERIFY(runAll(gateway, {}));
     QCOMPARE(count(gateway, u"KDOCFILE"_s), 5);
     QCOMPARE(count(gateway, u"KDOCEVT"_s), 8); // 2 + 1 + 2 + 1 tickets, 2 EMDs
+    QCOMPARE(documentErrors(gateway), 0);
     QCOMPARE(gateway.db()
                  .selectRows(u"SELECT COUNT(*) FROM KDOCEVT GROUP BY FILE_SHA, EVT_NO "
                              "HAVING COUNT(*) > 1"_s)
