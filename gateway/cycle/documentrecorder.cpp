@@ -15,8 +15,8 @@ bool DocumentRecorder::inUse(const std::function<void(const QString&)>& addLine)
 }
 
 std::optional<PendingDocuments>
-DocumentRecorder::prepare(const std::optional<FileIdentity>& known, const QString& shownName,
-                          int fd, const QByteArray& bytes,
+DocumentRecorder::prepare(const std::optional<FileIdentity>& known, bool versionsBefore,
+                          const QString& shownName, int fd, const QByteArray& bytes,
                           const std::function<void(const QString&)>& addLine) {
     if (!inUse(addLine))
         return std::nullopt;
@@ -25,17 +25,21 @@ DocumentRecorder::prepare(const std::optional<FileIdentity>& known, const QStrin
         return std::nullopt;
     PendingDocuments pending;
     pending.file = {identity->sha256, identity->name, identity->size, identity->modifiedNs, false};
-    pending.recordedBefore = documentsRecorded(ConnectionString(), identity->sha256);
+    // A file the ledger has not met was not recorded by a gateway; an import
+    // of the same bytes meanwhile is found when the rows are written.
+    pending.recordedBefore =
+        (versionsBefore || !known) && documentsRecorded(ConnectionString(), identity->sha256);
     if (!pending.recordedBefore)
         pending.documents = mir::documents::readDocuments(bytes);
     return pending;
 }
 
-std::optional<StepFailure> DocumentRecorder::settle(const PendingDocuments& pending) {
+std::optional<StepFailure> DocumentRecorder::settle(const PendingDocuments& pending, bool stored) {
     if (pending.recordedBefore)
         return std::nullopt;
     try {
-        recordFileDocuments(ConnectionString(), pending.file, pending.documents);
+        if (!stored || !pending.withVersion)
+            recordFileDocuments(ConnectionString(), pending.file, pending.documents);
     } catch (const StoreError& error) {
         return StepFailure{error.number(), error.description()};
     }
@@ -50,4 +54,5 @@ void writeDocumentsWithVersion(const PendingDocuments& pending, const QString& r
         return;
     writeFileDocuments(ConnectionString(), pending.file, pending.documents, recordLocator,
                        serialNumber);
+    pending.withVersion = true;
 }

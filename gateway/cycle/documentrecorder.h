@@ -19,6 +19,9 @@ struct PendingDocuments {
     DocumentFile file;
     mir::documents::MirDocuments documents;
     bool recordedBefore = false; // found in the ledger when the file was read
+    // Written in the transaction of the file's first version (which may
+    // still have been rolled back).
+    mutable bool withVersion = false;
 };
 
 // Records each MIR file's documents exactly once: with the file's first
@@ -34,18 +37,20 @@ public:
     bool inUse(const std::function<void(const QString&)>& addLine);
 
     // Reads the file's documents when the database has the document tables;
-    // `known` is the file's identity when the ledger already took it.
+    // `known` is the file's identity when the ledger already took it, and
+    // `versionsBefore` whether the ledger holds versions of it (whose
+    // transaction held its documents).
     // Throws StoreError while the database cannot be read.
     std::optional<PendingDocuments> prepare(const std::optional<FileIdentity>& known,
-                                            const QString& shownName, int fd,
+                                            bool versionsBefore, const QString& shownName, int fd,
                                             const QByteArray& bytes,
                                             const std::function<void(const QString&)>& addLine);
 
-    // After the record phase has settled the file: records what is not
-    // recorded yet. Returns the error row the file's documents need: a
-    // section the reader could not make sense of (once per file), or the
-    // database refusing the rows.
-    std::optional<StepFailure> settle(const PendingDocuments& pending);
+    // After the record phase has settled the file (`stored`: its versions
+    // committed): records what is not recorded yet. Returns the error row
+    // the file's documents need: a section the reader could not make sense
+    // of (once per file), or the database refusing the rows.
+    std::optional<StepFailure> settle(const PendingDocuments& pending, bool stored);
 
 private:
     std::optional<bool> m_tablesPresent;

@@ -419,8 +419,8 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
             if (ledger.file)
                 ledger.recorded = recordedPasses(*ledger.file);
         }
-        documents = m_documents.prepare(ledger.file, m_context.FileName, fd, bytes,
-                                        [this](const QString& line) { addLine(line); });
+        documents = m_documents.prepare(ledger.file, !ledger.recorded.isEmpty(), m_context.FileName,
+                                        fd, bytes, [this](const QString& line) { addLine(line); });
     } catch (const StoreError& error) {
         record({error.number(), error.description()}, kRecordPhaseTag);
         if (error.cause() == StoreError::Cause::Connection)
@@ -439,7 +439,8 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     // refused, has them recorded on their own.
     if (documents &&
         (result.outcome == RecordOutcome::Stored || result.outcome == RecordOutcome::Refused)) {
-        if (const std::optional<StepFailure> failure = m_documents.settle(*documents))
+        const bool stored = result.outcome == RecordOutcome::Stored;
+        if (const std::optional<StepFailure> failure = m_documents.settle(*documents, stored))
             record(*failure, kDocumentsTag);
     }
     for (const StepFailure& failure : result.postErrors)
