@@ -270,9 +270,15 @@ private:
     }
 
     void readRefund(QStringView line) {
-        const QString number = documentNumber(line, layout::kRefund[0], u"A23"_s);
-        if (!number.isEmpty())
-            m_refunded.append(number);
+        using namespace layout;
+        const QString number = documentNumber(line, fieldOf(kRefund, "A23TKT"), u"A23"_s);
+        if (number.isEmpty())
+            return;
+        // A refunded conjunction names its last document too.
+        const QStringView last = fieldText(line, fieldOf(kRefund, "A23RTK")).left(13);
+        m_refunded.append(number);
+        m_refundedLast.append(
+            last.size() == 13 && allDigits(last) && last != number ? last.toString() : QString());
     }
 
     void readEmd(QStringView line) {
@@ -378,9 +384,11 @@ private:
             if (!amounts.isEmpty())
                 amount = decimalSum(amounts).value_or(QString());
         }
-        for (const QString& number : std::as_const(m_refunded)) {
+        for (qsizetype i = 0; i < m_refunded.size(); ++i) {
+            const QString& number = m_refunded[i];
             DocumentEvent refund;
             refund.number = number;
+            refund.lastNumber = m_refundedLast[i];
             refund.event = event;
             refund.airline = m_result.header.airline;
             refund.currency = m_result.header.currency;
@@ -416,6 +424,7 @@ private:
     QHash<QString, Fare> m_fares;        // by fare section indicator
     QHash<QString, QString> m_originals; // by exchange item number
     QStringList m_refunded;
+    QStringList m_refundedLast; // the end of each refunded range, "" for one document
     QList<DocumentEvent> m_emds;
     QStringList m_emdPassengers;
     QList<DocumentEvent> m_exchanged;

@@ -9,7 +9,9 @@
 // columns here are 1-based). Tests build their lines from these same tables.
 namespace mir::documents::layout {
 
-// The header record (343 characters). Column 81, 145, 242 and 294 hold CRs.
+// The header record (343 characters; columns 81, 145, 242 and 294 hold CRs).
+// Where the interpreter reads a field of it too (sequence, date, airline,
+// record locator, commission, tour code), both read the same columns.
 inline constexpr std::array<Field, 16> kHeader{{
     {"T50BID", 1, 2},    // "T5"
     {"T50SZE", 11, 5},   // declared length
@@ -34,7 +36,7 @@ inline constexpr Field kTicketingCommand{"T50IN12", 306, 1};
 // A02 passenger data: one line per passenger.
 inline constexpr std::array<Field, 5> kPassenger{{
     {"A02NME", 4, 33},  // passenger name
-    {"A02TKT", 49, 10}, // ticket serial (without the airline code)
+    {"A02TKT", 49, 10}, // ticket serial (without the airline code), as the interpreter reads it
     {"A02NBK", 59, 2},  // number of ticket books (conjunction count)
     {"A02FIN", 73, 2},  // associated fare item number
     {"A02EIN", 75, 2},  // associated exchange item number
@@ -86,10 +88,8 @@ inline constexpr std::array<Field, 7> kEmd{{
 }};
 
 // A30 EMD coupon data.
-inline constexpr std::array<Field, 3> kEmdCoupon{{
-    {"A30PAX", 4, 2},
-    {"A30CPN", 8, 1},  // coupon number
-    {"A30EMD", 9, 13}, // EMD number of the coupon
+inline constexpr std::array<Field, 1> kEmdCoupon{{
+    {"A30EMD", 9, 13}, // EMD number of the coupon (after passenger, segment and coupon number)
 }};
 
 } // namespace mir::documents::layout

@@ -133,11 +133,12 @@ void TestDocumentReader::refundTakesTheDocumentOfA23AndTheAmountRefunded() {
     const QByteArray file = mirFile(
         header(u"ZZZZZZ"_s, u"R"_s),
         {passenger(kJohn, u"1234500020"_s),
-         line("A23", {{u"A23TKT"_s, u"29712345000205"_s}, {u"A23RTK"_s, u"29712345000205"_s}}),
+         line("A23", {{u"A23TKT"_s, u"29712345000205"_s}, {u"A23RTK"_s, u"29712345000213"_s}}),
          line("A11", {{u"A11TYP"_s, u"S "_s}, {u"A11AMT"_s, u"700.00"_s}}),
          line("A11", {{u"A11TYP"_s, u"CC"_s}, {u"A11AMT"_s, u"100.5"_s}})});
     const MirDocuments read = readDocuments(file);
     QCOMPARE(eventsOf(read), QStringList{u"2971234500020 ticket refund"_s});
+    QCOMPARE(read.events[0].lastNumber, u"2971234500021"_s); // a conjunction refunded
     QCOMPARE(read.events[0].amount, u"800.50"_s);
     QCOMPARE(read.events[0].passenger, kJohn);
 }
