@@ -52,7 +52,7 @@ void writeDocumentsWithVersion(const PendingDocuments& pending, const QString& r
                                const QString& serialNumber) {
     if (pending.recordedBefore)
         return;
-    writeFileDocuments(ConnectionString(), pending.file, pending.documents, recordLocator,
-                       serialNumber);
-    pending.withVersion = true;
+    // Rows the database refuses are left to settle(), which reports them.
+    pending.withVersion = !writeFileDocumentsApart(ConnectionString(), pending.file,
+                                                   pending.documents, recordLocator, serialNumber);
 }

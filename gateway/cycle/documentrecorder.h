@@ -56,6 +56,7 @@ private:
     std::optional<bool> m_tablesPresent;
 };
 
-// Inside the version's open transaction.
+// Inside the version's open transaction; rows the database refuses never
+// keep the version from being stored.
 void writeDocumentsWithVersion(const PendingDocuments& pending, const QString& recordLocator,
                                const QString& serialNumber);

@@ -5,6 +5,7 @@
 #include "fixedforms.h"
 #include "rowappender.h"
 #include "storecall.h"
+#include "threadconnection.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -41,6 +42,7 @@ void appendFileRow(QSqlDatabase& db, const DocumentFile& file, const MirDocument
     row.set(u"SOURCE"_s, file.imported ? u"I"_s : u"R"_s);
     row.set(u"TRANS"_s, transactionName(documents.transaction));
     row.set(u"IND_CD"_s, header.indicator.left(1));
+    row.set(u"EXCH_IND"_s, header.exchange ? u"Y"_s : QString());
     row.set(u"ISSUE_DT"_s, header.issueDate);
     row.set(u"AIRLINE"_s, header.airline.left(2));
     row.set(u"AIRLINE_NO"_s, header.airlineNumber.left(3));
@@ -145,6 +147,36 @@ void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
             return;
         appendFileRow(db, file, documents, recordLocator, serialNumber);
         appendEventRows(db, file.sha256, documents);
+    });
+}
+
+std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
+                                                  const DocumentFile& file,
+                                                  const MirDocuments& documents,
+                                                  const QString& recordLocator,
+                                                  const QString& serialNumber) {
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<StoreError> {
+        // SQL Server names its savepoints differently and releases them at the commit.
+        const bool sqlServer = engineOf(db) == DbEngine::SqlServer;
+        const auto run = [&db](const QString& sql) {
+            QSqlQuery query(db);
+            if (!query.exec(sql))
+                throw StoreError::fromSqlError(query.lastError());
+        };
+        run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
+        std::optional<StoreError> refused;
+        try {
+            if (!recordedOn(db, file.sha256)) {
+                appendFileRow(db, file, documents, recordLocator, serialNumber);
+                appendEventRows(db, file.sha256, documents);
+            }
+        } catch (const StoreError& error) {
+            refused = error;
+            run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
+        }
+        if (!sqlServer)
+            run(u"RELEASE SAVEPOINT KDOC"_s);
+        return refused;
     });
 }
 

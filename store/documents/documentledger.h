@@ -1,8 +1,11 @@
 #pragma once
 
 #include "mirdocuments.h"
+#include "storeerror.h"
 
 #include <QString>
+
+#include <optional>
 
 // The document ledger (tables KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP): what each
 // MIR file says about its ticketing documents, written exactly once per file
@@ -33,6 +36,16 @@ bool documentsRecorded(const QString& connectionText, const QString& sha256);
 void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
                         const mir::documents::MirDocuments& documents, const QString& recordLocator,
                         const QString& serialNumber);
+
+// The same inside the version's transaction, kept apart from the version's
+// rows by a savepoint: when the database refuses one of the file's rows, none
+// of them stays and the version goes on. Returns that refusal. Throws
+// StoreError when the savepoint itself fails.
+std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
+                                                  const DocumentFile& file,
+                                                  const mir::documents::MirDocuments& documents,
+                                                  const QString& recordLocator,
+                                                  const QString& serialNumber);
 
 // The same in a transaction of its own, for a file that made no version.
 void recordFileDocuments(const QString& connectionText, const DocumentFile& file,

@@ -24,6 +24,8 @@ private Q_SLOTS:
     void statesFollowTheEventsInAnyOrder();
     void crashAfterTheVersionRecordsDocumentsOnce_data() { addEngineRows(); }
     void crashAfterTheVersionRecordsDocumentsOnce();
+    void refusedDocumentRowsNeverBlockTheBooking_data() { addEngineRows(); }
+    void refusedDocumentRowsNeverBlockTheBooking();
     void archiveImportRecordsOnlyWhatIsNew();
     void databaseWithoutTheTablesSaysSoOnce();
 };
@@ -296,6 +298,22 @@ void TestDocuments::crashAfterTheVersionRecordsDocumentsOnce() {
                              "HAVING COUNT(*) > 1"_s)
                  .size(),
              0);
+}
+
+// A table of the ledger that refuses rows: every booking is stored as before,
+// the file's document rows are all or none, and one error row says why.
+void TestDocuments::refusedDocumentRowsNeverBlockTheBooking() {
+    QFETCH(TestEngine, engine);
+    GatewayHome gateway(engine);
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    gateway.db().selectRows(u"DROP TABLE KDOCFOP"_s);
+    QVERIFY(runAll(gateway, scenarioRuns().first()));
+    QCOMPARE(count(gateway, u"AMAMD"_s), 5);
+    QCOMPARE(count(gateway, u"KDOCFILE"_s), 4); // all but the file paid by card
+    QCOMPARE(count(gateway, u"KDOCFILE WHERE FILE_NM = 'A_ISSUE.MIR'"_s), 0);
+    QCOMPARE(count(gateway, u"KDOCEVT WHERE DOC_NO = '2971234500001'"_s), 0);
+    QCOMPARE(documentErrors(gateway), 1);
 }
 
 // The archive read into the document tables only; a second import adds nothing.
