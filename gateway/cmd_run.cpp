@@ -1,5 +1,6 @@
 #include "commandoutput.h"
 #include "commands.h"
+#include "drivermessages.h"
 
 #include "errorlog.h"
 #include "instanceguard.h"
@@ -103,6 +104,7 @@ int runRunCommand(const QStringList& args) {
         }
     }
 
+    routeDriverMessages("kesto run");
     GatewaySettings settings = loadGatewaySettings();
     InstanceGuard instances;
     if (!instances.claimInstanceTitle(instanceTitle(settings))) {
@@ -148,6 +150,12 @@ int runRunCommand(const QStringList& args) {
     options.settings = settings;
     options.once = once;
     options.pauseScale = pauseScaleFromEnvironment();
+    // A scale above 0 shortens the retry of waiting files too; at 0 they keep
+    // theirs, as a file retried without any pause would be tried in a loop.
+    if (options.pauseScale > 0)
+        options.deferRetry = std::max(
+            std::chrono::milliseconds(100),
+            std::chrono::milliseconds(qRound64(options.deferRetry.count() * options.pauseScale)));
     setLocalErrorLog(localErrorLogPath());
     ProcessingCycle cycle(options);
     QObject::connect(&cycle, &ProcessingCycle::logLine,

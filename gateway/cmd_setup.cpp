@@ -20,7 +20,7 @@
 #include <optional>
 
 // kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]: the
-// window's Setup for servers. Values not given keep the settings in force;
+// window's Setup for servers; --autostart and --settle set what it does not. Values not given keep the settings in force;
 // the folders get their trailing '/', and the four values are saved to the
 // settings store exactly as the Setup button saves them. Without options it
 // prints the settings in force and where each came from.
@@ -28,7 +28,7 @@ namespace {
 
 const char* const kUsage =
     "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
-    "                   [--autostart on|off]\n";
+    "                   [--autostart on|off] [--settle listing|file]\n";
 
 // Whether the database in force keeps the ledger of recorded files.
 void showLedger(const GatewaySettings& settings) {
@@ -50,7 +50,8 @@ int printSettingsInForce() {
     // holding texts no store value can hold shows the ones it left alone.
     const QString unset = QStringLiteral("\x01unset");
     GatewaySettings probe;
-    probe.MirDataSource = probe.MirDownPath = probe.MirBackupPath = probe.MirProcessTKT = unset;
+    probe.MirDataSource = probe.MirDownPath = probe.MirBackupPath = probe.MirProcessTKT =
+        probe.MirSettle = unset;
     readStoredSettings(probe);
     const QString storeFile = QString::fromStdString(kesto::registry::defaultStoreFile().string());
     const QString fromStore = QStringLiteral("settings store ") + storeFile;
@@ -70,6 +71,7 @@ int printSettingsInForce() {
     show("MirDownPath", settings.MirDownPath, origin(probe.MirDownPath));
     show("MirBackupPath", settings.MirBackupPath, origin(probe.MirBackupPath));
     show("MirProcessTKT", settings.MirProcessTKT, origin(probe.MirProcessTKT));
+    show("MirSettle", settings.MirSettle, origin(probe.MirSettle));
     show("Provider", settings.Provider, iniOrigin);
     show("Server", settings.Server, iniOrigin);
     show("uid", settings.uid, iniOrigin);
@@ -103,6 +105,23 @@ int applyAutostart(const QString& value) {
     return 0;
 }
 
+// --settle listing|file: one settle time for a whole listing of the download
+// folder, or the one-second pause before each file.
+int applySettle(const QString& value) {
+    if (value != QLatin1String("listing") && value != QLatin1String("file")) {
+        std::fprintf(stderr, "kesto setup: --settle takes listing or file, not '%s'\n%s",
+                     qPrintable(value), kUsage);
+        return 2;
+    }
+    if (saveSettleSetting(value) != kesto::registry::Status::Ok) {
+        printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
+                              QString::fromStdString(kesto::registry::defaultStoreFile().string()));
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("MirSettle=") + value);
+    return 0;
+}
+
 } // namespace
 
 int runSetupCommand(const QStringList& args) {
@@ -113,12 +132,15 @@ int runSetupCommand(const QStringList& args) {
     SetupFields fields{settings.MirDataSource, settings.MirDownPath, settings.MirBackupPath,
                        settings.MirProcessTKT};
     std::optional<QString> autostart;
+    std::optional<QString> settle;
     bool fieldGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& option = args.at(i);
         QString* target = nullptr;
         if (option == QLatin1String("--autostart"))
             target = &autostart.emplace();
+        else if (option == QLatin1String("--settle"))
+            target = &settle.emplace();
         else if (option == QLatin1String("--data"))
             target = &fields.dataFolder;
         else if (option == QLatin1String("--download"))
@@ -133,8 +155,13 @@ int runSetupCommand(const QStringList& args) {
                          kUsage);
             return 2;
         }
-        fieldGiven = fieldGiven || option != QLatin1String("--autostart");
+        fieldGiven = fieldGiven || (option != QLatin1String("--autostart") &&
+                                    option != QLatin1String("--settle"));
         *target = args.at(++i);
+    }
+    if (settle) {
+        if (const int status = applySettle(*settle); status != 0 || (!fieldGiven && !autostart))
+            return status;
     }
     if (autostart) {
         if (const int status = applyAutostart(*autostart); status != 0 || !fieldGiven)

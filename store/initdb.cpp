@@ -56,6 +56,10 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         added.append(QStringLiteral("AMFILE, the ledger of recorded files"));
         statements += statementsNaming(engine, QStringLiteral("AMFILE"));
     }
+    if (!present.contains(QLatin1String("AMFOREIGN"))) {
+        added.append(QStringLiteral("AMFOREIGN, the entries reported as not regular files"));
+        statements += statementsNaming(engine, QStringLiteral("AMFOREIGN"));
+    }
     if (!hasVersionKey(db, engine)) {
         // Versions that already share a key keep it from being made.
         const QStringList duplicates = duplicateVersionKeys(db);

@@ -47,6 +47,21 @@ PostState postStateOf(const QString& code) {
 const QString kFileCondition =
     u"FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND FILE_SHA = ?"_s;
 
+// A statement the ledger's table refuses is the gateway's own fault, not the
+// booking's: the caller keeps the file waiting until the table is mended.
+template <typename Work> auto asLedgerWork(const char* what, Work&& work) {
+    try {
+        return work();
+    } catch (const StoreError& error) {
+        if (error.cause() != StoreError::Cause::Statement)
+            throw;
+        throw StoreError(error.number(),
+                         u"The ledger of recorded files (AMFILE) refused to %1: %2"_s.arg(
+                             QLatin1String(what), error.description()),
+                         StoreError::Cause::Ledger);
+    }
+}
+
 void bindFile(QSqlQuery& query, const FileIdentity& file) {
     query.addBindValue(file.name);
     query.addBindValue(QString::number(file.size));
@@ -63,8 +78,11 @@ bool ledgerPresent() {
 bool ledgerPresentOn(const QString& connectionText) {
     return withThreadConnection(connectionText, [](QSqlDatabase& db) {
         QSqlQuery query(db);
-        // Reading nothing from it proves the table is there on every engine.
-        const bool present = query.exec(u"SELECT FILE_NM FROM AMFILE WHERE 1=2"_s);
+        // Reading nothing from it proves the table and its columns are there
+        // on every engine; a table without them is no ledger.
+        const bool present = query.exec(u"SELECT FILE_NM, FILE_SIZE, FILE_MTIME, FILE_DEV, "
+                                        "FILE_INO, FILE_SHA, PASS_NO, RECLOC, SER_NO, POST_ST, "
+                                        "KIND, DATE_1, TIME_1 FROM AMFILE WHERE 1=2"_s);
         query.finish();
         if (!present && !db.tables(QSql::Tables).isEmpty()) {
             // The connection works and shows tables, AMFILE is simply missing.
@@ -81,7 +99,9 @@ QString noLedgerNotice() {
            "as recorded only while this run lasts. Run kesto init-db --upgrade to add it."_s;
 }
 
-QList<RecordedPass> recordedPasses(const FileIdentity& file) {
+namespace {
+
+QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
     return withThreadConnection(ConnectionString(), [&file](QSqlDatabase& db) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
@@ -104,7 +124,7 @@ QList<RecordedPass> recordedPasses(const FileIdentity& file) {
     });
 }
 
-void addRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
+NewRow ledgerRow(const FileIdentity& file, const RecordedPass& pass) {
     NewRow row(u"AMFILE"_s);
     row.set(u"FILE_NM"_s, file.name);
     row.set(u"FILE_SIZE"_s, QString::number(file.size));
@@ -119,10 +139,14 @@ void addRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
     row.set(u"KIND"_s, pass.kind);
     row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
     row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
-    appendRow(ConnectionString(), row);
+    return row;
 }
 
-void setPostState(const FileIdentity& file, int pass, PostState state) {
+void appendRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
+    appendRow(ConnectionString(), ledgerRow(file, pass));
+}
+
+void updatePostState(const FileIdentity& file, int pass, PostState state) {
     withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
         QSqlQuery query(db);
         if (!query.prepare(u"UPDATE AMFILE SET POST_ST = ? WHERE "_s + kFileCondition +
@@ -133,5 +157,36 @@ void setPostState(const FileIdentity& file, int pass, PostState state) {
         query.addBindValue(QString::number(pass));
         if (!query.exec())
             throw StoreError::fromSqlError(query.lastError());
+    });
+}
+
+} // namespace
+
+QList<RecordedPass> recordedPasses(const FileIdentity& file) {
+    return asLedgerWork("look the file up", [&file] { return readRecordedPasses(file); });
+}
+
+void addRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
+    asLedgerWork("note a stored version", [&] { appendRecordedPass(file, pass); });
+}
+
+void setPostState(const FileIdentity& file, int pass, PostState state) {
+    asLedgerWork("note how a post went", [&] { updatePostState(file, pass, state); });
+}
+
+QString ledgerWriteRefusal(const QString& connectionText) {
+    return withThreadConnection(connectionText, [](QSqlDatabase& db) {
+        if (!db.transaction())
+            throw StoreError::fromSqlError(db.lastError());
+        QString refusal;
+        FileIdentity trial;
+        trial.name = u"(a trial row, rolled back)"_s;
+        try {
+            appendRow(db, ledgerRow(trial, RecordedPass()));
+        } catch (const StoreError& error) {
+            refusal = error.description();
+        }
+        db.rollback();
+        return refusal;
     });
 }

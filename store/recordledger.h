@@ -7,9 +7,9 @@
 // stored from which file, and how far each version's post has gone. A file
 // is found again by its name, size, modification time (to the nanosecond)
 // and the SHA-256 of its bytes, so the same bytes dropped again later as a
-// new file are a new file; its device and inode are kept beside them. All functions work on the calling thread's connection for
-// ConnectionString() (inside the version's transaction when one is open) and
-// throw StoreError.
+// new file are a new file; its device and inode are kept beside them. All functions work on the
+// calling thread's connection for ConnectionString() (inside the version's transaction when one is
+// open) and throw StoreError.
 
 struct FileIdentity {
     QString name;
@@ -44,6 +44,14 @@ bool ledgerPresentOn(const QString& connectionText);
 // What the operator is told when the ledger is missing.
 QString noLedgerNotice();
 
+// The ledger's functions below throw StoreError with the cause Ledger when
+// its table refuses a statement (a view, a revoked privilege): a fault of the
+// gateway's bookkeeping, which makes files wait rather than be refused.
 QList<RecordedPass> recordedPasses(const FileIdentity& file);
 void addRecordedPass(const FileIdentity& file, const RecordedPass& pass);
 void setPostState(const FileIdentity& file, int pass, PostState state);
+
+// Why the ledger would refuse to note a version now, "" when it would take
+// one: a row is written on the connection and rolled back. Throws StoreError
+// when the database cannot be reached.
+QString ledgerWriteRefusal(const QString& connectionText);

@@ -9,7 +9,7 @@
 // The shipped schema: one SQL file per engine, embedded as resources.
 
 // The tables of the record store: the seven documented ones in their order,
-// then the ledger of recorded files.
+// then the ledger of recorded files and the entries reported as not files.
 QStringList storeTableNames();
 
 // Whether a column holds a four-decimal currency amount (AMPAX TKT_AMT,
@@ -22,7 +22,8 @@ QString schemaScript(DbEngine engine);
 QStringList schemaStatements(DbEngine engine);
 // The statements of the schema that name an object (a table or an index),
 // as `kesto init-db --upgrade` adds them: "AMFILE" (the ledger of recorded
-// files and its index), "AMAMDK" (the unique key of a version).
+// files and its index), "AMAMDK" (the unique key of a version), "AMFOREIGN"
+// (the entries of the download folder reported as not regular files).
 QStringList statementsNaming(DbEngine engine, const QString& name);
 
 // Whether the unique key of a version (index AMAMDK) exists on the connection.

@@ -21,6 +21,8 @@ public:
         Data,       // a value the store refuses before any statement runs
         Statement,  // the database answered a statement with an error
         Connection, // no connection could be opened
+        Ledger,     // the gateway's own ledger of recorded files refused a statement:
+                    // a fault of its bookkeeping, to be mended, never a refused booking
     };
 
     static constexpr qint32 kProviderFailure = -2147467259; // 0x80004005

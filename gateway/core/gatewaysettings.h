@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The configuration record: the ten keys of PALVA.INI, the four values of the
+// The configuration record: the ten keys of PALVA.INI, the five values of the
 // settings store, and what start-up derives. Every text is kept exactly as read.
 struct GatewaySettings {
     // PALVA.INI, section PALVA, in the order they are read.
@@ -22,6 +22,9 @@ struct GatewaySettings {
     QString MirDownPath;
     QString MirBackupPath;
     QString MirProcessTKT;
+    // How long a file waits before it is read: "listing" (the default), one
+    // settle time for a whole listing; "file", the one-second pause before each.
+    QString MirSettle;
 
     // Derived at start-up.
     int PlatformId = 2;
@@ -29,6 +32,7 @@ struct GatewaySettings {
     QString StartDay;       // dd
 
     // An empty (blank) Provider selects the embedded database.
+    bool settlesPerFile() const { return MirSettle == QLatin1String("file"); }
     bool isSqlMode() const { return !Provider.trimmed().isEmpty(); }
     bool xmlExportOn() const { return XML_FG == QLatin1String("1"); }
     // The writers leave the database alone only when XML export is on and T_MODE is not "1".

@@ -33,6 +33,7 @@ void applyStoredSettingDefaults(GatewaySettings& settings) {
     settings.MirDownPath = home + QStringLiteral("/Mirs/");
     settings.MirBackupPath = home + QStringLiteral("/BkMirs/");
     settings.MirProcessTKT = QStringLiteral("1");
+    settings.MirSettle = QStringLiteral("listing");
 }
 
 void readStoredSettings(GatewaySettings& settings) {
@@ -45,11 +46,20 @@ void readStoredSettings(GatewaySettings& settings) {
         {"MirDownPath", &settings.MirDownPath},
         {"MirBackupPath", &settings.MirBackupPath},
         {"MirProcessTKT", &settings.MirProcessTKT},
+        {"MirSettle", &settings.MirSettle},
     };
     for (const auto& [name, field] : values) {
         if (auto text = readSzValue(*key, name))
             *field = *text;
     }
+}
+
+Status saveSettleSetting(const QString& mode) {
+    Status status = Status::Ok;
+    auto key = RegistryKey::create(kSettingsKeyPath, status);
+    if (!key)
+        return status;
+    return writeFolderSetting(*key, "MirSettle", mode);
 }
 
 QByteArray encodeStoredText(const QString& text) {

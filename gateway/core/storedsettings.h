@@ -14,10 +14,11 @@ inline constexpr char kSettingsKeyPath[] = "Software\\KESTO";
 inline constexpr int kStoredTextLength = 100;
 
 // Start-up's defaults: MirDataSource = program folder + "/vela_data/",
-// MirDownPath = $HOME/Mirs/, MirBackupPath = $HOME/BkMirs/, MirProcessTKT = "1".
+// MirDownPath = $HOME/Mirs/, MirBackupPath = $HOME/BkMirs/, MirProcessTKT = "1",
+// MirSettle = "listing".
 void applyStoredSettingDefaults(GatewaySettings& settings);
 
-// Overrides the four settings with what the store holds, one value at a time:
+// Overrides the four settings and MirSettle with what the store holds, one value at a time:
 // only a REG_SZ value counts (its type is asked first), its text runs up to the
 // first NUL, and an empty value gives the empty text. A value of another type,
 // a missing value or a value that cannot be read keeps the setting as it was;
@@ -44,3 +45,6 @@ kesto::registry::Status writeFolderSetting(kesto::registry::RegistryKey& key, co
 // MirBackupPath and MirProcessTKT in that order. Returns the first failure
 // (the later values are still attempted), or Ok.
 kesto::registry::Status saveStoredSettings(const GatewaySettings& settings);
+
+// Writes MirSettle ("listing" or "file"), which the Setup button leaves alone.
+kesto::registry::Status saveSettleSetting(const QString& mode);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ constexpr int kMostClashes = 9999;
 constexpr qsizetype kLongestName = 255;
 constexpr qsizetype kLongestExtension = 16;
 constexpr qsizetype kChunk = 64 * 1024;
+constexpr char kPartialPrefix[] = ".kesto-partial-";
 
 bool copyByReading(int in, int out, off_t offset, off_t length) {
     char buffer[kChunk];
@@ -115,16 +117,19 @@ mode_t currentUmask() {
 }
 
 // The copy under a temporary name in the folder, on disk, with the source's
-// permission bits narrowed by the umask (a file dropped world-writable does
+// times and its permission bits narrowed by the umask (a file dropped world-writable does
 // not make a world-writable archive); "" and errno set when it fails.
 QByteArray temporaryCopy(int in, const struct stat& source, const QByteArray& folder) {
-    QByteArray path = folder + ".kesto-partial-XXXXXX";
+    QByteArray path = folder + kPartialPrefix + "XXXXXX";
     Descriptor out(::mkostemp(path.data(), O_CLOEXEC));
     if (out.get() < 0)
         return {};
+    // It keeps the source's modification time too, which operators sort the
+    // backup folders by.
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
     if (copyData(in, out.get(), source.st_size) &&
         ::fchmod(out.get(), source.st_mode & 0777 & ~currentUmask()) == 0 &&
-        ::fsync(out.get()) == 0 && ::close(out.release()) == 0)
+        ::futimens(out.get(), times) == 0 && ::fsync(out.get()) == 0 && ::close(out.release()) == 0)
         return path;
     const int error = errno;
     ::unlink(path.constData());
@@ -207,4 +212,25 @@ BackupCopy copyIntoBackup(const QByteArray& sourcePath, const QByteArray& folder
         return result;
     }
     return failWith(EEXIST, false);
+}
+
+int removeStalePartialCopies(const QByteArray& backupFolder, std::chrono::seconds age) {
+    namespace fs = std::filesystem;
+    const auto oldest = fs::file_time_type::clock::now() - age;
+    int removed = 0;
+    std::error_code error;
+    // The backup folder, its month folders and their day folders; links are not followed.
+    fs::recursive_directory_iterator it(backupFolder.toStdString(),
+                                        fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it.depth() >= 2)
+            it.disable_recursion_pending();
+        std::error_code entryError;
+        const bool stale = it->path().filename().string().rfind(kPartialPrefix, 0) == 0 &&
+                           it->symlink_status(entryError).type() == fs::file_type::regular &&
+                           it->last_write_time(entryError) <= oldest && !entryError;
+        if (stale && fs::remove(it->path(), entryError))
+            ++removed;
+    }
+    return removed;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <chrono>
 #include <optional>
 
 // Files a file of the download folder into a backup folder under its own
@@ -12,11 +13,11 @@
 // NAME.2.MIR, ...; NAME.1 for a name without an extension); when it holds the
 // same bytes under that name or one of those, nothing is copied again.
 //
-// The copy keeps the source's permission bits, narrowed by the umask (setuid and the like dropped)
-// and a sparse file's holes. It is written under a temporary name, flushed,
-// put in place without replacing anything, and its folder entry flushed too,
-// before success is reported: deleting the original afterwards cannot lose
-// the file. The source must be a regular file; a link is not followed.
+// The copy keeps the source's modification time, its permission bits, narrowed by the umask
+// (setuid and the like dropped), and a sparse file's holes. It is written under a temporary name,
+// flushed, put in place without replacing anything, and its folder entry flushed too, before
+// success is reported: deleting the original afterwards cannot lose the file. The source must be a
+// regular file; a link is not followed.
 struct BackupCopy {
     std::optional<StepFailure> failure;
     QByteArray filedAs; // the name in the backup folder
@@ -27,3 +28,9 @@ BackupCopy copyIntoBackup(const QByteArray& sourcePath, const QByteArray& folder
 
 // The name the n-th clash of `name` is filed under (n from 1).
 QByteArray clashName(const QByteArray& name, int n);
+
+// Removes copies left under their temporary names by a gateway that died
+// while copying, once they are older than `age`, from the backup folder and
+// its dated folders; the number removed. No gateway takes that long over one
+// copy.
+int removeStalePartialCopies(const QByteArray& backupFolder, std::chrono::seconds age);

@@ -23,6 +23,24 @@ void DeferredFiles::defer(const QByteArray& name, const QString& fingerprint, bo
     entry.retryAt = Clock::now() + std::min(pause, std::max(kLongestPause, m_firstRetry));
 }
 
+void DeferredFiles::holdUntil(const QByteArray& name, const QString& fingerprint,
+                              const QString& reason, Clock::time_point retryAt) {
+    Entry& entry = m_files[name];
+    entry.recorded = entry.recorded && entry.fingerprint == fingerprint;
+    entry.fingerprint = fingerprint;
+    entry.reason = reason;
+    entry.failures = 0;
+    entry.retryAt = retryAt;
+}
+
+void DeferredFiles::release(const QString& reason) {
+    const Clock::time_point now = Clock::now();
+    for (Entry& entry : m_files) {
+        if (entry.reason == reason)
+            entry.retryAt = std::min(entry.retryAt, now);
+    }
+}
+
 bool DeferredFiles::isWaiting(const QByteArray& name) const {
     const auto found = m_files.constFind(name);
     return found != m_files.cend() && Clock::now() < found->retryAt;

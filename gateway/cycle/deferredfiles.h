@@ -22,6 +22,12 @@ public:
     // `reason` says what the file waits for (runsummary.h).
     void defer(const QByteArray& name, const QString& fingerprint, bool recorded,
                const QString& reason);
+    // Defers the file until `retryAt`, a time shared by every file that
+    // waits behind one outage of the database, without a back-off of its own.
+    void holdUntil(const QByteArray& name, const QString& fingerprint, const QString& reason,
+                   Clock::time_point retryAt);
+    // Every file that waits for `reason` may be tried again at once.
+    void release(const QString& reason);
     // Whether a listing should pass over the name now.
     bool isWaiting(const QByteArray& name) const;
     // Whether this file (same name and fingerprint) was already recorded.

@@ -58,6 +58,8 @@ DownloadListing listDownloadFolder(const QString& folder) {
         listing.failure = stepFailure(kBadFileNameOrNumber);
         return listing;
     }
+    struct stat folderInfo {};
+    const quint64 device = ::fstat(::dirfd(dir), &folderInfo) == 0 ? folderInfo.st_dev : 0;
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir);
@@ -70,7 +72,8 @@ DownloadListing listDownloadFolder(const QString& folder) {
         if (type == S_IFREG)
             listing.names.append(QByteArray(entry->d_name));
         else if (type != S_IFDIR && type != 0)
-            listing.foreign.append({QByteArray(entry->d_name), foreignKind(type)});
+            listing.foreign.append(
+                {QByteArray(entry->d_name), foreignKind(type), device, entry->d_ino});
     }
     ::closedir(dir);
     return listing;

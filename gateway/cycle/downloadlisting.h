@@ -11,7 +11,9 @@
 // follows, reads, copies or changes it.
 struct ForeignEntry {
     QByteArray name;
-    QString kind; // "a symbolic link", "a FIFO", "a socket", "a device"
+    QString kind;       // "a symbolic link", "a FIFO", "a socket", "a device"
+    quint64 device = 0; // of the entry itself, never of what a link points to
+    quint64 inode = 0;
 };
 
 // One listing of the download folder: the names of its regular files, as the

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QHash>
-#include <QPair>
 #include <QString>
 
 #include <chrono>
 
-// Keeps a lasting fault from flooding the error log. For a step that keeps
-// failing for the same file, the first failure is written, then at most one
-// an hour while it lasts, and one row when the step succeeds again.
+// Keeps a lasting fault from flooding the error log without hiding another
+// one. Failures are told apart by file, step and error number: for each, the
+// first is written, then at most one an hour while it lasts; a failure with
+// a new number always gets its row. When the step succeeds again, one row
+// says after how many failures.
 class FailureReports {
 public:
     using Clock = std::chrono::steady_clock;
@@ -16,10 +17,14 @@ public:
     explicit FailureReports(Clock::duration interval = std::chrono::hours(1));
 
     // Counts a failure of the step; whether it is to be written now.
-    bool shouldWrite(const QString& file, const QString& tag);
-    // The step succeeded: the number of failures it had in a row (a recovery
-    // row is due when it is above 0). The count starts again.
-    int succeeded(const QString& file, const QString& tag);
+    bool shouldWrite(const QString& file, const QString& step, qint32 number);
+    // Counts a failure whose row is written whatever came before (the one
+    // that explains a final outcome).
+    void countWritten(const QString& file, const QString& step, qint32 number);
+    // The step succeeded: the number of failures it had in a row, whatever
+    // their numbers (a recovery row is due when it is above 0). The count
+    // starts again.
+    int succeeded(const QString& file, const QString& step);
     // The file is gone (filed away): what its steps went through is forgotten.
     void forgetFile(const QString& file);
 
@@ -28,7 +33,16 @@ private:
         int failures = 0;
         Clock::time_point lastWritten;
     };
+    struct Key {
+        QString file;
+        QString step;
+        qint32 number = 0;
+        bool operator==(const Key&) const = default;
+        friend size_t qHash(const Key& key, size_t seed = 0) {
+            return qHashMulti(seed, key.file, key.step, key.number);
+        }
+    };
 
     Clock::duration m_interval;
-    QHash<QPair<QString, QString>, Entry> m_entries;
+    QHash<Key, Entry> m_entries;
 };

@@ -92,3 +92,19 @@ std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByt
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     return identity;
 }
+
+QByteArray contentDigest(const QByteArray& path, qint64 limit) {
+    const int fd = openRegularFile(path);
+    if (fd < 0)
+        return {};
+    QFile file;
+    QByteArray digest;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        const QByteArray bytes = file.read(limit);
+        if (bytes.size() < limit && file.atEnd() && file.error() == QFileDevice::NoError)
+            digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        return digest;
+    }
+    ::close(fd);
+    return digest;
+}

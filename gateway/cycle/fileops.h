@@ -46,3 +46,7 @@ QString fileFingerprint(const struct stat& info);
 // The identity the ledger of recorded files knows a file by, from the open
 // file and the bytes read from it. Empty when the file cannot be looked up.
 std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes);
+
+// The SHA-256 of the regular file's bytes, when it holds fewer than `limit`;
+// empty otherwise, or when it cannot be read.
+QByteArray contentDigest(const QByteArray& path, qint64 limit);

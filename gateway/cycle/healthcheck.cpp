@@ -128,8 +128,11 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now) {
         QSqlDatabase db = threadConnection(text);
         readErrorRows(db, now, health);
         ledger = ledgerPresentOn(text);
-        if (ledger)
+        if (ledger) {
             readLastStored(db, now, health);
+            // A ledger that refuses keeps every booking waiting.
+            health.ledgerError = ledgerWriteRefusal(text);
+        }
     } catch (const StoreError& error) {
         health.databaseError = error.description();
     }
@@ -139,7 +142,7 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now) {
 }
 
 Health::State Health::state() const {
-    if (!databaseError.isEmpty() || !folderError.isEmpty())
+    if (!databaseError.isEmpty() || !ledgerError.isEmpty() || !folderError.isEmpty())
         return State::Down;
     if (oldestWaitingSeconds > kWaitingTooLongSeconds || errorRows1h > 0)
         return State::Degraded;
@@ -164,6 +167,9 @@ QString Health::text() const {
           << QStringLiteral("database: %1")
                  .arg(databaseError.isEmpty() ? QStringLiteral("reached")
                                               : QStringLiteral("not reached: ") + databaseError)
+          << QStringLiteral("ledger: %1")
+                 .arg(ledgerError.isEmpty() ? QStringLiteral("takes versions")
+                                            : QStringLiteral("refuses: ") + ledgerError)
           << QStringLiteral("folders: %1")
                  .arg(folderError.isEmpty() ? QStringLiteral("reached") : folderError)
           << QStringLiteral("waiting files: %1 (oldest %2 s)")
@@ -186,6 +192,8 @@ QString Health::json() const {
         {QStringLiteral("mode"), mode},
         {QStringLiteral("databaseReached"), databaseError.isEmpty()},
         {QStringLiteral("databaseError"), databaseError},
+        {QStringLiteral("ledgerWritable"), ledgerError.isEmpty()},
+        {QStringLiteral("ledgerError"), ledgerError},
         {QStringLiteral("foldersReached"), folderError.isEmpty()},
         {QStringLiteral("folderError"), folderError},
         {QStringLiteral("waitingFiles"), waitingFiles},

@@ -8,12 +8,13 @@
 #include <optional>
 
 // What `kesto status` reports for monitoring: whether the gateway can work
-// (its database and folders), and whether work piles up or fails.
+// (its database, its ledger and its folders), and whether work piles up or fails.
 struct Health {
     enum class State { Healthy = 0, Degraded = 1, Down = 2 }; // the exit status
 
     QString mode;          // "MDB" or "SQL"
     QString databaseError; // "" when the database answered
+    QString ledgerError;   // "" unless the ledger of recorded files refuses to note a version
     QString folderError;   // "" when the download and backup folders are there
     int waitingFiles = 0;  // files the gateway would take, still in the download folder
     qint64 oldestWaitingSeconds = 0;

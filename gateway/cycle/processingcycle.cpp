@@ -11,11 +11,13 @@
 #include "interpreter.h"
 #include "logstamp.h"
 #include "recordphase.h"
+#include "reportedentries.h"
 #include "runchecks.h"
 #include "shownname.h"
 #include "storeerror.h"
 #include "trappederror.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cerrno>
@@ -32,6 +34,13 @@ constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
 constexpr char kXmlPostStep[] = "[XmlPost]";
 constexpr char kNotAFileTag[] = "[NotAFile]";
+// The failure key of the outage of the database, shared by every file.
+const QString kOutageKey = QStringLiteral("\x01the database");
+
+// The failure key of the post of one record of a booking.
+QString postKey(int pass) {
+    return QStringLiteral("%1%2").arg(QLatin1String(kXmlPostStep)).arg(pass);
+}
 
 struct ReadResult {
     QByteArray bytes;
@@ -66,7 +75,8 @@ QString shownText(const QByteArray& bytes) {
 
 ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
     : QObject(parent), m_options(options), m_deferred(options.deferRetry),
-      m_writes(std::chrono::milliseconds(qRound64(options.settleMs * options.pauseScale))) {}
+      m_writes(std::chrono::milliseconds(qRound64(options.settleMs * options.pauseScale))),
+      m_outage(options.deferRetry) {}
 
 ProcessingCycle::~ProcessingCycle() = default;
 
@@ -82,16 +92,21 @@ void ProcessingCycle::setLabel4(const QString& text) {
 }
 
 void ProcessingCycle::record(const StepFailure& failure, const char* tag) {
-    report(failure.number, failure.description + QLatin1String(tag), tag);
+    report(failure.number, failure.description + QLatin1String(tag), QLatin1String(tag));
 }
 
-void ProcessingCycle::report(qint32 number, const QString& text, const char* step) {
-    if (m_reports.shouldWrite(m_context.FileName, QLatin1String(step)))
+void ProcessingCycle::report(qint32 number, const QString& text, const QString& key) {
+    if (m_reports.shouldWrite(m_context.FileName, key, number))
         writeErrorRow(number, text);
 }
 
-void ProcessingCycle::recovered(const char* tag) {
-    const int failures = m_reports.succeeded(m_context.FileName, QLatin1String(tag));
+void ProcessingCycle::reportFinal(qint32 number, const QString& text, const QString& key) {
+    m_reports.countWritten(m_context.FileName, key, number);
+    writeErrorRow(number, text);
+}
+
+void ProcessingCycle::recovered(const QString& key, const char* tag) {
+    const int failures = m_reports.succeeded(m_context.FileName, key);
     if (failures > 0)
         writeErrorRow(0, QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) +
                              QLatin1String(tag));
@@ -127,6 +142,10 @@ void ProcessingCycle::run() {
         m_documents.inUse([this](const QString& line) { addLine(line); });
     } catch (const StoreError&) {
     }
+    if (const int removed = removeStalePartialCopies(
+            QFile::encodeName(m_options.settings.MirBackupPath), std::chrono::hours(24)))
+        addLine(
+            QStringLiteral("Removed %1 partial backup copies older than a day\r\n").arg(removed));
     // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
     runPasses(watch);
@@ -172,6 +191,9 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 break;
             }
         }
+
+        if (!m_options.settings.settlesPerFile() && !settleListing(listing))
+            return;
 
         // File loop: always the head of a fresh listing.
         qsizetype index = 0;
@@ -232,27 +254,79 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
 QByteArray ProcessingCycle::nextEntry(const QList<QByteArray>& names, qsizetype& index) const {
     while (index < names.size()) {
         const QByteArray& name = names.at(index++);
-        if (!isSkippedName(name) && !m_deferred.isWaiting(name) && !m_writes.isHeldBack(name))
+        if (isCandidate(name))
             return name;
     }
     return {};
 }
 
+bool ProcessingCycle::isCandidate(const QByteArray& name) const {
+    return !isSkippedName(name) && !m_deferred.isWaiting(name) && !m_writes.isHeldBack(name);
+}
+
+// One settle time for a whole listing: every file it offers is looked at,
+// and the cycle waits once until each has looked the same for the settle
+// time; the files are then taken back to back. A file that changes
+// meanwhile, or arrives later, waits for a settle time of its own. False
+// when a stop ended the wait.
+bool ProcessingCycle::settleListing(const DownloadListing& listing) {
+    const QByteArray down = QFile::encodeName(m_options.settings.MirDownPath);
+    WriteWatch::Clock::duration wait{};
+    for (const QByteArray& name : listing.names) {
+        if (isCandidate(name) && lookAtFile(name, down + name))
+            wait = std::max(wait, m_writes.untilSettled(name));
+    }
+    if (wait <= WriteWatch::Clock::duration{})
+        return true;
+    return m_stop.pause(int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+}
+
 // One error row for each link, FIFO, socket or device in the folder, and no
-// more while it stays there.
+// more while it stays there, across restarts too where the database keeps
+// the entries it reported.
 void ProcessingCycle::reportForeignEntries(const DownloadListing& listing) {
     QSet<QByteArray> present;
     for (const ForeignEntry& entry : listing.foreign) {
         if (isSkippedName(entry.name))
             continue;
-        present.insert(entry.name);
-        if (!m_foreignReported.contains(entry.name))
-            writeErrorRow(
-                shownFileName(entry.name), kPathFileAccessError,
-                QStringLiteral("Not a regular file but %1: left where it is").arg(entry.kind) +
-                    QLatin1String(kNotAFileTag));
+        const QByteArray key = entry.name + '\0' + QByteArray::number(entry.device) + ':' +
+                               QByteArray::number(entry.inode);
+        present.insert(key);
+        if (m_foreignReported.contains(key))
+            continue;
+        const ReportedEntry reported{m_options.settings.MirDownPath, shownFileName(entry.name),
+                                     entry.kind, entry.device, entry.inode};
+        if (reportedBefore(reported))
+            continue;
+        writeErrorRow(
+            reported.name, kPathFileAccessError,
+            QStringLiteral("Not a regular file but %1: left where it is").arg(entry.kind) +
+                QLatin1String(kNotAFileTag));
+        try {
+            if (m_reportedTable.value_or(false))
+                addReportedEntry(reported);
+        } catch (const StoreError&) {
+            // Reported again at the next start, which loses nothing.
+        }
     }
     m_foreignReported = present;
+}
+
+// Whether an earlier run reported the entry; a database that cannot say
+// lets it be reported again.
+bool ProcessingCycle::reportedBefore(const ReportedEntry& entry) {
+    try {
+        if (!m_reportedTable) {
+            m_reportedTable = reportedEntriesPresent();
+            if (!*m_reportedTable && ledgerInUse())
+                addLine(QStringLiteral("The database has no AMFOREIGN table: links, FIFOs and "
+                                       "other entries that are not files are reported again at "
+                                       "each start. Run kesto init-db --upgrade to add it.\r\n"));
+        }
+        return *m_reportedTable && wasReported(entry);
+    } catch (const StoreError&) {
+        return false;
+    }
 }
 
 // Notes how the file looks now. False when the name no longer holds a regular
@@ -271,13 +345,16 @@ bool ProcessingCycle::lookAtFile(const QByteArray& name, const QByteArray& path)
 ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     const QByteArray path = QFile::encodeName(m_options.settings.MirDownPath) + name;
 
-    // 1. The pause before each file, with a look on either side: a file that
-    // changed is still being written and waits, with no error row, until it
-    // has settled. A stop here leaves the file untouched.
-    if (!lookAtFile(name, path))
-        return FileEnd::Done;
-    if (!pauseMs(1000))
-        return FileEnd::Abandoned;
+    // 1. The pause before each file, with a look on either side, or the
+    // listing's one settle time before it: a file that changed is still
+    // being written and waits, with no error row, until it has settled. A
+    // stop here leaves the file untouched.
+    if (m_options.settings.settlesPerFile()) {
+        if (!lookAtFile(name, path))
+            return FileEnd::Done;
+        if (!pauseMs(1000))
+            return FileEnd::Abandoned;
+    }
     if (!lookAtFile(name, path) || !m_writes.settled(name))
         return FileEnd::Done;
 
@@ -341,11 +418,18 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     }
     const QString fingerprint = opened ? fileFingerprint(fd) : fileFingerprint(path);
     const bool recordedBefore = m_deferred.wasRecorded(name, fingerprint);
+    // What the file held, when it was read whole: a later change of its time
+    // or inode alone does not make it another file.
+    std::optional<QByteArray> digest;
+    if (opened && !read.failure && !lookup.failure && read.bytes.size() == lookup.size &&
+        lookup.size < kShowLimit)
+        digest = QCryptographicHash::hash(read.bytes, QCryptographicHash::Sha256);
 
     // 7-8. Interpret and record.
     bool recorded = recordedBefore;
     bool interpreted = false;
     QString waitFor;
+    QString knownAs;
     if (opened && !read.failure && lookup.size < kInterpretLimit && !recordedBefore) {
         try {
             const mir::Interpretation interpretation = mir::interpretMir(read.bytes);
@@ -373,6 +457,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
                 interpreted = true;
                 recorded = recording.recorded;
                 waitFor = recording.waitFor;
+                knownAs = recording.knownAs;
                 break;
             }
             }
@@ -396,18 +481,30 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     if (!waitFor.isEmpty()) {
         // Not stored yet, or a post still owed: the file stays in the download
         // folder and is tried again later; the ledger knows what is done.
-        m_deferred.defer(name, fingerprint, false, waitFor);
+        // Behind an outage it waits for the next probe with the others.
+        if (m_outage.isDown() && waitFor == m_outage.reason())
+            m_deferred.holdUntil(name, fingerprint, waitFor, m_outage.nextProbe());
+        else
+            m_deferred.defer(name, fingerprint, false, waitFor);
         return FileEnd::Done;
     }
 
     // 11. File it away.
-    if (fileAway(name, path, fingerprint, recorded) && !interpreted && !recordedBefore)
+    if (!fileAway(name, path, fingerprint, recorded, digest))
+        return FileEnd::Done;
+    if (!interpreted && !recordedBefore)
         ++m_summary.uninterpreted;
+    if (!knownAs.isEmpty())
+        addLine(m_context.FileName + QStringLiteral(" was already recorded as ") + knownAs +
+                QStringLiteral("; filed\r\n"));
     return FileEnd::Done;
 }
 
 ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretation& interpretation,
                                                           int fd, const QByteArray& bytes) {
+    // Behind an outage the file waits for the next probe without trying.
+    if (!m_outage.mayTry())
+        return {false, m_outage.reason(), QString()};
     m_context.Cpnid = interpretation.Cpnid;
     m_context.Cpnid2Source = interpretation.Cpnid2Source;
     // A file the ledger knows resumes where it stopped; the lookup needs the database.
@@ -422,13 +519,11 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         documents = m_documents.prepare(ledger.file, !ledger.recorded.isEmpty(), m_context.FileName,
                                         fd, bytes, [this](const QString& line) { addLine(line); });
     } catch (const StoreError& error) {
-        record({error.number(), error.description()}, kRecordPhaseTag);
-        if (error.cause() == StoreError::Cause::Connection)
-            return {false, WaitReason::Database};
-        // The database refuses the lookup itself: the file is filed away as
-        // a booking it refuses, rather than waiting for ever.
-        ++m_summary.refused;
-        return {true, QString()};
+        const StepFailure failure{error.number(),
+                                  error.description() + QLatin1String(kRecordPhaseTag)};
+        return storeUnavailable(failure, error.cause() == StoreError::Cause::Connection
+                                             ? WaitReason::Database
+                                             : WaitReason::Ledger);
     }
 
     ledger.documents = documents ? &*documents : nullptr;
@@ -443,33 +538,78 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         if (const std::optional<StepFailure> failure = m_documents.settle(*documents, stored))
             record(*failure, kDocumentsTag);
     }
-    for (const StepFailure& failure : result.postErrors)
-        report(failure.number, failure.description, kXmlPostStep);
-    if (result.posted)
-        recovered(kXmlPostStep);
-    if (result.outcome == RecordOutcome::Stored)
-        recovered(kRecordPhaseTag);
-    else if (result.error)
-        report(result.error->number, result.error->description, kRecordPhaseTag);
+    reportPosts(result);
 
     switch (result.outcome) {
-    case RecordOutcome::Stored:
+    case RecordOutcome::Stored: {
+        storeAvailable();
+        recovered(kRecordPhaseTag);
         ++m_summary.stored;
-        return {true, QString()};
-    case RecordOutcome::Refused:
-        ++m_summary.refused;
-        return {true, QString()};
-    case RecordOutcome::Unreachable:
-        break;
-    case RecordOutcome::PostPending:
-        return {false, WaitReason::Endpoint};
+        Recording recording{true, QString(), QString()};
+        if (!result.storedNew) {
+            QStringList versions;
+            for (const RecordedPass& pass : std::as_const(ledger.recorded))
+                versions.append(pass.recordLocator + QLatin1Char('/') + pass.serialNumber);
+            recording.knownAs = versions.join(QStringLiteral(" and "));
+        }
+        return recording;
     }
-    return {false, WaitReason::Database};
+    case RecordOutcome::Refused:
+        // The database answers: what it refused is the booking, and the row
+        // that says why the file is filed away is always written.
+        storeAvailable();
+        reportFinal(result.error->number, result.error->description,
+                    QLatin1String(kRecordPhaseTag));
+        ++m_summary.refused;
+        return {true, QString(), QString()};
+    case RecordOutcome::Unreachable:
+        return storeUnavailable(*result.error, WaitReason::Database);
+    case RecordOutcome::LedgerRefused:
+        return storeUnavailable(*result.error, WaitReason::Ledger);
+    case RecordOutcome::PostPending:
+        storeAvailable();
+        break;
+    }
+    return {false, WaitReason::Endpoint, QString()};
+}
+
+// One row per post that failed, the two records of a booking each on their
+// own; a recovery row only for a record whose post went through after
+// failing before.
+void ProcessingCycle::reportPosts(const RecordResult& result) {
+    for (const PostFailure& post : result.postErrors) {
+        if (post.final)
+            reportFinal(post.failure.number, post.failure.description, postKey(post.pass));
+        else
+            report(post.failure.number, post.failure.description, postKey(post.pass));
+    }
+    for (int pass : result.postedPasses)
+        recovered(postKey(pass), kXmlPostStep);
+}
+
+ProcessingCycle::Recording ProcessingCycle::storeUnavailable(const StepFailure& failure,
+                                                             const QString& reason) {
+    m_outage.failed(reason);
+    if (m_reports.shouldWrite(kOutageKey, QLatin1String(kRecordPhaseTag), failure.number))
+        writeErrorRow(failure.number, failure.description);
+    return {false, reason, QString()};
+}
+
+void ProcessingCycle::storeAvailable() {
+    if (!m_outage.ended())
+        return;
+    m_deferred.release(WaitReason::Database);
+    m_deferred.release(WaitReason::Ledger);
+    const int failures = m_reports.succeeded(kOutageKey, QLatin1String(kRecordPhaseTag));
+    if (failures > 0)
+        writeErrorRow(0, QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) +
+                             QLatin1String(kRecordPhaseTag));
 }
 
 bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
-                               const QString& fingerprint, bool recorded) {
-    if (changedSinceRead(path, fingerprint))
+                               const QString& fingerprint, bool recorded,
+                               const std::optional<QByteArray>& digest) {
+    if (changedSinceRead(path, fingerprint, digest))
         return false;
     const BackupCopy copy =
         copyIntoBackup(path, QFile::encodeName(backupDateFolder(m_options.settings)), name);
@@ -484,7 +624,7 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
         addLine(m_context.FileName + QStringLiteral(" filed as ") + shownFileName(copy.filedAs) +
                 QStringLiteral("\r\n"));
     crashPoint("after-copy");
-    if (changedSinceRead(path, fingerprint))
+    if (changedSinceRead(path, fingerprint, digest))
         return false;
     if (const auto failure = removeFile(path)) {
         record(*failure, "[Kill]");
@@ -501,9 +641,14 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
 
 // A writer that replaced or rewrote the file after it was read: the name now
 // holds what nobody has read, so it is neither copied nor deleted. The next
-// listing meets it as a file still being written and reads it again.
-bool ProcessingCycle::changedSinceRead(const QByteArray& path, const QString& fingerprint) {
+// listing meets it as a file still being written and reads it again. A file
+// whose time or inode moved but whose bytes are the ones read (touched, or
+// its time restored by a backup tool) is the file just recorded.
+bool ProcessingCycle::changedSinceRead(const QByteArray& path, const QString& fingerprint,
+                                       const std::optional<QByteArray>& digest) {
     if (fileFingerprint(path) == fingerprint)
+        return false;
+    if (digest && contentDigest(path, kShowLimit) == *digest)
         return false;
     addLine(m_context.FileName +
             QStringLiteral(" changed after it was read; it is read again\r\n"));

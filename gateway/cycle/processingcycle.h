@@ -8,6 +8,7 @@
 #include "runsummary.h"
 #include "stepfailure.h"
 #include "stopsignal.h"
+#include "storeoutage.h"
 #include "writewatch.h"
 
 #include <QByteArray>
@@ -23,6 +24,8 @@ struct DownloadListing;
 namespace mir {
 struct Interpretation;
 }
+struct RecordResult;
+struct ReportedEntry;
 class XmlHttpPost;
 
 // The processing cycle: empties the download folder file by file, each file
@@ -87,26 +90,43 @@ private:
 
     void runPasses(ChangeWatch& watch);
     QByteArray nextEntry(const QList<QByteArray>& names, qsizetype& index) const;
+    bool isCandidate(const QByteArray& name) const;
+    bool settleListing(const DownloadListing& listing);
     void reportForeignEntries(const DownloadListing& listing);
+    bool reportedBefore(const ReportedEntry& entry);
     bool lookAtFile(const QByteArray& name, const QByteArray& path);
     FileEnd processFile(const QByteArray& name);
     struct Recording {
         bool recorded = false; // stored, or refused for good: never recorded again
         QString waitFor;       // what the file waits for in the download folder; "" none
+        QString knownAs;       // the versions the ledger already held for the file, when it
+                               // held every one: "TPEK4T/001"; "" otherwise
     };
     Recording recordBooking(const mir::Interpretation& interpretation, int fd,
                             const QByteArray& bytes);
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();
+    // `digest`: the SHA-256 of the whole file as it was read, when it was read whole.
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
-                  bool recorded);
-    bool changedSinceRead(const QByteArray& path, const QString& fingerprint);
+                  bool recorded, const std::optional<QByteArray>& digest);
+    bool changedSinceRead(const QByteArray& path, const QString& fingerprint,
+                          const std::optional<QByteArray>& digest);
+    void reportPosts(const RecordResult& result);
+    // The database cannot take bookings now (unreachable, or its ledger
+    // refusing): one row for the outage, not one per waiting file.
+    Recording storeUnavailable(const StepFailure& failure, const QString& reason);
+    void storeAvailable();
     void countWaitingFiles();
-    // Error rows of a step of the current file, kept from flooding the log.
+    // Error rows of a step of the current file, kept from flooding the log
+    // (failurereports.h). `key` tells apart what the step's tag does not
+    // (the two posts of a booking of two records); the tag is the row's.
     void record(const StepFailure& failure, const char* tag);
-    void report(qint32 number, const QString& text, const char* step);
-    void recovered(const char* step);
+    void report(qint32 number, const QString& text, const QString& key);
+    // A row that explains a final outcome: always written.
+    void reportFinal(qint32 number, const QString& text, const QString& key);
+    void recovered(const QString& key, const char* tag);
+    void recovered(const char* tag) { recovered(QLatin1String(tag), tag); }
     void writeErrorRow(qint32 number, const QString& text) {
         writeErrorRow(m_context.FileName, number, text);
     }
@@ -120,8 +140,10 @@ private:
     FileContext m_context;
     DeferredFiles m_deferred;
     WriteWatch m_writes;
-    QSet<QByteArray> m_foreignReported; // foreign entries with their error row written
+    QSet<QByteArray> m_foreignReported;  // foreign entries with their error row written
+    std::optional<bool> m_reportedTable; // whether the database keeps reported entries
     FailureReports m_reports;
+    StoreOutage m_outage;
     RunSummary m_summary;
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     DocumentRecorder m_documents;

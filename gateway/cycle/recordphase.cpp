@@ -56,7 +56,10 @@ public:
             // Without a ledger a record committed earlier could not be told
             // apart at the next try, so the file is filed away instead.
             const bool wait = lost && (m_ledger.file || !m_committed);
-            m_result.outcome = wait ? RecordOutcome::Unreachable : RecordOutcome::Refused;
+            if (error.cause() == StoreError::Cause::Ledger)
+                m_result.outcome = RecordOutcome::LedgerRefused;
+            else
+                m_result.outcome = wait ? RecordOutcome::Unreachable : RecordOutcome::Refused;
             m_result.error = tagged(error.number(), error.description());
         } catch (const korva::Error& error) {
             m_result.outcome = RecordOutcome::Refused;
@@ -126,10 +129,11 @@ private:
             }
         }
         m_committed = true;
+        m_result.storedNew = true;
         crashPoint("after-commit");
         if (!m_settings.xmlExportOn())
             return true;
-        return settlePost(pass, post());
+        return settlePost(pass, post(pass));
     }
 
     // Whether the version failed because its serial was taken meanwhile.
@@ -165,11 +169,12 @@ private:
     bool postOnlyPass(const PassPlan& pass) {
         m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
         writeRecord(pass, m_settings);
-        const PostDelivery delivery = post();
+        const PostDelivery delivery = post(pass);
         if (delivery == PostDelivery::Undelivered || delivery == PostDelivery::Aborted) {
             m_result.outcome = RecordOutcome::PostPending;
             return false;
         }
+        m_result.storedNew = true;
         if (m_ledger.file)
             addRecordedPass(*m_ledger.file, ledgerRow(pass, postStateAfter(delivery)));
         return true;
@@ -188,7 +193,7 @@ private:
         m_context.Kind = done.kind;
         if (!owesPost)
             return true;
-        return settlePost(pass, post());
+        return settlePost(pass, post(pass));
     }
 
     // After the post of a stored record: the ledger notes how it went. A post
@@ -205,13 +210,20 @@ private:
         return true;
     }
 
-    PostDelivery post() {
+    PostDelivery post(const PassPlan& pass) {
         const PostOutcome outcome = postBooking(m_context, m_settings.XML_DNS, m_http, m_addLine);
         crashPoint("after-post");
-        if (outcome.errorNumber != 0)
-            m_result.postErrors.append({outcome.errorNumber, outcome.errorText});
+        if (outcome.errorNumber != 0) {
+            // Refused, or given up with the rows stored: the booking is filed
+            // without this post, and its row says why.
+            const bool final =
+                outcome.delivery == PostDelivery::Refused ||
+                (outcome.delivery == PostDelivery::Undelivered && m_settings.databaseWritten());
+            m_result.postErrors.append(
+                {pass.number, {outcome.errorNumber, outcome.errorText}, final});
+        }
         if (outcome.delivery == PostDelivery::Acknowledged)
-            m_result.posted = true;
+            m_result.postedPasses.append(pass.number);
         return outcome.delivery;
     }
 

@@ -19,21 +19,31 @@ class XmlHttpPost;
 inline constexpr char kRecordPhaseTag[] = "[RecordPhase]";
 
 enum class RecordOutcome {
-    Stored,      // every record stored (or found stored) and posted as the switches say
-    Unreachable, // the database could not be reached: what was not committed is done
-                 // again later, so the file waits
-    Refused,     // the database or the booking's data refused a record: it was rolled
-                 // back, and the file is filed away like any failing booking
-    PostPending, // a post the booking still needs did not reach the endpoint (the only
-                 // delivery while database writes are off, or one cut short by a
-                 // stop): the file waits
+    Stored,        // every record stored (or found stored) and posted as the switches say
+    Unreachable,   // the database could not be reached: what was not committed is done
+                   // again later, so the file waits
+    Refused,       // the database or the booking's data refused a record: it was rolled
+                   // back, and the file is filed away like any failing booking
+    PostPending,   // a post the booking still needs did not reach the endpoint (the only
+                   // delivery while database writes are off, or one cut short by a
+                   // stop): the file waits
+    LedgerRefused, // the ledger of recorded files refused to note a version or its post:
+                   // what it could not note is done again later, so the file waits
+};
+
+// A post that did not go through.
+struct PostFailure {
+    int pass = 1;        // which record of the booking
+    StepFailure failure; // its number and text, the record's key and the tag included
+    bool final = false;  // the booking is filed without this post ever going through
 };
 
 struct RecordResult {
     RecordOutcome outcome = RecordOutcome::Stored;
     std::optional<StepFailure> error; // what kept it from Stored, its tag included
-    QList<StepFailure> postErrors;    // each post that did not go through, tag included
-    bool posted = false;              // a post was acknowledged
+    QList<PostFailure> postErrors;    // each post that did not go through
+    QList<int> postedPasses;          // the records whose post was acknowledged
+    bool storedNew = false;           // a version was stored (or posted) now, not found stored
 };
 
 // What the ledger of recorded files says about the file; `file` is empty

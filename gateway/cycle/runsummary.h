@@ -20,6 +20,7 @@ struct RunSummary {
 // What a file left in the download folder waits for.
 namespace WaitReason {
 inline const QString Database = QStringLiteral("the database");
+inline const QString Ledger = QStringLiteral("the ledger"); // its table refuses what it must note
 inline const QString ObjectModel = QStringLiteral("the object model");
 inline const QString Endpoint = QStringLiteral("the endpoint");
 inline const QString BackupCopy = QStringLiteral("the backup copy");

@@ -1,5 +1,7 @@
 #include "writewatch.h"
 
+#include <algorithm>
+
 WriteWatch::WriteWatch(Clock::duration settle) : m_settle(settle) {}
 
 void WriteWatch::look(const QByteArray& name, const QString& fingerprint) {
@@ -15,6 +17,13 @@ bool WriteWatch::settled(const QByteArray& name) {
         return true;
     found->heldBack = Clock::now() - found->since < m_settle;
     return !found->heldBack;
+}
+
+WriteWatch::Clock::duration WriteWatch::untilSettled(const QByteArray& name) const {
+    const auto found = m_files.constFind(name);
+    if (found == m_files.cend())
+        return {};
+    return std::max(Clock::duration{}, found->since + m_settle - Clock::now());
 }
 
 bool WriteWatch::isHeldBack(const QByteArray& name) const {

@@ -27,6 +27,9 @@ public:
     // Whether the file has looked the same for the settle time; when it has
     // not, it is held back until then.
     bool settled(const QByteArray& name);
+    // The time until the file will have looked the same for the settle time;
+    // zero when it has (or was never looked at).
+    Clock::duration untilSettled(const QByteArray& name) const;
     // Whether a listing should pass over the file now.
     bool isHeldBack(const QByteArray& name) const;
     // The files last found not settled, even when their settle time has

@@ -2,6 +2,7 @@
 
 #include "autostart.h"
 #include "errorlogviewer.h"
+#include "fixedpitchfont.h"
 #include "inisettings.h"
 #include "lasterror.h"
 #include "messagebox.h"
@@ -21,7 +22,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,7 +114,7 @@ void MirMain::createControls() {
     c.RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     c.RichTextBox1->setReadOnly(true);
     c.RichTextBox1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    c.RichTextBox1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    c.RichTextBox1->setFont(fixedPitchFont());
     c.PicOn = makeLabel(this, "PicOn", QString());
 
     c.mnuShell = new QMenu(QStringLiteral("右鍵選單"), this);

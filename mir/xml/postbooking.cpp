@@ -15,6 +15,12 @@ QString lineEnd(const QString& prefix, const QString& fileName, const QString& d
            QStringLiteral("\r\n");
 }
 
+// Which record a failure is about, so that the two posts of a booking of
+// two records each show in the error log as their own.
+QString recordKey(const FileContext& context) {
+    return context.RecordLocator + QLatin1Char('/') + context.SerialNumber;
+}
+
 } // namespace
 
 PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost& http,
@@ -25,7 +31,8 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
         // Never post an empty body in place of a document that does not load.
         addLine(lineEnd(QStringLiteral("Xml Invalid:"), context.FileName, QString()));
         return {PostDelivery::Refused, QString(), kXmlDocumentInvalid,
-                QStringLiteral("Booking XML does not load: ") + why + kTag};
+                QStringLiteral("Booking XML of %1 does not load: ").arg(recordKey(context)) + why +
+                    kTag};
     }
 
     // The body is the booking XML text itself: it loaded, so it is what the
@@ -35,7 +42,8 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
         addLine(lineEnd(QStringLiteral("Xml Post Failed:"), context.FileName,
                         QLatin1Char('-') + result.failure));
         return {result.aborted ? PostDelivery::Aborted : PostDelivery::Undelivered, QString(),
-                kXmlPostFailed, result.failure + kTag};
+                kXmlPostFailed,
+                QStringLiteral("Post of %1: ").arg(recordKey(context)) + result.failure + kTag};
     }
     if (result.status < 200 || result.status > 299) {
         // Whatever the body says, the endpoint did not take the booking.
@@ -44,7 +52,9 @@ PostOutcome postBooking(FileContext& context, const QString& xmlDns, XmlHttpPost
                         QLatin1Char('-') + status));
         const bool refused = result.status >= 400 && result.status <= 499;
         return {refused ? PostDelivery::Refused : PostDelivery::Undelivered, result.answer,
-                kXmlHttpStatus, status + QStringLiteral(": ") + result.answer.left(160) + kTag};
+                kXmlHttpStatus,
+                QStringLiteral("Post of %1: ").arg(recordKey(context)) + status +
+                    QStringLiteral(": ") + result.answer.left(160) + kTag};
     }
 
     const AnswerJudgement judgement =

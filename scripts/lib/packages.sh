@@ -21,4 +21,5 @@ KESTO_BUILD_PACKAGES=(
     unixodbc unixodbc-dev odbc-postgresql postgresql libsystemd-dev systemd
     python3 valgrind
     mmdebstrap desktop-file-utils
+    fonts-noto-mono
 )

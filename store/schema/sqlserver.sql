@@ -129,13 +129,28 @@ CREATE INDEX AMPNR1 ON AMPNR (RECLOC,SER_NO,SEG_TP,H_INDEX,H_INDEX1);
 CREATE INDEX AMTKT1 ON AMTKT (RECLOC,SER_NO,MSGTAG,SEG_TP,TTONBR,SEGNBR);
 CREATE INDEX AMFILE1 ON AMFILE (FILE_NM,FILE_SHA);
 
+-- Entries of the download folder that are not regular files (links, FIFOs,
+-- sockets, devices), each reported once, across restarts too: its folder,
+-- its shown name, what it is, and the device and inode of the entry itself.
+CREATE TABLE AMFOREIGN (
+    DIR_NM     NVARCHAR(1024),
+    FILE_NM    NVARCHAR(260),
+    ENTRY_KIND NVARCHAR(40),
+    FILE_DEV   NVARCHAR(20),
+    FILE_INO   NVARCHAR(20),
+    DATE_1     NVARCHAR(10),
+    TIME_1     NVARCHAR(8)
+);
+
+CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
+
 -- The document ledger, beside the booking tables: what each MIR file says
 -- about the ticketing documents it touches, written once per file (keyed by
 -- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per
 -- file, KDOCEVT one row per document event (issue, void, refund,
 -- refund-cancel, exchange; AMT_DEC: the decimals the MIR gave its amount),
--- KDOCTAX the taxes of an event by code and
--- KDOCFOP the forms of payment, card numbers cut to their last four digits.
+-- KDOCTAX the taxes of an event by code and KDOCFOP the forms of payment,
+-- card numbers cut to their last four digits.
 -- A document's state is derived from its events. RECLOC and SER_NO name the
 -- version stored from the file, empty when it made none.
 CREATE TABLE KDOCFILE (

@@ -145,6 +145,12 @@ QMap<QString, QByteArray> sweepFiles(int copies) {
     return files;
 }
 
+QByteArray ticketedBooking(const QByteArray& locator) {
+    QByteArray bytes = sample("ticketed-lf.mir");
+    bytes.replace("TPEK4T", locator);
+    return bytes;
+}
+
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files) {
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         writeFileBytes(folder + it.key(), it.value());

@@ -70,6 +70,8 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1, int
 // copies share record locators, so their versions follow each other.
 QMap<QString, QByteArray> sweepFiles(int copies);
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files);
+// The ticketed sample under a record locator of its own (header columns 99-104).
+QByteArray ticketedBooking(const QByteArray& locator);
 
 // `count` gateways on one database of the engine: the first owns it, the
 // others share it. Check first().skipReason() before use.

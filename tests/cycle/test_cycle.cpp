@@ -334,7 +334,7 @@ void TestCycle::answers_data() {
     // The body says success, the status says otherwise: the status wins.
     QTest::newRow("HTTP 500 with a RECLOC body")
         << QByteArray("RECLOC TPEK4T") << false << "Xml Post Failed:"
-        << "-->9996:HTTP status 500: RECLOC TPEK4T[XmlPost]"
+        << "-->9996:Post of TPEK4T/001: HTTP status 500: RECLOC TPEK4T[XmlPost]"
         << QByteArray("500 Internal Server Error");
 }
 
@@ -522,7 +522,7 @@ void TestCycle::postOnlyDeliveryWaitsForTheEndpoint() {
     QTRY_VERIFY(endpoint.requests().size() >= 3);
     QCOMPARE(filesIn(settings.MirDownPath), QStringList(kTicketed));
     QCOMPARE(countRows(db, QStringLiteral("SELECT COUNT(*) FROM AMERROR WHERE MESSAGE LIKE "
-                                          "'%-->9996:HTTP status 503%'")),
+                                          "'%-->9996:Post of TPEK4T/001: HTTP status 503%'")),
              1);
 
     endpoint.setStatus("200 OK");

@@ -1,0 +1,55 @@
+#include "reportedentries.h"
+
+#include "clock.h"
+#include "connectionstring.h"
+#include "fixedforms.h"
+#include "rowappender.h"
+#include "storecall.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+bool reportedEntriesPresent() {
+    return withThreadConnection(ConnectionString(), [](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        const bool present =
+            query.exec(u"SELECT DIR_NM, FILE_NM, FILE_DEV, FILE_INO FROM AMFOREIGN WHERE 1=2"_s);
+        query.finish();
+        if (!present && db.tables(QSql::Tables).isEmpty())
+            throw StoreError::fromSqlError(query.lastError());
+        return present;
+    });
+}
+
+bool wasReported(const ReportedEntry& entry) {
+    return withThreadConnection(ConnectionString(), [&entry](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(u"SELECT FILE_NM FROM AMFOREIGN WHERE DIR_NM = ? AND FILE_NM = ? AND "
+                           "FILE_DEV = ? AND FILE_INO = ?"_s))
+            throw StoreError::fromSqlError(query.lastError());
+        query.addBindValue(entry.folder);
+        query.addBindValue(entry.name);
+        query.addBindValue(QString::number(entry.device));
+        query.addBindValue(QString::number(entry.inode));
+        if (!query.exec())
+            throw StoreError::fromSqlError(query.lastError());
+        const bool found = query.next();
+        query.finish();
+        return found;
+    });
+}
+
+void addReportedEntry(const ReportedEntry& entry) {
+    NewRow row(u"AMFOREIGN"_s);
+    row.set(u"DIR_NM"_s, entry.folder);
+    row.set(u"FILE_NM"_s, entry.name);
+    row.set(u"ENTRY_KIND"_s, entry.kind);
+    row.set(u"FILE_DEV"_s, QString::number(entry.device));
+    row.set(u"FILE_INO"_s, QString::number(entry.inode));
+    row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
+    row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    appendRow(ConnectionString(), row);
+}
