@@ -274,6 +274,19 @@ void TestDocuments::statesFollowTheEventsInAnyOrder() {
     QCOMPARE(ci[u"net"_s].toString(), u"4060.50"_s);
     const Command text = kesto(gateway, {u"report"_s, u"daily"_s, u"--date"_s, kDay});
     QVERIFY(text.out.contains("CI       TWD"));
+
+    // The filters and the other forms of the list.
+    const Command one =
+        kesto(gateway, {u"documents"_s, u"--number"_s, u"2971234500041"_s, u"--json"_s});
+    QCOMPARE(QJsonDocument::fromJson(one.out).array().size(), 1);
+    const Command otherDay =
+        kesto(gateway, {u"documents"_s, u"--date"_s, u"2026-12-08"_s, u"--json"_s});
+    QCOMPARE(QJsonDocument::fromJson(otherDay.out).array().size(), 0);
+    const Command csv = kesto(gateway, {u"documents"_s, u"--csv"_s});
+    QCOMPARE(csv.out.count('\n'), 1 + docs.size());
+    QVERIFY(csv.out.contains("2971234500041,ticket,issued,HO/EVE MS,CI,2026-12-07,TWD,1200.00,"
+                             "2971234500040,issue J_EXCHANGE.MIR\n"));
+    QCOMPARE(kesto(gateway, {u"documents"_s, u"--date"_s, u"7 Dec"_s}).exitCode, 2);
 }
 
 // Killed after the version's commit, before the file is filed: the next run
