@@ -11,3 +11,10 @@ if(KESTO_SANITIZE)
     target_compile_options(kesto_policy INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
     target_link_options(kesto_policy INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The hardening Debian builds its packages with: libc calls checked where the
+# compiler knows the buffer's size (which needs the optimiser), and every
+# relocation resolved at start so that the tables can be made read-only.
+target_compile_definitions(kesto_policy INTERFACE
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+target_link_options(kesto_policy INTERFACE LINKER:-z,now)

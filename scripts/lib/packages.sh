@@ -20,6 +20,6 @@ KESTO_BUILD_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
     unixodbc unixodbc-dev odbc-postgresql postgresql libsystemd-dev systemd
     python3 valgrind
-    mmdebstrap desktop-file-utils
+    mmdebstrap desktop-file-utils help2man man-db lintian
     fonts-noto-mono
 )

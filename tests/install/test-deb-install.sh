@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build folder, installs it into a fresh
-# Debian 12 root made by mmdebstrap (apt resolves its dependencies there, as
-# on a server), runs the main job from the installed files as the service's
-# user, then purges the package again.
+# Builds the Debian package from the build folder, checks it with lintian,
+# installs it into a fresh Debian 12 root made by mmdebstrap (apt resolves its
+# dependencies there, as on a server), runs the main job from the installed
+# files as the service's user, reads the manual pages, then removes and
+# purges the package again.
 #
 #   tests/install/test-deb-install.sh BUILD_DIR
 # Exit status 77 (skipped) when not root, since the root is entered by chroot.
@@ -22,9 +23,16 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/dist" >/dev/null
 deb="$(ls "$work"/dist/kesto_*_amd64.deb)"
 echo "== $(basename "$deb"): $(dpkg-deb -f "$deb" Depends)"
 
+failed=0
+# Debian's own checker, with its default profile, on errors and warnings.
+if ! lintian --fail-on error,warning "$deb"; then
+    echo "FAILED: lintian reports errors or warnings"
+    failed=1
+fi
+
 root="$work/root"
 # The hook makes the package file visible to dpkg inside the root.
-mmdebstrap --quiet --variant=apt --include=sqlite3 --include="$deb" \
+mmdebstrap --quiet --variant=apt --include=sqlite3,man-db --include="$deb" \
     --hook-dir=/usr/share/mmdebstrap/hooks/file-mirror-automount bookworm "$root"
 
 mkdir "$root/tmp/samples"
@@ -43,7 +51,6 @@ in_root() {
 in_root install -d -o kesto -g kesto -m 0750 /run/kesto
 output="$(in_root runuser -u kesto -- /bin/sh /tmp/mainjob.sh 2>&1)"
 echo "$output"
-failed=0
 expect() {
     if ! grep -qF -- "$1" <<<"$output"; then
         echo "FAILED: the main job did not print: $1"
@@ -69,10 +76,29 @@ if ! desktop-file-validate "$root/usr/share/applications/kesto.desktop"; then
     failed=1
 fi
 
+# The manual pages as a user reads them.
+output="$(in_root man -P cat kesto 2>&1; in_root man -P cat kesto-regsvr 2>&1)"
+expect "kesto - ticketing-record gateway of a travel agency's back office"
+expect "EXIT STATUS"
+expect "/etc/kesto/PALVA.INI"
+expect "kesto-regsvr - register a library's classes in the KESTO class registry"
+
+# The service enabled as systemctl enable would: removing the package
+# disables it, purging forgets the links it recorded.
+wants="$root/etc/systemd/system/multi-user.target.wants"
+mkdir -p "$wants"
+ln -s /usr/lib/systemd/system/kesto.service "$wants/kesto.service"
+in_root apt-get remove -y -q -o Dpkg::Use-Pty=0 kesto >/dev/null
+if [ -L "$wants/kesto.service" ]; then
+    echo "FAILED: removing the package left the service enabled"
+    failed=1
+fi
 in_root apt-get purge -y -q -o Dpkg::Use-Pty=0 kesto >/dev/null
 if [ -e "$root/usr/bin/kesto" ] || [ -e "$root/etc/xdg/KESTO" ] ||
+    [ -n "$(find "$root/var/lib/systemd" -name 'kesto*' 2>/dev/null)" ] ||
     [ ! -d "$root/var/lib/kesto/vela_data" ]; then
-    echo "FAILED: purging left the program or the system-wide class registry, or took the data"
+    echo "FAILED: purging left the program, the system-wide class registry or the record" \
+        "of the service's links, or took the data"
     failed=1
 fi
 exit "$failed"

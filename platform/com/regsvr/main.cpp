@@ -19,13 +19,22 @@ namespace {
 enum Exit { Success = 0, UsageError = 2, LoadFailed = 3, ExportMissing = 4, CallFailed = 5 };
 
 void printUsage(std::FILE* out) {
-    std::fputs("usage: kesto-regsvr [-u] [--system] LIBRARY\n"
+    std::fputs("Usage: kesto-regsvr [-u] [--system] LIBRARY\n"
+               "\n"
                "Registers the in-process server LIBRARY in the class registry by calling its\n"
-               "DllRegisterServer; with -u, unregisters it through DllUnregisterServer.\n"
-               "The user's class registry is $XDG_CONFIG_HOME/KESTO/classregistry.conf\n"
-               "(fallback $HOME/.config/KESTO/); with --system, the registry of all users,\n"
-               "KESTO/classregistry.conf in the first folder of $XDG_CONFIG_DIRS (default\n"
-               "/etc/xdg). A class in the user's registry takes precedence.\n"
+               "DllRegisterServer.\n"
+               "\n"
+               "Options:\n"
+               "  -u          unregister LIBRARY through its DllUnregisterServer\n"
+               "  --system    the class registry of all users, KESTO/classregistry.conf in\n"
+               "              the first folder of $XDG_CONFIG_DIRS (default /etc/xdg),\n"
+               "              instead of the user's, $XDG_CONFIG_HOME/KESTO/classregistry.conf\n"
+               "              (fallback $HOME/.config/KESTO/)\n"
+               "  -h, --help  show this text\n"
+               "\n"
+               "A class in the user's registry takes precedence over the same class in the\n"
+               "registry of all users.\n"
+               "\n"
                "Exit status: 0 done, 2 usage error, 3 library cannot be loaded,\n"
                "4 an export is missing, 5 the library's registration function failed.\n",
                out);
