@@ -4,6 +4,7 @@
 #include "decimaltext.h"
 #include "mirtext.h"
 #include "sectionlayout.h"
+#include "transactions.h"
 
 #include <QDate>
 #include <QHash>
@@ -57,50 +58,6 @@ QString isoDate(QStringView text) {
     const int year = text.right(2).toInt();
     const QDate date(year < 70 ? 2000 + year : 1900 + year, month, text.left(2).toInt());
     return date.isValid() ? date.toString(Qt::ISODate) : QString();
-}
-
-Transaction transactionOf(QStringView indicator) {
-    if (indicator.isEmpty() || indicator == u" " || indicator == u"N")
-        return Transaction::Issue;
-    switch (indicator[0].unicode()) {
-    case 'V':
-        return Transaction::Void;
-    case 'R':
-        return Transaction::Refund;
-    case 'C':
-        return Transaction::RefundCancel;
-    case 'E':
-        return Transaction::EmdIssue;
-    case 'D':
-        return Transaction::EmdVoid;
-    case 'F':
-        return Transaction::EmdRefund;
-    case 'X':
-        return Transaction::EmdExchange;
-    default:
-        return Transaction::Other;
-    }
-}
-
-// The event a ticket or EMD of the file gets for the file's transaction.
-Event eventOf(Transaction transaction) {
-    switch (transaction) {
-    case Transaction::Void:
-    case Transaction::EmdVoid:
-        return Event::Void;
-    case Transaction::Refund:
-    case Transaction::EmdRefund:
-        return Event::Refund;
-    case Transaction::RefundCancel:
-        return Event::RefundCancel;
-    default:
-        return Event::Issue;
-    }
-}
-
-bool isEmdTransaction(Transaction transaction) {
-    return transaction == Transaction::EmdIssue || transaction == Transaction::EmdVoid ||
-           transaction == Transaction::EmdRefund || transaction == Transaction::EmdExchange;
 }
 
 class Reader {
@@ -432,50 +389,6 @@ private:
 };
 
 } // namespace
-
-QString eventName(Event event) {
-    switch (event) {
-    case Event::Issue:
-        return QStringLiteral("issue");
-    case Event::Void:
-        return QStringLiteral("void");
-    case Event::Refund:
-        return QStringLiteral("refund");
-    case Event::RefundCancel:
-        return QStringLiteral("refund-cancel");
-    case Event::Exchange:
-        break;
-    }
-    return QStringLiteral("exchange");
-}
-
-QString kindName(DocumentKind kind) {
-    return kind == DocumentKind::Emd ? QStringLiteral("emd") : QStringLiteral("ticket");
-}
-
-QString transactionName(Transaction transaction) {
-    switch (transaction) {
-    case Transaction::Issue:
-        return QStringLiteral("issue");
-    case Transaction::Void:
-        return QStringLiteral("void");
-    case Transaction::Refund:
-        return QStringLiteral("refund");
-    case Transaction::RefundCancel:
-        return QStringLiteral("refund-cancel");
-    case Transaction::EmdIssue:
-        return QStringLiteral("emd-issue");
-    case Transaction::EmdVoid:
-        return QStringLiteral("emd-void");
-    case Transaction::EmdRefund:
-        return QStringLiteral("emd-refund");
-    case Transaction::EmdExchange:
-        return QStringLiteral("emd-exchange");
-    case Transaction::Other:
-        break;
-    }
-    return QStringLiteral("other");
-}
 
 MirDocuments readDocumentsText(QStringView text) {
     MirDocuments result;
