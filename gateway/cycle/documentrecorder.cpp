@@ -27,8 +27,15 @@ DocumentRecorder::prepare(const std::optional<FileIdentity>& known, bool version
     pending.file = {identity->sha256, identity->name, identity->size, identity->modifiedNs, false};
     // A file the ledger has not met was not recorded by a gateway; an import
     // of the same bytes meanwhile is found when the rows are written.
-    pending.recordedBefore =
-        (versionsBefore || !known) && documentsRecorded(ConnectionString(), identity->sha256);
+    try {
+        pending.recordedBefore =
+            (versionsBefore || !known) && documentsRecorded(ConnectionString(), identity->sha256);
+    } catch (const StoreError& error) {
+        // Document tables that refuse never hold the booking up: the rows are
+        // tried when the file settles, where the digest keeps them once.
+        if (error.cause() == StoreError::Cause::Connection)
+            throw;
+    }
     if (!pending.recordedBefore)
         pending.documents = mir::documents::readDocuments(bytes);
     return pending;

@@ -40,7 +40,8 @@ public:
     // `known` is the file's identity when the ledger already took it, and
     // `versionsBefore` whether the ledger holds versions of it (whose
     // transaction held its documents).
-    // Throws StoreError while the database cannot be read.
+    // Throws StoreError while the database cannot be reached; tables that
+    // refuse the lookup leave it to settle().
     std::optional<PendingDocuments> prepare(const std::optional<FileIdentity>& known,
                                             bool versionsBefore, const QString& shownName, int fd,
                                             const QByteArray& bytes,
