@@ -14,13 +14,24 @@ const char* const kUsage =
     "Without a command, kesto starts the desktop gateway with its main window.\n"
     "\n"
     "Commands:\n"
+    "  documents [--date YYYY-MM-DD] [--number N] [--json|--csv]\n"
+    "                     the ticketing documents (tickets, EMDs) the MIR files\n"
+    "                     named, each with its state and the events behind it\n"
+    "  documents --import FOLDER...\n"
+    "                     read archived MIR files (searched recursively) into the\n"
+    "                     document tables only; files recorded before are skipped\n"
     "  init-db [FOLDER]   create PALVA.mdb in FOLDER (default: the data folder), or,\n"
     "                     with a Provider set in PALVA.INI, the tables on the server\n"
     "  init-db --upgrade [FOLDER]\n"
     "                     add what a database made by an earlier version lacks:\n"
-    "                     the ledger of recorded files (AMFILE) and the unique key\n"
-    "                     of a version (AMAMDK); nothing else is changed\n"
+    "                     the ledger of recorded files (AMFILE), the reported\n"
+    "                     entries that are not files (AMFOREIGN), the unique key\n"
+    "                     of a version (AMAMDK) and the document tables (KDOC...);\n"
+    "                     nothing else is changed\n"
     "  parse FILE...      print how each MIR file is interpreted, as JSON lines\n"
+    "  report daily [--date YYYY-MM-DD] [--json]\n"
+    "                     per airline and currency: documents issued, voided and\n"
+    "                     refunded on the day (default today), and the net\n"
     "  run [--once] [--metrics ADDR:PORT]\n"
     "                     run the processing cycle without a window: log lines on\n"
     "                     standard output, errors on standard error; SIGINT or\n"
@@ -72,10 +83,14 @@ int main(int argc, char** argv) {
             std::printf("kesto %s\n", KESTO_VERSION);
             return 0;
         }
+        if (std::strcmp(command, "documents") == 0)
+            return runCoreCommand(argc, argv, runDocumentsCommand);
         if (std::strcmp(command, "init-db") == 0)
             return runCoreCommand(argc, argv, runInitDbCommand);
         if (std::strcmp(command, "parse") == 0)
             return runCoreCommand(argc, argv, runParseCommand);
+        if (std::strcmp(command, "report") == 0)
+            return runCoreCommand(argc, argv, runReportCommand);
         if (std::strcmp(command, "run") == 0)
             return runCoreCommand(argc, argv, runRunCommand);
         if (std::strcmp(command, "setup") == 0)

@@ -29,6 +29,18 @@ QString engineName(DbEngine engine) {
     return QStringLiteral("SQL Server");
 }
 
+// The tables of the document ledger that the database lacks.
+QStringList missingDocumentTables(const QSqlDatabase& db) {
+    const QStringList present = db.tables(QSql::Tables);
+    QStringList missing;
+    for (const QString& name : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT"),
+                                QStringLiteral("KDOCTAX"), QStringLiteral("KDOCFOP")}) {
+        if (!present.contains(name, Qt::CaseInsensitive))
+            missing.append(name);
+    }
+    return missing;
+}
+
 // Adds to a database of the store what it lacks; changes nothing when
 // stored versions already share a key. Throws StoreError.
 InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
@@ -58,6 +70,13 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
                                .arg(where, duplicates.join(QStringLiteral(", ")))};
         added.append(QStringLiteral("AMAMDK, the unique key of a version"));
         statements += statementsNaming(engine, QStringLiteral("AMAMDK"));
+    }
+    const QStringList documentTables = missingDocumentTables(db);
+    if (!documentTables.isEmpty()) {
+        added.append(QStringLiteral("the document ledger (%1)")
+                         .arg(documentTables.join(QStringLiteral(", "))));
+        for (const QString& table : documentTables)
+            statements += statementsNaming(engine, table);
     }
     if (added.isEmpty())
         return {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};

@@ -141,6 +141,7 @@ void ProcessingCycle::run() {
     // that does not answer now is asked again at the first booking.
     try {
         ledgerInUse();
+        m_documents.inUse([this](const QString& line) { addLine(line); });
     } catch (const StoreError&) {
     }
     if (const int removed = removeStalePartialCopies(
@@ -514,12 +515,15 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     m_context.Cpnid2Source = interpretation.Cpnid2Source;
     // A file the ledger knows resumes where it stopped; the lookup needs the database.
     LedgerView ledger;
+    std::optional<PendingDocuments> documents;
     try {
         if (ledgerInUse()) {
             ledger.file = fileIdentity(m_context.FileName, fd, bytes);
             if (ledger.file)
                 ledger.recorded = recordedPasses(*ledger.file);
         }
+        documents = m_documents.prepare(ledger.file, !ledger.recorded.isEmpty(), m_context.FileName,
+                                        fd, bytes, [this](const QString& line) { addLine(line); });
     } catch (const StoreError& error) {
         const StepFailure failure{error.number(),
                                   error.description() + QLatin1String(kRecordPhaseTag)};
@@ -528,9 +532,18 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
                                              : WaitReason::Ledger);
     }
 
+    ledger.documents = documents ? &*documents : nullptr;
     const RecordResult result =
         runRecordPhase(*interpretation.pnr, m_context, m_options.settings, *m_http, ledger,
                        [this](const QString& line) { addLine(line); });
+    // A version stored the documents with it; a file that made none, or was
+    // refused, has them recorded on their own.
+    if (documents &&
+        (result.outcome == RecordOutcome::Stored || result.outcome == RecordOutcome::Refused)) {
+        const bool stored = result.outcome == RecordOutcome::Stored;
+        if (const std::optional<StepFailure> failure = m_documents.settle(*documents, stored))
+            record(*failure, kDocumentsTag);
+    }
     reportPosts(result);
 
     switch (result.outcome) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deferredfiles.h"
+#include "documentrecorder.h"
 #include "failurereports.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
@@ -145,6 +146,7 @@ private:
     StoreOutage m_outage;
     RunSummary m_summary;
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
+    DocumentRecorder m_documents;
     XmlHttpPost* m_http = nullptr;
     int m_logLines = 0;
     std::optional<QString> m_label4;

@@ -163,6 +163,9 @@ private:
             const PostState post = m_settings.xmlExportOn() ? PostState::Waiting : PostState::None;
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
+            if (m_ledger.documents && pass.number == 1)
+                writeDocumentsWithVersion(*m_ledger.documents, m_context.RecordLocator,
+                                          m_context.SerialNumber);
         });
         const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
         CycleMetrics::instance().versionStored(spent.count(), QDateTime::currentSecsSinceEpoch());

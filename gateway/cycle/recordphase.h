@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documentrecorder.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
 #include "korvaclient.h"
@@ -50,6 +51,7 @@ struct RecordResult {
 struct LedgerView {
     std::optional<FileIdentity> file;
     QList<RecordedPass> recorded;
+    const PendingDocuments* documents = nullptr; // written with the first version
 };
 
 // Stores one interpreted booking as one or two records (the second for the

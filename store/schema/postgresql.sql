@@ -145,3 +145,74 @@ CREATE TABLE AMFOREIGN (
 );
 
 CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
+
+-- The document ledger, beside the booking tables: what each MIR file says
+-- about the ticketing documents it touches, written once per file (keyed by
+-- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per
+-- file, KDOCEVT one row per document event (issue, void, refund,
+-- refund-cancel, exchange; AMT_DEC: the decimals the MIR gave its amount),
+-- KDOCTAX the taxes of an event by code and KDOCFOP the forms of payment,
+-- card numbers cut to their last four digits.
+-- A document's state is derived from its events. RECLOC and SER_NO name the
+-- version stored from the file, empty when it made none.
+CREATE TABLE KDOCFILE (
+    FILE_SHA   VARCHAR(64) NOT NULL,
+    FILE_NM    VARCHAR(260),
+    FILE_SIZE  VARCHAR(20),
+    FILE_MTIME VARCHAR(30),
+    SOURCE     VARCHAR(1),
+    TRANS      VARCHAR(20),
+    IND_CD     VARCHAR(1),
+    EXCH_IND   VARCHAR(1),
+    ISSUE_DT   VARCHAR(10),
+    AIRLINE    VARCHAR(2),
+    AIRLINE_NO VARCHAR(3),
+    BOOK_PCC   VARCHAR(4),
+    TKT_PCC    VARCHAR(4),
+    IATA_NO    VARCHAR(9),
+    BOOK_AGT   VARCHAR(4),
+    TKT_AGT    VARCHAR(4),
+    CURRENCY   VARCHAR(3),
+    COMM       VARCHAR(8),
+    TOUR_CD    VARCHAR(15),
+    RECLOC     VARCHAR(20),
+    SER_NO     VARCHAR(10),
+    PROBLEMS   VARCHAR(255),
+    DATE_1     VARCHAR(10),
+    TIME_1     VARCHAR(8)
+);
+
+CREATE TABLE KDOCEVT (
+    FILE_SHA   VARCHAR(64) NOT NULL,
+    EVT_NO     INTEGER NOT NULL,
+    DOC_NO     VARCHAR(13) NOT NULL,
+    DOC_KIND   VARCHAR(6),
+    TRANS      VARCHAR(13),
+    CONJ_LAST  VARCHAR(13),
+    PAX_NM     VARCHAR(55),
+    AIRLINE    VARCHAR(2),
+    ISSUE_DT   VARCHAR(10),
+    CURRENCY   VARCHAR(3),
+    AMOUNT     NUMERIC(19,4),
+    AMT_DEC    INTEGER,
+    ORIG_DOC   VARCHAR(13)
+);
+
+CREATE TABLE KDOCTAX (
+    FILE_SHA   VARCHAR(64) NOT NULL,
+    EVT_NO     INTEGER NOT NULL,
+    TAX_CD     VARCHAR(2),
+    AMOUNT     NUMERIC(19,4)
+);
+
+CREATE TABLE KDOCFOP (
+    FILE_SHA   VARCHAR(64) NOT NULL,
+    FOP_NO     INTEGER NOT NULL,
+    FOP_TP     VARCHAR(2),
+    AMOUNT     NUMERIC(19,4),
+    CARD_CD    VARCHAR(2),
+    CARD_LAST4 VARCHAR(4)
+);
+
+CREATE UNIQUE INDEX KDOCFILEK ON KDOCFILE (FILE_SHA);
+CREATE INDEX KDOCEVT1 ON KDOCEVT (DOC_NO);

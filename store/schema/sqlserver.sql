@@ -143,3 +143,74 @@ CREATE TABLE AMFOREIGN (
 );
 
 CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
+
+-- The document ledger, beside the booking tables: what each MIR file says
+-- about the ticketing documents it touches, written once per file (keyed by
+-- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per
+-- file, KDOCEVT one row per document event (issue, void, refund,
+-- refund-cancel, exchange; AMT_DEC: the decimals the MIR gave its amount),
+-- KDOCTAX the taxes of an event by code and KDOCFOP the forms of payment,
+-- card numbers cut to their last four digits.
+-- A document's state is derived from its events. RECLOC and SER_NO name the
+-- version stored from the file, empty when it made none.
+CREATE TABLE KDOCFILE (
+    FILE_SHA   NVARCHAR(64) NOT NULL,
+    FILE_NM    NVARCHAR(260),
+    FILE_SIZE  NVARCHAR(20),
+    FILE_MTIME NVARCHAR(30),
+    SOURCE     NVARCHAR(1),
+    TRANS      NVARCHAR(20),
+    IND_CD     NVARCHAR(1),
+    EXCH_IND   NVARCHAR(1),
+    ISSUE_DT   NVARCHAR(10),
+    AIRLINE    NVARCHAR(2),
+    AIRLINE_NO NVARCHAR(3),
+    BOOK_PCC   NVARCHAR(4),
+    TKT_PCC    NVARCHAR(4),
+    IATA_NO    NVARCHAR(9),
+    BOOK_AGT   NVARCHAR(4),
+    TKT_AGT    NVARCHAR(4),
+    CURRENCY   NVARCHAR(3),
+    COMM       NVARCHAR(8),
+    TOUR_CD    NVARCHAR(15),
+    RECLOC     NVARCHAR(20),
+    SER_NO     NVARCHAR(10),
+    PROBLEMS   NVARCHAR(255),
+    DATE_1     NVARCHAR(10),
+    TIME_1     NVARCHAR(8)
+);
+
+CREATE TABLE KDOCEVT (
+    FILE_SHA   NVARCHAR(64) NOT NULL,
+    EVT_NO     INTEGER NOT NULL,
+    DOC_NO     NVARCHAR(13) NOT NULL,
+    DOC_KIND   NVARCHAR(6),
+    TRANS      NVARCHAR(13),
+    CONJ_LAST  NVARCHAR(13),
+    PAX_NM     NVARCHAR(55),
+    AIRLINE    NVARCHAR(2),
+    ISSUE_DT   NVARCHAR(10),
+    CURRENCY   NVARCHAR(3),
+    AMOUNT     DECIMAL(19,4),
+    AMT_DEC    INTEGER,
+    ORIG_DOC   NVARCHAR(13)
+);
+
+CREATE TABLE KDOCTAX (
+    FILE_SHA   NVARCHAR(64) NOT NULL,
+    EVT_NO     INTEGER NOT NULL,
+    TAX_CD     NVARCHAR(2),
+    AMOUNT     DECIMAL(19,4)
+);
+
+CREATE TABLE KDOCFOP (
+    FILE_SHA   NVARCHAR(64) NOT NULL,
+    FOP_NO     INTEGER NOT NULL,
+    FOP_TP     NVARCHAR(2),
+    AMOUNT     DECIMAL(19,4),
+    CARD_CD    NVARCHAR(2),
+    CARD_LAST4 NVARCHAR(4)
+);
+
+CREATE UNIQUE INDEX KDOCFILEK ON KDOCFILE (FILE_SHA);
+CREATE INDEX KDOCEVT1 ON KDOCEVT (DOC_NO);

@@ -112,13 +112,14 @@ def a21(net):
 
 # Sections the interpreter skips, as they appear between the known ones.
 A09 = place({1: "A09", 4: "1", 5: "TPE CI TYO 15000.00 NUC 468.75 END ROE32.0"})
-A10 = place({1: "A10", 4: "FOP", 7: "CASH"})
-A11 = place({1: "A11", 4: "S", 5: "CA", 9: "15600.00"})
+A10 = place({1: "A10", 4: "01", 6: "2971111100001", 20: "01"})
+A11 = place({1: "A11", 4: "CA", 6: "15600.00".rjust(12)})
 A12 = place({1: "A12", 4: "TPE", 7: "T", 9: "02-2555-0100 TRAVEL DESK"})
-A23 = place({1: "A23", 4: "01", 6: "20K"})
+A23 = place({1: "A23", 4: "29711111000015", 18: "-", 19: "29711111000015"})
 # An "A08" line that ends before column 8 gives no Cpnid.
 SHORT_A08 = "A0801FC"
-A29 = place({1: "A29", 4: "01", 6: "ENDORSEMENT NON-REF"})
+A29 = place({1: "A29", 4: "01", 6: "01", 8: "BGGE", 15: "LIN/MEIHUA MS".ljust(55),
+             70: "2975555500001", 96: "CI", 143: "TWD", 146: "1500.00".rjust(12)})
 
 
 # ---- expected trees ----------------------------------------------------------

@@ -1,8 +1,10 @@
-// libFuzzer entry point for the MIR interpreter. Each input is interpreted
-// twice: as it is, and with "T5" and a matching declared length written into
-// its header, so that most inputs get past the verdict and fill a tree.
+// libFuzzer entry point for the MIR interpreter and the document reader. Each
+// input is interpreted twice: as it is, and with "T5" and a matching declared
+// length written into its header, so that most inputs get past the verdict
+// and fill a tree. The document reader reads both forms too.
 
 #include "interpreter.h"
+#include "mirdocuments.h"
 #include "mirtext.h"
 
 #include <QByteArray>
@@ -60,8 +62,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     readTree(mir::interpretMir(input));
+    (void)mir::documents::readDocuments(input);
     const QByteArray complete = declaredComplete(input);
     if (!complete.isEmpty()) {
+        // Every event names a 13-digit document, however the bytes ran.
+        for (const mir::documents::DocumentEvent& event :
+             mir::documents::readDocuments(complete).events) {
+            if (event.number.size() != 13)
+                std::abort();
+        }
         const mir::Interpretation result = mir::interpretMir(complete);
         if (result.verdict != mir::Verdict::Interpreted)
             std::abort();

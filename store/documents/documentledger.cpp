@@ -1,0 +1,197 @@
+#include "documentledger.h"
+
+#include "clock.h"
+#include "currency.h"
+#include "fixedforms.h"
+#include "rowappender.h"
+#include "storecall.h"
+#include "threadconnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+using namespace mir::documents;
+
+namespace {
+
+// An amount the reader gave as decimal text, as the four-decimal column takes it.
+QVariant amountValue(const QString& text) {
+    if (text.isEmpty())
+        return QVariant();
+    const std::optional<Currency> amount = Currency::fromText(text);
+    return amount ? QVariant::fromValue(*amount) : QVariant();
+}
+
+// How many decimals the MIR gave an amount, so that it is shown as given.
+QVariant decimalsOf(const QString& text) {
+    if (text.isEmpty())
+        return QVariant();
+    const qsizetype point = text.indexOf(u'.');
+    return point < 0 ? 0 : static_cast<int>(text.size() - point - 1);
+}
+
+void appendFileRow(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
+                   const QString& recordLocator, const QString& serialNumber) {
+    const HeaderFacts& header = documents.header;
+    NewRow row(u"KDOCFILE"_s);
+    row.set(u"FILE_SHA"_s, file.sha256);
+    row.set(u"FILE_NM"_s, file.name.left(260));
+    row.set(u"FILE_SIZE"_s, QString::number(file.size));
+    row.set(u"FILE_MTIME"_s, QString::number(file.modifiedNs));
+    row.set(u"SOURCE"_s, file.imported ? u"I"_s : u"R"_s);
+    row.set(u"TRANS"_s, transactionName(documents.transaction));
+    row.set(u"IND_CD"_s, header.indicator.left(1));
+    row.set(u"EXCH_IND"_s, header.exchange ? u"Y"_s : QString());
+    row.set(u"ISSUE_DT"_s, header.issueDate);
+    row.set(u"AIRLINE"_s, header.airline.left(2));
+    row.set(u"AIRLINE_NO"_s, header.airlineNumber.left(3));
+    row.set(u"BOOK_PCC"_s, header.bookingPcc.left(4));
+    row.set(u"TKT_PCC"_s, header.ticketingPcc.left(4));
+    row.set(u"IATA_NO"_s, header.iataNumber.left(9));
+    row.set(u"BOOK_AGT"_s, header.bookingAgent.left(4));
+    row.set(u"TKT_AGT"_s, header.ticketingAgent.left(4));
+    row.set(u"CURRENCY"_s, header.currency.left(3));
+    row.set(u"COMM"_s, header.commission.left(8));
+    row.set(u"TOUR_CD"_s, header.tourCode.left(15));
+    row.set(u"RECLOC"_s, recordLocator);
+    row.set(u"SER_NO"_s, serialNumber);
+    row.set(u"PROBLEMS"_s, problemSummary(documents).left(255));
+    row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
+    row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    appendRow(db, row);
+}
+
+void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& documents) {
+    int number = 0;
+    for (const DocumentEvent& event : documents.events) {
+        ++number;
+        NewRow row(u"KDOCEVT"_s);
+        row.set(u"FILE_SHA"_s, sha);
+        row.set(u"EVT_NO"_s, number);
+        row.set(u"DOC_NO"_s, event.number);
+        row.set(u"DOC_KIND"_s, kindName(event.kind));
+        row.set(u"TRANS"_s, eventName(event.event));
+        row.set(u"CONJ_LAST"_s, event.lastNumber);
+        row.set(u"PAX_NM"_s, event.passenger.left(55));
+        row.set(u"AIRLINE"_s, event.airline.left(2));
+        row.set(u"ISSUE_DT"_s, documents.header.issueDate);
+        row.set(u"CURRENCY"_s, event.currency.left(3));
+        row.set(u"AMOUNT"_s, amountValue(event.amount));
+        row.set(u"AMT_DEC"_s, decimalsOf(event.amount));
+        row.set(u"ORIG_DOC"_s, event.original);
+        appendRow(db, row);
+        for (const Tax& tax : event.taxes) {
+            NewRow taxRow(u"KDOCTAX"_s);
+            taxRow.set(u"FILE_SHA"_s, sha);
+            taxRow.set(u"EVT_NO"_s, number);
+            taxRow.set(u"TAX_CD"_s, tax.code.left(2));
+            taxRow.set(u"AMOUNT"_s, amountValue(tax.amount));
+            appendRow(db, taxRow);
+        }
+    }
+    int payment = 0;
+    for (const Payment& fop : documents.payments) {
+        NewRow row(u"KDOCFOP"_s);
+        row.set(u"FILE_SHA"_s, sha);
+        row.set(u"FOP_NO"_s, ++payment);
+        row.set(u"FOP_TP"_s, fop.type.left(2));
+        row.set(u"AMOUNT"_s, amountValue(fop.amount));
+        row.set(u"CARD_CD"_s, fop.cardCode.left(2));
+        row.set(u"CARD_LAST4"_s, fop.cardLast4.right(4));
+        appendRow(db, row);
+    }
+}
+
+bool recordedOn(QSqlDatabase& db, const QString& sha256) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(u"SELECT FILE_SHA FROM KDOCFILE WHERE FILE_SHA = ?"_s))
+        throw StoreError::fromSqlError(query.lastError());
+    query.addBindValue(sha256);
+    if (!query.exec())
+        throw StoreError::fromSqlError(query.lastError());
+    const bool found = query.next();
+    query.finish();
+    return found;
+}
+
+} // namespace
+
+bool documentTablesPresent(const QString& connectionText) {
+    return withThreadConnection(connectionText, [](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        const bool present = query.exec(u"SELECT FILE_SHA FROM KDOCFILE WHERE 1=2"_s);
+        query.finish();
+        if (!present && db.tables(QSql::Tables).isEmpty())
+            throw StoreError::fromSqlError(query.lastError());
+        return present;
+    });
+}
+
+QString noDocumentTablesNotice() {
+    return u"The database has no document tables (KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP): "
+           "ticketing documents are not recorded. Run kesto init-db --upgrade to add them."_s;
+}
+
+bool documentsRecorded(const QString& connectionText, const QString& sha256) {
+    return withThreadConnection(connectionText,
+                                [&](QSqlDatabase& db) { return recordedOn(db, sha256); });
+}
+
+void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
+                        const MirDocuments& documents, const QString& recordLocator,
+                        const QString& serialNumber) {
+    withThreadConnection(connectionText, [&](QSqlDatabase& db) {
+        if (recordedOn(db, file.sha256))
+            return;
+        appendFileRow(db, file, documents, recordLocator, serialNumber);
+        appendEventRows(db, file.sha256, documents);
+    });
+}
+
+std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
+                                                  const DocumentFile& file,
+                                                  const MirDocuments& documents,
+                                                  const QString& recordLocator,
+                                                  const QString& serialNumber) {
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<StoreError> {
+        // SQL Server names its savepoints differently and releases them at the commit.
+        const bool sqlServer = engineOf(db) == DbEngine::SqlServer;
+        const auto run = [&db](const QString& sql) {
+            QSqlQuery query(db);
+            if (!query.exec(sql))
+                throw StoreError::fromSqlError(query.lastError());
+        };
+        run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
+        std::optional<StoreError> refused;
+        try {
+            if (!recordedOn(db, file.sha256)) {
+                appendFileRow(db, file, documents, recordLocator, serialNumber);
+                appendEventRows(db, file.sha256, documents);
+            }
+        } catch (const StoreError& error) {
+            refused = error;
+            run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
+        }
+        if (!sqlServer)
+            run(u"RELEASE SAVEPOINT KDOC"_s);
+        return refused;
+    });
+}
+
+void recordFileDocuments(const QString& connectionText, const DocumentFile& file,
+                         const MirDocuments& documents) {
+    if (documentsRecorded(connectionText, file.sha256))
+        return;
+    runInThreadTransaction(connectionText, [&] {
+        writeFileDocuments(connectionText, file, documents, QString(), QString());
+    });
+}
+
+QString problemSummary(const MirDocuments& documents) {
+    QStringList parts;
+    for (const Problem& problem : documents.problems)
+        parts.append(problem.section + u": "_s + problem.text);
+    return parts.join(u"; "_s);
+}

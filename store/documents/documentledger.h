@@ -1,0 +1,55 @@
+#pragma once
+
+#include "mirdocuments.h"
+#include "storeerror.h"
+
+#include <QString>
+
+#include <optional>
+
+// The document ledger (tables KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP): what each
+// MIR file says about its ticketing documents, written exactly once per file
+// and never changed. A file is known by the SHA-256 of its bytes, so the
+// same bytes met again (a retry, a restart, an archive imported later) add
+// nothing. All functions work on the calling thread's connection for the
+// connection text and throw StoreError.
+
+struct DocumentFile {
+    QString sha256; // lower-case hex
+    QString name;   // the shown file name
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool imported = false; // read from the archive, not met by the cycle
+};
+
+// Whether the database has the document tables (one made before them does
+// not, until `kesto init-db --upgrade`), and what the operator is told then.
+bool documentTablesPresent(const QString& connectionText);
+QString noDocumentTablesNotice();
+
+// Whether the documents of the file with these bytes are recorded.
+bool documentsRecorded(const QString& connectionText, const QString& sha256);
+
+// Writes the file's rows inside whatever transaction is open on the
+// connection (the version's), unless the file is recorded already; the
+// version's record locator and serial go with them ("" when it made none).
+void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
+                        const mir::documents::MirDocuments& documents, const QString& recordLocator,
+                        const QString& serialNumber);
+
+// The same inside the version's transaction, kept apart from the version's
+// rows by a savepoint: when the database refuses one of the file's rows, none
+// of them stays and the version goes on. Returns that refusal. Throws
+// StoreError when the savepoint itself fails.
+std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
+                                                  const DocumentFile& file,
+                                                  const mir::documents::MirDocuments& documents,
+                                                  const QString& recordLocator,
+                                                  const QString& serialNumber);
+
+// The same in a transaction of its own, for a file that made no version.
+void recordFileDocuments(const QString& connectionText, const DocumentFile& file,
+                         const mir::documents::MirDocuments& documents);
+
+// The problems of a reading as one line for an error row: the sections named.
+QString problemSummary(const mir::documents::MirDocuments& documents);
