@@ -19,6 +19,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -235,11 +236,14 @@ void TestMetricsEndpoint::storedSettingAndRunOption() {
     QCOMPARE(setup({u"--metrics"_s, u"off"_s}).first, 0);
     QVERIFY(setup({}).second.contains(u"MirMetrics=off\t(default)"_s));
 
-    // An address it cannot listen on ends the run at start, with the reason.
+    // An address it cannot listen on (another listens there) ends the run at
+    // start, with the reason.
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress(u"127.0.0.182"_s), 9464));
     QProcess run;
     run.setProcessEnvironment(gateway.environment());
     run.start(QStringLiteral(KESTO_BIN_DIR "/kesto"),
-              {u"run"_s, u"--once"_s, u"--metrics"_s, u"192.0.2.1:9464"_s});
+              {u"run"_s, u"--once"_s, u"--metrics"_s, u"127.0.0.182:9464"_s});
     QVERIFY(run.waitForFinished(30000));
     QCOMPARE(run.exitCode(), 1);
     QVERIFY(run.readAllStandardError().contains("the metrics endpoint cannot listen on"));
