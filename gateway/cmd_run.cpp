@@ -7,6 +7,7 @@
 #include "korvaclient.h"
 #include "lasterror.h"
 #include "logstamp.h"
+#include "metricsendpoint.h"
 #include "opendb.h"
 #include "processingcycle.h"
 #include "programfolder.h"
@@ -21,20 +22,22 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
-// kesto run [--once]: the processing cycle without a window, for servers and
-// scripts. Log lines go to standard output, errors to standard error. SIGINT
-// or SIGTERM stops it after the current file, cutting a post in progress
-// short, and within 3 seconds whatever it waits for; a second one ends it at
-// once. A version cut off that way was never committed: the database rolls it
-// back, and the ledger lets the next start store it again.
+// kesto run [--once] [--metrics ADDR:PORT]: the processing cycle without a
+// window, for servers and scripts, with its metrics endpoint where the
+// settings store or --metrics says. Log lines go to standard output, errors to standard error.
+// SIGINT or SIGTERM stops it after the current file, cutting a post in progress short, and within 3
+// seconds whatever it waits for; a second one ends it at once. A version cut off that way was never
+// committed: the database rolls it back, and the ledger lets the next start store it again.
 namespace {
 
 std::atomic<ProcessingCycle*> g_cycle{nullptr};
 volatile std::sig_atomic_t g_stopSignals = 0;
 // The stop bound: what is still running this long after the signal ends.
 constexpr unsigned kStopBoundSeconds = 3;
+const char kUsage[] = "usage: kesto run [--once] [--metrics ADDR:PORT]\n";
 
 void endAtOnce(const char* message, std::size_t length) {
     (void)!::write(STDERR_FILENO, message, length);
@@ -94,18 +97,29 @@ void checkObjectModel() {
 
 int runRunCommand(const QStringList& args) {
     bool once = false;
-    for (const QString& arg : args) {
+    std::optional<QString> metricsOption;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
         if (arg == QLatin1String("--once")) {
             once = true;
+        } else if (arg == QLatin1String("--metrics") && i + 1 < args.size()) {
+            metricsOption = args.at(++i);
         } else {
-            std::fprintf(stderr, "kesto run: unexpected argument '%s'\nusage: kesto run [--once]\n",
-                         qPrintable(arg));
+            std::fprintf(stderr, "kesto run: unexpected argument '%s'\n%s", qPrintable(arg),
+                         kUsage);
             return 2;
         }
+    }
+    if (metricsOption && !MetricsAddress::parse(*metricsOption)) {
+        std::fprintf(stderr, "kesto run: --metrics takes ADDR:PORT, not '%s'\n%s",
+                     qPrintable(*metricsOption), kUsage);
+        return 2;
     }
 
     routeDriverMessages("kesto run");
     GatewaySettings settings = loadGatewaySettings();
+    if (metricsOption)
+        settings.MirMetrics = *metricsOption;
     InstanceGuard instances;
     if (!instances.claimInstanceTitle(instanceTitle(settings))) {
         printLine(stderr,
@@ -145,6 +159,22 @@ int runRunCommand(const QStringList& args) {
     }
 
     checkObjectModel();
+
+    MetricsEndpoint metrics(settings);
+    if (!settings.MirMetrics.isEmpty()) {
+        const std::optional<MetricsAddress> address = MetricsAddress::parse(settings.MirMetrics);
+        const QString failure =
+            address ? metrics.start(*address) : QStringLiteral("not an ADDR:PORT");
+        if (!failure.isEmpty()) {
+            printLine(stderr, QStringLiteral("kesto run: the metrics endpoint cannot listen on "
+                                             "%1: %2")
+                                  .arg(settings.MirMetrics, failure));
+            return 1;
+        }
+        printLine(
+            stdout,
+            QStringLiteral("kesto run: metrics on http://%1/metrics").arg(settings.MirMetrics));
+    }
 
     ProcessingCycle::Options options;
     options.settings = settings;

@@ -3,6 +3,7 @@
 
 #include "autostart.h"
 #include "connectiontext.h"
+#include "metricsaddress.h"
 #include "programfolder.h"
 #include "recordledger.h"
 #include "settingsloader.h"
@@ -20,7 +21,8 @@
 #include <optional>
 
 // kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]: the
-// window's Setup for servers; --autostart and --settle set what it does not. Values not given keep the settings in force;
+// window's Setup for servers; --autostart, --settle and --metrics set what it
+// does not. Values not given keep the settings in force;
 // the folders get their trailing '/', and the four values are saved to the
 // settings store exactly as the Setup button saves them. Without options it
 // prints the settings in force and where each came from.
@@ -28,7 +30,8 @@ namespace {
 
 const char* const kUsage =
     "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
-    "                   [--autostart on|off] [--settle listing|file]\n";
+    "                   [--autostart on|off] [--settle listing|file]\n"
+    "                   [--metrics ADDR:PORT|off]\n";
 
 // Whether the database in force keeps the ledger of recorded files.
 void showLedger(const GatewaySettings& settings) {
@@ -51,7 +54,7 @@ int printSettingsInForce() {
     const QString unset = QStringLiteral("\x01unset");
     GatewaySettings probe;
     probe.MirDataSource = probe.MirDownPath = probe.MirBackupPath = probe.MirProcessTKT =
-        probe.MirSettle = unset;
+        probe.MirSettle = probe.MirMetrics = unset;
     readStoredSettings(probe);
     const QString storeFile = QString::fromStdString(kesto::registry::defaultStoreFile().string());
     const QString fromStore = QStringLiteral("settings store ") + storeFile;
@@ -72,6 +75,8 @@ int printSettingsInForce() {
     show("MirBackupPath", settings.MirBackupPath, origin(probe.MirBackupPath));
     show("MirProcessTKT", settings.MirProcessTKT, origin(probe.MirProcessTKT));
     show("MirSettle", settings.MirSettle, origin(probe.MirSettle));
+    show("MirMetrics", settings.MirMetrics.isEmpty() ? QStringLiteral("off") : settings.MirMetrics,
+         origin(probe.MirMetrics));
     show("Provider", settings.Provider, iniOrigin);
     show("Server", settings.Server, iniOrigin);
     show("uid", settings.uid, iniOrigin);
@@ -122,6 +127,25 @@ int applySettle(const QString& value) {
     return 0;
 }
 
+// --metrics ADDR:PORT|off: where the cycle serves its metrics, or nowhere.
+int applyMetrics(const QString& value) {
+    const bool off = value == QLatin1String("off");
+    if (!off && !MetricsAddress::parse(value)) {
+        std::fprintf(stderr,
+                     "kesto setup: --metrics takes ADDR:PORT (127.0.0.1:9464, [::1]:9464) or "
+                     "off, not '%s'\n%s",
+                     qPrintable(value), kUsage);
+        return 2;
+    }
+    if (saveMetricsSetting(off ? QString() : value) != kesto::registry::Status::Ok) {
+        printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
+                              QString::fromStdString(kesto::registry::defaultStoreFile().string()));
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("MirMetrics=") + value);
+    return 0;
+}
+
 } // namespace
 
 int runSetupCommand(const QStringList& args) {
@@ -133,6 +157,7 @@ int runSetupCommand(const QStringList& args) {
                        settings.MirProcessTKT};
     std::optional<QString> autostart;
     std::optional<QString> settle;
+    std::optional<QString> metrics;
     bool fieldGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& option = args.at(i);
@@ -141,6 +166,8 @@ int runSetupCommand(const QStringList& args) {
             target = &autostart.emplace();
         else if (option == QLatin1String("--settle"))
             target = &settle.emplace();
+        else if (option == QLatin1String("--metrics"))
+            target = &metrics.emplace();
         else if (option == QLatin1String("--data"))
             target = &fields.dataFolder;
         else if (option == QLatin1String("--download"))
@@ -155,9 +182,15 @@ int runSetupCommand(const QStringList& args) {
                          kUsage);
             return 2;
         }
-        fieldGiven = fieldGiven || (option != QLatin1String("--autostart") &&
-                                    option != QLatin1String("--settle"));
+        fieldGiven = fieldGiven ||
+                     (option != QLatin1String("--autostart") &&
+                      option != QLatin1String("--settle") && option != QLatin1String("--metrics"));
         *target = args.at(++i);
+    }
+    if (metrics) {
+        if (const int status = applyMetrics(*metrics);
+            status != 0 || (!fieldGiven && !settle && !autostart))
+            return status;
     }
     if (settle) {
         if (const int status = applySettle(*settle); status != 0 || (!fieldGiven && !autostart))

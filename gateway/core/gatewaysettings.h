@@ -25,6 +25,9 @@ struct GatewaySettings {
     // How long a file waits before it is read: "listing" (the default), one
     // settle time for a whole listing; "file", the one-second pause before each.
     QString MirSettle;
+    // Where `kesto run` and the desktop's cycle serve their metrics
+    // (ADDR:PORT); empty, the default: nowhere.
+    QString MirMetrics;
 
     // Derived at start-up.
     int PlatformId = 2;

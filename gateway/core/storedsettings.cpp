@@ -42,11 +42,9 @@ void readStoredSettings(GatewaySettings& settings) {
     if (!key)
         return;
     const std::pair<const char*, QString*> values[] = {
-        {"MirDataSource", &settings.MirDataSource},
-        {"MirDownPath", &settings.MirDownPath},
-        {"MirBackupPath", &settings.MirBackupPath},
-        {"MirProcessTKT", &settings.MirProcessTKT},
-        {"MirSettle", &settings.MirSettle},
+        {"MirDataSource", &settings.MirDataSource}, {"MirDownPath", &settings.MirDownPath},
+        {"MirBackupPath", &settings.MirBackupPath}, {"MirProcessTKT", &settings.MirProcessTKT},
+        {"MirSettle", &settings.MirSettle},         {"MirMetrics", &settings.MirMetrics},
     };
     for (const auto& [name, field] : values) {
         if (auto text = readSzValue(*key, name))
@@ -60,6 +58,16 @@ Status saveSettleSetting(const QString& mode) {
     if (!key)
         return status;
     return writeFolderSetting(*key, "MirSettle", mode);
+}
+
+Status saveMetricsSetting(const QString& address) {
+    Status status = Status::Ok;
+    auto key = RegistryKey::create(kSettingsKeyPath, status);
+    if (!key)
+        return status;
+    if (address.isEmpty())
+        return key->deleteValue("MirMetrics");
+    return writeFolderSetting(*key, "MirMetrics", address);
 }
 
 QByteArray encodeStoredText(const QString& text) {

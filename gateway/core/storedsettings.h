@@ -18,14 +18,12 @@ inline constexpr int kStoredTextLength = 100;
 // MirSettle = "listing".
 void applyStoredSettingDefaults(GatewaySettings& settings);
 
-// Overrides the four settings and MirSettle with what the store holds, one value at a time:
-// only a REG_SZ value counts (its type is asked first), its text runs up to the
-// first NUL, and an empty value gives the empty text. A value of another type,
-// a missing value or a value that cannot be read keeps the setting as it was;
-// when the key cannot be opened (missing, unreadable or damaged store) all four
-// stay. Data without any NUL is taken whole: stores written before long folder
-// texts were kept whole hold such values, and cutting them would lose the
-// operator's folder.
+// Overrides the four settings, MirSettle and MirMetrics with what the store holds, one value at a
+// time: only a REG_SZ value counts (its type is asked first), its text runs up to the first NUL,
+// and an empty value gives the empty text. A value of another type, a missing value or a value that
+// cannot be read keeps the setting as it was; when the key cannot be opened (missing, unreadable or
+// damaged store) all four stay. Data without any NUL is taken whole: stores written before long
+// folder texts were kept whole hold such values, and cutting them would lose the operator's folder.
 void readStoredSettings(GatewaySettings& settings);
 
 // The value data for one text: its UTF-8 bytes followed by NUL bytes up to 100
@@ -48,3 +46,6 @@ kesto::registry::Status saveStoredSettings(const GatewaySettings& settings);
 
 // Writes MirSettle ("listing" or "file"), which the Setup button leaves alone.
 kesto::registry::Status saveSettleSetting(const QString& mode);
+
+// Writes MirMetrics (ADDR:PORT of the metrics endpoint), or removes it when empty.
+kesto::registry::Status saveMetricsSetting(const QString& address);

@@ -117,7 +117,7 @@ void readFolders(const GatewaySettings& settings, const QDateTime& now, bool led
 
 } // namespace
 
-Health checkHealth(const GatewaySettings& settings, const QDateTime& now) {
+Health checkHealth(const GatewaySettings& settings, const QDateTime& now, HealthDepth depth) {
     Health health;
     health.mode = settings.isSqlMode() ? QStringLiteral("SQL") : QStringLiteral("MDB");
     const QString text = connectionTextFor(settings);
@@ -131,12 +131,13 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now) {
         if (ledger) {
             readLastStored(db, now, health);
             // A ledger that refuses keeps every booking waiting.
-            health.ledgerError = ledgerWriteRefusal(text);
+            if (depth == HealthDepth::Full)
+                health.ledgerError = ledgerWriteRefusal(text);
         }
     } catch (const StoreError& error) {
         health.databaseError = error.description();
     }
-    readFolders(settings, now, ledger, health);
+    readFolders(settings, now, ledger && depth == HealthDepth::Full, health);
     closeThreadConnection(text);
     return health;
 }

@@ -4,6 +4,7 @@
 #include "changewatch.h"
 #include "clock.h"
 #include "crashpoint.h"
+#include "cyclemetrics.h"
 #include "downloadlisting.h"
 #include "errorlog.h"
 #include "fileops.h"
@@ -114,6 +115,7 @@ void ProcessingCycle::recovered(const QString& key, const char* tag) {
 
 void ProcessingCycle::writeErrorRow(const QString& source, qint32 number, const QString& text) {
     ++m_summary.errorRows;
+    CycleMetrics::instance().countErrorRow();
     const LoggedError logged = logTrappedError(source, number, text);
     Q_EMIT errorRecorded(logged.message);
     if (!logged.stored)
@@ -294,6 +296,7 @@ void ProcessingCycle::reportForeignEntries(const DownloadListing& listing) {
         present.insert(key);
         if (m_foreignReported.contains(key))
             continue;
+        CycleMetrics::instance().countFile(CycleMetrics::FileOutcome::NotAFile);
         const ReportedEntry reported{m_options.settings.MirDownPath, shownFileName(entry.name),
                                      entry.kind, entry.device, entry.inode};
         if (reportedBefore(reported))
@@ -357,6 +360,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     }
     if (!lookAtFile(name, path) || !m_writes.settled(name))
         return FileEnd::Done;
+    const FileTimer timer;
 
     // 2-3. A fresh context and the log line.
     m_context.FileName = shownFileName(name);
@@ -492,8 +496,10 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     // 11. File it away.
     if (!fileAway(name, path, fingerprint, recorded, digest))
         return FileEnd::Done;
-    if (!interpreted && !recordedBefore)
+    if (!interpreted && !recordedBefore) {
         ++m_summary.uninterpreted;
+        CycleMetrics::instance().countFile(CycleMetrics::FileOutcome::Uninterpreted);
+    }
     if (!knownAs.isEmpty())
         addLine(m_context.FileName + QStringLiteral(" was already recorded as ") + knownAs +
                 QStringLiteral("; filed\r\n"));
@@ -545,6 +551,7 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         storeAvailable();
         recovered(kRecordPhaseTag);
         ++m_summary.stored;
+        CycleMetrics::instance().countFile(CycleMetrics::FileOutcome::Stored);
         Recording recording{true, QString(), QString()};
         if (!result.storedNew) {
             QStringList versions;
@@ -561,6 +568,7 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         reportFinal(result.error->number, result.error->description,
                     QLatin1String(kRecordPhaseTag));
         ++m_summary.refused;
+        CycleMetrics::instance().countFile(CycleMetrics::FileOutcome::Refused);
         return {true, QString(), QString()};
     case RecordOutcome::Unreachable:
         return storeUnavailable(*result.error, WaitReason::Database);

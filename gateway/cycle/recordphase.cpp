@@ -2,6 +2,7 @@
 
 #include "connectionstring.h"
 #include "crashpoint.h"
+#include "cyclemetrics.h"
 #include "postbooking.h"
 #include "recordwriters.h"
 #include "serialnumber.h"
@@ -10,6 +11,9 @@
 #include "threadconnection.h"
 #include "trappederror.h"
 
+#include <QDateTime>
+
+#include <chrono>
 #include <exception>
 
 namespace {
@@ -150,6 +154,7 @@ private:
     }
 
     void commitPass(const PassPlan& pass) {
+        const auto start = std::chrono::steady_clock::now();
         runInThreadTransaction(ConnectionString(), [&] {
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
             writeRecord(pass, m_settings);
@@ -162,6 +167,8 @@ private:
                 writeDocumentsWithVersion(*m_ledger.documents, m_context.RecordLocator,
                                           m_context.SerialNumber);
         });
+        const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+        CycleMetrics::instance().versionStored(spent.count(), QDateTime::currentSecsSinceEpoch());
     }
 
     // Database writes off: the post is the only delivery, and the ledger
@@ -224,7 +231,16 @@ private:
         }
         if (outcome.delivery == PostDelivery::Acknowledged)
             m_result.postedPasses.append(pass.number);
+        countPost(outcome.delivery);
         return outcome.delivery;
+    }
+
+    static void countPost(PostDelivery delivery) {
+        using Result = CycleMetrics::PostResult;
+        CycleMetrics::instance().countPost(delivery == PostDelivery::Acknowledged
+                                               ? Result::Acknowledged
+                                           : delivery == PostDelivery::Refused ? Result::Refused
+                                                                               : Result::Failed);
     }
 
     // With the rows stored, an exchange that failed is given up, as the

@@ -4,6 +4,7 @@
 #include "lasterror.h"
 #include "logstamp.h"
 #include "messagebox.h"
+#include "metricsendpoint.h"
 #include "mirmain.h"
 #include "programfolder.h"
 #include "runchecks.h"
@@ -140,7 +141,25 @@ void RunCommand::startCycle() {
     connect(m_cycle, &ProcessingCycle::fileShown, c.RichTextBox1, &QPlainTextEdit::setPlainText);
     connect(m_cycle, &ProcessingCycle::label4Changed, c.Label4, &QLabel::setText);
     m_thread->start();
+    startMetrics(options.settings);
     Q_EMIT cycleRunningChanged(true);
+}
+
+// The metrics endpoint serves while the cycle runs; one that cannot listen
+// says why in the log list, and the cycle runs without it.
+void RunCommand::startMetrics(const GatewaySettings& settings) {
+    if (settings.MirMetrics.isEmpty())
+        return;
+    const std::optional<MetricsAddress> address = MetricsAddress::parse(settings.MirMetrics);
+    m_metrics = std::make_unique<MetricsEndpoint>(settings);
+    const QString failure =
+        address ? m_metrics->start(*address) : QStringLiteral("not an ADDR:PORT");
+    if (failure.isEmpty())
+        return;
+    m_metrics.reset();
+    m_window.controls().List1->addItem(
+        QStringLiteral("The metrics endpoint cannot listen on %1: %2")
+            .arg(settings.MirMetrics, failure));
 }
 
 void RunCommand::stop() {
@@ -176,6 +195,7 @@ void RunCommand::shutdown() {
 void RunCommand::onCycleFinished() {
     if (!m_thread)
         return;
+    m_metrics.reset();
     m_thread->quit();
     m_thread->wait();
     delete m_cycle;

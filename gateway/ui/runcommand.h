@@ -4,6 +4,9 @@
 
 #include <QObject>
 
+#include <memory>
+
+class MetricsEndpoint;
 class MirMain;
 class QLineEdit;
 class QThread;
@@ -48,11 +51,13 @@ private:
     void failCheck(QLineEdit* focus);
     void showTrappedError(qint32 number, const QString& description);
     void startCycle();
+    void startMetrics(const GatewaySettings& settings);
     void onCycleFinished();
 
     MirMain& m_window;
     ProcessingCycle::Options m_timing;
     QThread* m_thread = nullptr;
     ProcessingCycle* m_cycle = nullptr;
+    std::unique_ptr<MetricsEndpoint> m_metrics; // while the cycle runs, where MirMetrics says
     bool m_runPending = false;
 };

@@ -134,4 +134,17 @@ Status RegistryKey::setValue(std::string_view name, ValueType type,
     return saveStoreFile(m_storeFile, content);
 }
 
+Status RegistryKey::deleteValue(std::string_view name) {
+    const StoreWriteLock lock(m_storeFile);
+    if (lock.status() != Status::Ok)
+        return lock.status();
+    StoreContent content;
+    if (const Status loaded = loadForWrite(m_storeFile, content); loaded != Status::Ok)
+        return loaded;
+    StoredKey& key = content.findOrAddKey(m_path);
+    std::erase_if(key.values,
+                  [name](const StoredValue& value) { return namesEqual(value.name, name); });
+    return saveStoreFile(m_storeFile, content);
+}
+
 } // namespace kesto::registry

@@ -47,6 +47,9 @@ public:
     // that name.
     Status setValue(std::string_view name, ValueType type, std::span<const std::uint8_t> data);
 
+    // Removes the value; Ok when there was none.
+    Status deleteValue(std::string_view name);
+
 private:
     RegistryKey(std::string path, std::filesystem::path storeFile);
 

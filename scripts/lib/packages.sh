@@ -22,4 +22,7 @@ KESTO_BUILD_PACKAGES=(
     python3 valgrind
     mmdebstrap desktop-file-utils help2man man-db lintian
     fonts-noto-mono
+    # The metrics endpoint; Qt's HTTP server module finds its CMake package only
+    # beside the WebSockets one. promtool and prometheus check what it serves.
+    qt6-httpserver-dev qt6-websockets-dev prometheus
 )

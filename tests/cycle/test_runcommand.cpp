@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -24,6 +25,7 @@ private Q_SLOTS:
     void failedChecks();
     void backupFolderMadeOnOk();
     void runsBesideATurningWindow();
+    void servesMetricsWhileTheCycleRuns();
 };
 
 namespace {
@@ -35,6 +37,19 @@ void useSettings(MirMain& window, const GatewaySettings& settings) {
     c.Text1->setText(settings.MirDataSource);
     c.Text2->setText(settings.MirDownPath);
     c.Text3->setText(settings.MirBackupPath);
+}
+
+// The status line of a GET of `path` at 127.0.0.181:9464, "" when nothing answers.
+QByteArray statusLineOf(const QByteArray& path) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.181"), 9464);
+    if (!socket.waitForConnected(2000))
+        return {};
+    socket.write("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    QByteArray answer;
+    while (!answer.contains("\r\n") && socket.waitForReadyRead(5000))
+        answer += socket.readAll();
+    return answer.left(answer.indexOf("\r\n"));
 }
 
 } // namespace
@@ -171,6 +186,31 @@ void TestRunCommand::runsBesideATurningWindow() {
     QVERIFY(!c.HideCmd->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!command.isCycleRunning(), 3000);
     QCOMPARE(running.size(), 2);
+}
+
+// With MirMetrics set, the endpoint serves while the cycle runs and is gone
+// once Stop has ended it.
+void TestRunCommand::servesMetricsWhileTheCycleRuns() {
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    GatewaySettings settings = prepareCycleSettings(home, db);
+    settings.MirMetrics = QStringLiteral("127.0.0.181:9464");
+    MirMain window;
+    useSettings(window, settings);
+    RunCommand command(window);
+    command.setTiming(0.0, 200, 1000, std::chrono::milliseconds(300));
+    MessageBoxRecorder boxes;
+    QVERIFY(statusLineOf("/healthz").isEmpty());
+
+    window.controls().RunCmd->click();
+    QVERIFY(command.isCycleRunning());
+    QCOMPARE(statusLineOf("/healthz"), QByteArray("HTTP/1.1 200 OK"));
+    QCOMPARE(statusLineOf("/metrics"), QByteArray("HTTP/1.1 200 OK"));
+
+    window.controls().StopCmd->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!command.isCycleRunning(), 3000);
+    QVERIFY(statusLineOf("/healthz").isEmpty());
 }
 
 QTEST_MAIN(TestRunCommand)

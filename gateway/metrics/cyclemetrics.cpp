@@ -1,0 +1,24 @@
+#include "cyclemetrics.h"
+
+namespace {
+
+// A file's life runs from milliseconds to a post's 30-second time-out; a
+// commit from a local file's fsync to a distant server's round trips.
+constexpr double kFileBounds[] = {0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10, 30, 60};
+constexpr double kCommitBounds[] = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
+                                    0.1,   0.25,   0.5,   1,    2.5,   5};
+
+} // namespace
+
+CycleMetrics::CycleMetrics() : m_fileSeconds(kFileBounds), m_commitSeconds(kCommitBounds) {}
+
+CycleMetrics& CycleMetrics::instance() {
+    static CycleMetrics metrics;
+    return metrics;
+}
+
+void CycleMetrics::versionStored(double seconds, std::int64_t unixSeconds) {
+    m_commitSeconds.observe(seconds);
+    add(m_versions);
+    m_lastStored.store(unixSeconds, std::memory_order_relaxed);
+}
