@@ -1,6 +1,7 @@
 #include "documentrecorder.h"
 
 #include "connectionstring.h"
+#include "cyclemetrics.h"
 #include "fileops.h"
 #include "storeerror.h"
 #include "trappederror.h"
@@ -8,7 +9,9 @@
 bool DocumentRecorder::inUse(const std::function<void(const QString&)>& addLine) {
     if (!m_tablesPresent) {
         m_tablesPresent = documentTablesPresent(ConnectionString());
-        if (!*m_tablesPresent)
+        if (*m_tablesPresent)
+            CycleMetrics::instance().documentLedgerInUse();
+        else
             addLine(noDocumentTablesNotice() + QStringLiteral("\r\n"));
     }
     return *m_tablesPresent;
@@ -50,6 +53,9 @@ std::optional<StepFailure> DocumentRecorder::settle(const PendingDocuments& pend
     } catch (const StoreError& error) {
         return StepFailure{error.number(), error.description()};
     }
+    for (const mir::documents::DocumentEvent& event : pending.documents.events)
+        CycleMetrics::instance().countDocumentEvent(std::size_t(event.kind),
+                                                    std::size_t(event.event));
     if (pending.documents.problems.isEmpty())
         return std::nullopt;
     return StepFailure{ErrorNumber::InternalError, problemSummary(pending.documents)};

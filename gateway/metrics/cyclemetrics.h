@@ -16,12 +16,22 @@ class CycleMetrics {
 public:
     enum class FileOutcome { Stored, Refused, Uninterpreted, NotAFile, Count };
     enum class PostResult { Acknowledged, Refused, Failed, Count };
+    // Document events by kind and transaction, in the order of their labels
+    // (documentKindLabels, documentEventLabels).
+    static constexpr std::size_t kDocumentKinds = 2;
+    static constexpr std::size_t kDocumentEvents = 5;
 
     static CycleMetrics& instance();
 
     void countFile(FileOutcome outcome) { add(m_files[std::size_t(outcome)]); }
     void countPost(PostResult result) { add(m_posts[std::size_t(result)]); }
     void countErrorRow() { add(m_errorRows); }
+    // The database keeps the document ledger: its counter is served.
+    void documentLedgerInUse() { m_documentLedger.store(true, std::memory_order_relaxed); }
+    void countDocumentEvent(std::size_t kind, std::size_t event) {
+        if (kind < kDocumentKinds && event < kDocumentEvents)
+            add(m_documents[kind * kDocumentEvents + event]);
+    }
     // One version committed, which took `seconds`; at `unixSeconds`.
     void versionStored(double seconds, std::int64_t unixSeconds);
     // A file's life after its settle wait, whatever became of it.
@@ -30,6 +40,10 @@ public:
     std::uint64_t files(FileOutcome outcome) const { return get(m_files[std::size_t(outcome)]); }
     std::uint64_t posts(PostResult result) const { return get(m_posts[std::size_t(result)]); }
     std::uint64_t errorRows() const { return get(m_errorRows); }
+    bool hasDocumentLedger() const { return m_documentLedger.load(std::memory_order_relaxed); }
+    std::uint64_t documentEvents(std::size_t kind, std::size_t event) const {
+        return get(m_documents[kind * kDocumentEvents + event]);
+    }
     std::uint64_t versionsStored() const { return get(m_versions); }
     std::int64_t lastStoredUnixSeconds() const {
         return m_lastStored.load(std::memory_order_relaxed);
@@ -49,6 +63,8 @@ private:
     std::array<std::atomic<std::uint64_t>, std::size_t(FileOutcome::Count)> m_files{};
     std::array<std::atomic<std::uint64_t>, std::size_t(PostResult::Count)> m_posts{};
     std::atomic<std::uint64_t> m_errorRows{0};
+    std::atomic<bool> m_documentLedger{false};
+    std::array<std::atomic<std::uint64_t>, kDocumentKinds * kDocumentEvents> m_documents{};
     std::atomic<std::uint64_t> m_versions{0};
     std::atomic<std::int64_t> m_lastStored{0};
     Histogram m_fileSeconds;

@@ -73,6 +73,19 @@ QByteArray expositionText(const CycleMetrics& metrics, const Health& health,
     for (const auto& [label, result] : results)
         out.sample(QByteArray("kesto_posts_total{result=\"") + label + "\"}",
                    QByteArray::number(metrics.posts(result)));
+    if (metrics.hasDocumentLedger()) {
+        out.family("kesto_documents_total", "counter",
+                   "Document events recorded in the document ledger, by kind and transaction.");
+        const char* const kinds[CycleMetrics::kDocumentKinds] = {"ticket", "emd"};
+        const char* const events[CycleMetrics::kDocumentEvents] = {"issue", "void", "refund",
+                                                                   "refund-cancel", "exchange"};
+        for (std::size_t kind = 0; kind < CycleMetrics::kDocumentKinds; ++kind) {
+            for (std::size_t event = 0; event < CycleMetrics::kDocumentEvents; ++event)
+                out.sample(QByteArray("kesto_documents_total{kind=\"") + kinds[kind] +
+                               "\",transaction=\"" + events[event] + "\"}",
+                           QByteArray::number(metrics.documentEvents(kind, event)));
+        }
+    }
     out.family("kesto_waiting_files", "gauge", "Files the gateway would take, still waiting.");
     out.sample("kesto_waiting_files", QByteArray::number(health.waitingFiles));
     out.family("kesto_oldest_waiting_seconds", "gauge",

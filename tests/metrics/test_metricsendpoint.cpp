@@ -158,6 +158,14 @@ void TestMetricsEndpoint::countersFollowFilesAndHealthFollowsTheDatabase() {
     QCOMPARE(m.value(u"kesto_files_total{outcome=\"uninterpreted\"}"_s), 1.0);
     QCOMPARE(m.value(u"kesto_files_total{outcome=\"not_a_file\"}"_s), 1.0);
     QCOMPARE(m.value(u"kesto_versions_stored_total"_s), 2.0);
+    // Every document event the ledger took, the refused booking's included.
+    double documents = 0;
+    for (auto it = m.cbegin(); it != m.cend(); ++it) {
+        if (it.key().startsWith(u"kesto_documents_total{"_s))
+            documents += it.value();
+    }
+    QCOMPARE(documents, double(rowCount(mdb, u"KDOCEVT"_s)));
+    QVERIFY(m.value(u"kesto_documents_total{kind=\"ticket\",transaction=\"issue\"}"_s) >= 3);
     QCOMPARE(m.value(u"kesto_error_rows_total"_s), double(rowCount(mdb, u"AMERROR"_s)));
     QVERIFY(m.value(u"kesto_error_rows_total"_s) >= 2); // the refusal and the link
     QCOMPARE(m.value(u"kesto_posts_total{result=\"acknowledged\"}"_s, -1), 0.0);
