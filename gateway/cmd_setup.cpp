@@ -33,6 +33,12 @@ const char* const kUsage =
     "                   [--autostart on|off] [--settle listing|file]\n"
     "                   [--metrics ADDR:PORT|off]\n";
 
+int storeNotWritten() {
+    printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
+                          QString::fromStdString(kesto::registry::defaultStoreFile().string()));
+    return 1;
+}
+
 // Whether the database in force keeps the ledger of recorded files.
 void showLedger(const GatewaySettings& settings) {
     const QString text = connectionTextFor(settings);
@@ -110,6 +116,15 @@ int applyAutostart(const QString& value) {
     return 0;
 }
 
+// Saves one value the Setup button does not have and says so; 1 when the
+// settings store cannot be written.
+int saveAndShow(const char* name, const QString& stored, const QString& shown) {
+    if (saveOneSetting(name, stored) != kesto::registry::Status::Ok)
+        return storeNotWritten();
+    printLine(stdout, QLatin1String(name) + QLatin1Char('=') + shown);
+    return 0;
+}
+
 // --settle listing|file: one settle time for a whole listing of the download
 // folder, or the one-second pause before each file.
 int applySettle(const QString& value) {
@@ -118,13 +133,7 @@ int applySettle(const QString& value) {
                      qPrintable(value), kUsage);
         return 2;
     }
-    if (saveSettleSetting(value) != kesto::registry::Status::Ok) {
-        printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
-                              QString::fromStdString(kesto::registry::defaultStoreFile().string()));
-        return 1;
-    }
-    printLine(stdout, QStringLiteral("MirSettle=") + value);
-    return 0;
+    return saveAndShow("MirSettle", value, value);
 }
 
 // --metrics ADDR:PORT|off: where the cycle serves its metrics, or nowhere.
@@ -137,13 +146,7 @@ int applyMetrics(const QString& value) {
                      qPrintable(value), kUsage);
         return 2;
     }
-    if (saveMetricsSetting(off ? QString() : value) != kesto::registry::Status::Ok) {
-        printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
-                              QString::fromStdString(kesto::registry::defaultStoreFile().string()));
-        return 1;
-    }
-    printLine(stdout, QStringLiteral("MirMetrics=") + value);
-    return 0;
+    return saveAndShow("MirMetrics", off ? QString() : value, value);
 }
 
 } // namespace
@@ -187,19 +190,17 @@ int runSetupCommand(const QStringList& args) {
                       option != QLatin1String("--settle") && option != QLatin1String("--metrics"));
         *target = args.at(++i);
     }
-    if (metrics) {
-        if (const int status = applyMetrics(*metrics);
-            status != 0 || (!fieldGiven && !settle && !autostart))
+    // The options the Setup button does not have, each saved on its own.
+    const std::pair<const std::optional<QString>*, int (*)(const QString&)> extras[] = {
+        {&metrics, applyMetrics}, {&settle, applySettle}, {&autostart, applyAutostart}};
+    for (const auto& [value, apply] : extras) {
+        if (!*value)
+            continue;
+        if (const int status = apply(**value); status != 0)
             return status;
     }
-    if (settle) {
-        if (const int status = applySettle(*settle); status != 0 || (!fieldGiven && !autostart))
-            return status;
-    }
-    if (autostart) {
-        if (const int status = applyAutostart(*autostart); status != 0 || !fieldGiven)
-            return status;
-    }
+    if (!fieldGiven)
+        return 0;
 
     switch (applySetup(fields, settings)) {
     case SetupResult::Saved:
@@ -212,9 +213,7 @@ int runSetupCommand(const QStringList& args) {
         printLine(stderr, amtempRejectedMessage());
         return 1;
     case SetupResult::SaveFailed:
-        printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
-                              QString::fromStdString(kesto::registry::defaultStoreFile().string()));
-        return 1;
+        return storeNotWritten();
     }
     return 1;
 }

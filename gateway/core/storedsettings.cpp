@@ -52,22 +52,14 @@ void readStoredSettings(GatewaySettings& settings) {
     }
 }
 
-Status saveSettleSetting(const QString& mode) {
+Status saveOneSetting(const char* name, const QString& text) {
     Status status = Status::Ok;
     auto key = RegistryKey::create(kSettingsKeyPath, status);
     if (!key)
         return status;
-    return writeFolderSetting(*key, "MirSettle", mode);
-}
-
-Status saveMetricsSetting(const QString& address) {
-    Status status = Status::Ok;
-    auto key = RegistryKey::create(kSettingsKeyPath, status);
-    if (!key)
-        return status;
-    if (address.isEmpty())
-        return key->deleteValue("MirMetrics");
-    return writeFolderSetting(*key, "MirMetrics", address);
+    if (text.isEmpty())
+        return key->deleteValue(name);
+    return writeFolderSetting(*key, name, text);
 }
 
 QByteArray encodeStoredText(const QString& text) {

@@ -44,8 +44,6 @@ kesto::registry::Status writeFolderSetting(kesto::registry::RegistryKey& key, co
 // (the later values are still attempted), or Ok.
 kesto::registry::Status saveStoredSettings(const GatewaySettings& settings);
 
-// Writes MirSettle ("listing" or "file"), which the Setup button leaves alone.
-kesto::registry::Status saveSettleSetting(const QString& mode);
-
-// Writes MirMetrics (ADDR:PORT of the metrics endpoint), or removes it when empty.
-kesto::registry::Status saveMetricsSetting(const QString& address);
+// Writes one value that the Setup button leaves alone (MirSettle, MirMetrics),
+// or removes it when the text is empty.
+kesto::registry::Status saveOneSetting(const char* name, const QString& text);

@@ -1,10 +1,8 @@
 #include "deferredfiles.h"
 
-#include <algorithm>
+#include "backoff.h"
 
-namespace {
-constexpr DeferredFiles::Clock::duration kLongestPause = std::chrono::minutes(5);
-} // namespace
+#include <algorithm>
 
 DeferredFiles::DeferredFiles(Clock::duration firstRetry) : m_firstRetry(firstRetry) {}
 
@@ -15,12 +13,9 @@ void DeferredFiles::defer(const QByteArray& name, const QString& fingerprint, bo
     const bool sameFile = entry.fingerprint == fingerprint;
     // A file recorded before stays recorded while it is the same file.
     entry.recorded = recorded || (entry.recorded && sameFile);
-    entry.failures = sameFile ? entry.failures + 1 : 1;
+    entry.pause = nextBackoff(sameFile ? entry.pause : Clock::duration::zero(), m_firstRetry);
     entry.fingerprint = fingerprint;
-    Clock::duration pause = m_firstRetry;
-    for (int i = 1; i < entry.failures && pause < kLongestPause; ++i)
-        pause *= 2;
-    entry.retryAt = Clock::now() + std::min(pause, std::max(kLongestPause, m_firstRetry));
+    entry.retryAt = Clock::now() + entry.pause;
 }
 
 void DeferredFiles::holdUntil(const QByteArray& name, const QString& fingerprint,
@@ -29,7 +24,7 @@ void DeferredFiles::holdUntil(const QByteArray& name, const QString& fingerprint
     entry.recorded = entry.recorded && entry.fingerprint == fingerprint;
     entry.fingerprint = fingerprint;
     entry.reason = reason;
-    entry.failures = 0;
+    entry.pause = Clock::duration::zero();
     entry.retryAt = retryAt;
 }
 

@@ -41,7 +41,7 @@ private:
         QString fingerprint;
         QString reason;
         bool recorded = false;
-        int failures = 0;
+        Clock::duration pause{}; // the last back-off pause; zero before any
         Clock::time_point retryAt;
     };
 

@@ -424,10 +424,9 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     const bool recordedBefore = m_deferred.wasRecorded(name, fingerprint);
     // What the file held, when it was read whole: a later change of its time
     // or inode alone does not make it another file.
-    std::optional<QByteArray> digest;
-    if (opened && !read.failure && !lookup.failure && read.bytes.size() == lookup.size &&
-        lookup.size < kShowLimit)
-        digest = QCryptographicHash::hash(read.bytes, QCryptographicHash::Sha256);
+    const bool readWhole = opened && !read.failure && !lookup.failure &&
+                           read.bytes.size() == lookup.size && lookup.size < kShowLimit;
+    const QByteArray* whole = readWhole ? &read.bytes : nullptr;
 
     // 7-8. Interpret and record.
     bool recorded = recordedBefore;
@@ -494,7 +493,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     }
 
     // 11. File it away.
-    if (!fileAway(name, path, fingerprint, recorded, digest))
+    if (!fileAway(name, path, fingerprint, recorded, whole))
         return FileEnd::Done;
     if (!interpreted && !recordedBefore) {
         ++m_summary.uninterpreted;
@@ -615,9 +614,8 @@ void ProcessingCycle::storeAvailable() {
 }
 
 bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
-                               const QString& fingerprint, bool recorded,
-                               const std::optional<QByteArray>& digest) {
-    if (changedSinceRead(path, fingerprint, digest))
+                               const QString& fingerprint, bool recorded, const QByteArray* whole) {
+    if (changedSinceRead(path, fingerprint, whole))
         return false;
     const BackupCopy copy =
         copyIntoBackup(path, QFile::encodeName(backupDateFolder(m_options.settings)), name);
@@ -632,7 +630,7 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
         addLine(m_context.FileName + QStringLiteral(" filed as ") + shownFileName(copy.filedAs) +
                 QStringLiteral("\r\n"));
     crashPoint("after-copy");
-    if (changedSinceRead(path, fingerprint, digest))
+    if (changedSinceRead(path, fingerprint, whole))
         return false;
     if (const auto failure = removeFile(path)) {
         record(*failure, "[Kill]");
@@ -653,10 +651,12 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
 // whose time or inode moved but whose bytes are the ones read (touched, or
 // its time restored by a backup tool) is the file just recorded.
 bool ProcessingCycle::changedSinceRead(const QByteArray& path, const QString& fingerprint,
-                                       const std::optional<QByteArray>& digest) {
+                                       const QByteArray* whole) {
     if (fileFingerprint(path) == fingerprint)
         return false;
-    if (digest && contentDigest(path, kShowLimit) == *digest)
+    // Only then are the bytes compared, by their digests.
+    if (whole && contentDigest(path, kShowLimit) ==
+                     QCryptographicHash::hash(*whole, QCryptographicHash::Sha256))
         return false;
     addLine(m_context.FileName +
             QStringLiteral(" changed after it was read; it is read again\r\n"));

@@ -107,11 +107,11 @@ private:
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();
-    // `digest`: the SHA-256 of the whole file as it was read, when it was read whole.
+    // `whole`: the file's bytes as they were read, when it was read whole.
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
-                  bool recorded, const std::optional<QByteArray>& digest);
+                  bool recorded, const QByteArray* whole);
     bool changedSinceRead(const QByteArray& path, const QString& fingerprint,
-                          const std::optional<QByteArray>& digest);
+                          const QByteArray* whole);
     void reportPosts(const RecordResult& result);
     // The database cannot take bookings now (unreachable, or its ledger
     // refusing): one row for the outage, not one per waiting file.

@@ -1,10 +1,6 @@
 #include "storeoutage.h"
 
-#include <algorithm>
-
-namespace {
-constexpr StoreOutage::Clock::duration kLongestPause = std::chrono::minutes(5);
-} // namespace
+#include "backoff.h"
 
 StoreOutage::StoreOutage(Clock::duration firstRetry) : m_firstRetry(firstRetry) {}
 
@@ -13,8 +9,7 @@ bool StoreOutage::mayTry() const {
 }
 
 void StoreOutage::failed(const QString& reason) {
-    m_pause =
-        isDown() ? std::min(m_pause * 2, std::max(kLongestPause, m_firstRetry)) : m_firstRetry;
+    m_pause = nextBackoff(isDown() ? m_pause : Clock::duration::zero(), m_firstRetry);
     m_reason = reason;
     m_nextProbe = Clock::now() + m_pause;
 }

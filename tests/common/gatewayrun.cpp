@@ -5,6 +5,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
 
 #include <csignal>
 #include <memory>
@@ -143,6 +147,21 @@ QMap<QString, QByteArray> sweepFiles(int copies) {
                 it.value());
     }
     return files;
+}
+
+void runOnSqliteFile(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("test-file-connection");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (const QString& statement : statements) {
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 QByteArray ticketedBooking(const QByteArray& locator) {

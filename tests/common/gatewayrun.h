@@ -70,6 +70,9 @@ RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1, int
 // copies share record locators, so their versions follow each other.
 QMap<QString, QByteArray> sweepFiles(int copies);
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files);
+// Runs statements on an SQLite file outside the gateway's connections (and
+// the test's own); fails the calling test when one fails.
+void runOnSqliteFile(const QString& path, const QStringList& statements);
 // The ticketed sample under a record locator of its own (header columns 99-104).
 QByteArray ticketedBooking(const QByteArray& locator);
 

@@ -36,22 +36,6 @@ QString localErrorLog(const GatewayHome& gateway) {
         readFileBytes(gateway.home().root() + QStringLiteral("/state/KESTO/errors.log")));
 }
 
-// Runs statements on an SQLite file outside the gateway's connections.
-void runOnFile(const QString& path, const QStringList& statements) {
-    const QString name = QStringLiteral("test-file-connection");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        for (const QString& statement : statements) {
-            QSqlQuery query(db);
-            QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
 qint64 modifiedSeconds(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mtim.tv_sec : -1;
@@ -93,11 +77,12 @@ void TestFailureRows::unreachableThenRefusedGivesBothRows() {
 
     QVERIFY(QFile::rename(mdb, kept));
     writeFileBytes(mdb, QByteArray(4096, 'x'));
-    writeFileBytes(gateway.downloadFolder() + QStringLiteral("AWAY.MIR"), ticketedBooking("AWAY01"));
+    writeFileBytes(gateway.downloadFolder() + QStringLiteral("AWAY.MIR"),
+                   ticketedBooking("AWAY01"));
     QTRY_VERIFY_WITH_TIMEOUT(localErrorLog(gateway).contains(u"AWAY.MIR-->"_s), 20000);
     QVERIFY(localErrorLog(gateway).contains(u"[RecordPhase]"_s));
 
-    runOnFile(kept, {QStringLiteral("DROP TABLE AMPAX")});
+    runOnSqliteFile(kept, {QStringLiteral("DROP TABLE AMPAX")});
     QVERIFY(QFile::remove(mdb) && QFile::rename(kept, mdb));
     QTRY_COMPARE_WITH_TIMEOUT(gateway.waitingFiles(), QStringList(), 20000);
     run.terminate();
@@ -145,8 +130,10 @@ void TestFailureRows::refusingLedgerKeepsFilesWaiting() {
     gateway.db().selectRows(
         QStringLiteral("CREATE VIEW AMFILE AS SELECT DISTINCT * FROM AMFILE_KEPT"));
     closeThreadConnections();
-    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG1.MIR"), ticketedBooking("LEDG01"));
-    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG2.MIR"), ticketedBooking("LEDG02"));
+    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG1.MIR"),
+                   ticketedBooking("LEDG01"));
+    writeFileBytes(gateway.downloadFolder() + QStringLiteral("LEDG2.MIR"),
+                   ticketedBooking("LEDG02"));
 
     const RunEnd waiting = runOnce(gateway.environment());
     QCOMPARE(waiting.exitCode, 1);

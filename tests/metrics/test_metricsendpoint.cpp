@@ -50,22 +50,6 @@ private:
     QProcess m_run;
 };
 
-// Runs statements on the SQLite file outside the gateway's connections.
-void runOnFile(const QString& path, const QStringList& statements) {
-    const QString name = QStringLiteral("test-metrics-connection");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        for (const QString& statement : statements) {
-            QSqlQuery query(db);
-            QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
 int rowCount(const QString& mdb, const QString& table) {
     const QString name = QStringLiteral("test-metrics-count");
     int count = -1;
@@ -119,9 +103,9 @@ private Q_SLOTS:
 void TestMetricsEndpoint::countersFollowFilesAndHealthFollowsTheDatabase() {
     GatewayHome gateway(TestEngine::Sqlite);
     const QString mdb = gateway.db().dataFolder() + u"PALVA.mdb"_s;
-    runOnFile(mdb, {u"CREATE TRIGGER refuse_for_test BEFORE INSERT ON AMAMD "
-                    "WHEN NEW.RECLOC = 'REFU01' BEGIN SELECT RAISE(ABORT, 'refused for the "
-                    "test'); END"_s});
+    runOnSqliteFile(mdb, {u"CREATE TRIGGER refuse_for_test BEFORE INSERT ON AMAMD "
+                          "WHEN NEW.RECLOC = 'REFU01' BEGIN SELECT RAISE(ABORT, 'refused for the "
+                          "test'); END"_s});
     const QString address = u"127.0.0.171:9464"_s;
     RunningGateway run(gateway, {u"--metrics"_s, address});
     QTRY_COMPARE_WITH_TIMEOUT(httpGet(endpoint(address, u"/healthz"_s)).status, 200, 20000);
