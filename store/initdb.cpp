@@ -60,6 +60,10 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         added.append(QStringLiteral("AMFOREIGN, the entries reported as not regular files"));
         statements += statementsNaming(engine, QStringLiteral("AMFOREIGN"));
     }
+    if (!present.contains(QLatin1String("AMPOST"))) {
+        added.append(QStringLiteral("AMPOST, the posts owed to the endpoint"));
+        statements += statementsNaming(engine, QStringLiteral("AMPOST"));
+    }
     if (!hasVersionKey(db, engine)) {
         // Versions that already share a key keep it from being made.
         const QStringList duplicates = duplicateVersionKeys(db);

@@ -20,7 +20,8 @@ InitDbOutcome initServerDatabase(const GatewaySettings& settings);
 
 // Brings a database made by an earlier version up to date: adds what it
 // lacks of the ledger of recorded files (table AMFILE and its index), of the
-// entries reported as not regular files (table AMFOREIGN), of the unique
+// entries reported as not regular files (table AMFOREIGN), of the posts
+// owed to the endpoint (table AMPOST), of the unique
 // key of a version (index AMAMDK) and of the document ledger (tables
 // KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP), and nothing else. Where stored
 // versions already share a key, it changes nothing and lists them. A database

@@ -25,7 +25,8 @@ QString resourcePath(DbEngine engine) {
 QStringList storeTableNames() {
     return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
             QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
-            QStringLiteral("AMERROR"), QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN")};
+            QStringLiteral("AMERROR"), QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
+            QStringLiteral("AMPOST")};
 }
 
 QStringList statementsNaming(DbEngine engine, const QString& name) {

@@ -4,6 +4,7 @@
 #include "connectiontext.h"
 #include "downloadlisting.h"
 #include "fileops.h"
+#include "owedposts.h"
 #include "recordledger.h"
 #include "shownname.h"
 #include "storeerror.h"
@@ -130,6 +131,7 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now, Health
         ledger = ledgerPresentOn(text);
         if (ledger) {
             readLastStored(db, now, health);
+            health.postsOwed = owedPostCount(text, settings.MirDownPath).value_or(0);
             // A ledger that refuses keeps every booking waiting.
             if (depth == HealthDepth::Full)
                 health.ledgerError = ledgerWriteRefusal(text);
@@ -181,6 +183,7 @@ QString Health::text() const {
                  .arg(lastStoredFile.isEmpty()
                           ? QStringLiteral("none")
                           : lastStoredFile + QStringLiteral(" at ") + lastStoredAt)
+          << QStringLiteral("posts owed: %1").arg(postsOwed)
           << QStringLiteral("error rows: %1 in 24 h, %2 in the last hour")
                  .arg(errorRows24h)
                  .arg(errorRows1h);
@@ -200,6 +203,7 @@ QString Health::json() const {
         {QStringLiteral("waitingFiles"), waitingFiles},
         {QStringLiteral("oldestWaitingSeconds"), oldestWaitingSeconds},
         {QStringLiteral("recordedNotFiled"), recordedNotFiled},
+        {QStringLiteral("postsOwed"), postsOwed},
         {QStringLiteral("lastStoredFile"), lastStoredFile},
         {QStringLiteral("lastStoredAt"), lastStoredAt},
         {QStringLiteral("errorRows24h"), errorRows24h},

@@ -19,6 +19,7 @@ struct Health {
     int waitingFiles = 0;  // files the gateway would take, still in the download folder
     qint64 oldestWaitingSeconds = 0;
     int recordedNotFiled = 0; // of those, files whose booking is stored already
+    int postsOwed = 0;        // stored versions whose post the endpoint has not had yet
     QString lastStoredFile;   // the newest row of the ledger, "" when none
     QString lastStoredAt;     // its DATE_1 and TIME_1
     int errorRows24h = 0;     // error rows of the last 24 hours

@@ -2,6 +2,7 @@
 
 #include "backupcopy.h"
 #include "changewatch.h"
+#include "connectionstring.h"
 #include "clock.h"
 #include "crashpoint.h"
 #include "cyclemetrics.h"
@@ -11,6 +12,8 @@
 #include "httppost.h"
 #include "interpreter.h"
 #include "logstamp.h"
+#include "owedposter.h"
+#include "owedposts.h"
 #include "recordphase.h"
 #include "reportedentries.h"
 #include "runchecks.h"
@@ -131,6 +134,52 @@ bool ProcessingCycle::ledgerInUse() {
     return *m_ledger;
 }
 
+QString ProcessingCycle::owedFolder() {
+    const GatewaySettings& settings = m_options.settings;
+    if (!settings.xmlExportOn() || !settings.databaseWritten() || !ledgerInUse())
+        return {};
+    if (!m_owedTable) {
+        m_owedTable = owedPostsPresent();
+        if (!*m_owedTable)
+            addLine(QStringLiteral("The database has no AMPOST table (the posts owed to the "
+                                   "endpoint): each file waits for its post. Run kesto init-db "
+                                   "--upgrade to add it.\r\n"));
+    }
+    if (!*m_owedTable)
+        return {};
+    if (!m_poster) {
+        m_poster = std::make_unique<OwedPoster>(
+            OwedPoster::Options{settings, m_options.httpTimeoutMs, m_options.deferRetry}, m_stop);
+        // Direct: the window's receivers queue them to its own thread.
+        connect(m_poster.get(), &OwedPoster::logLine, this, &ProcessingCycle::logLine,
+                Qt::DirectConnection);
+        connect(m_poster.get(), &OwedPoster::errorRecorded, this, &ProcessingCycle::errorRecorded,
+                Qt::DirectConnection);
+        connect(m_poster.get(), &OwedPoster::errorNotStored, this,
+                &ProcessingCycle::errorNotStored, Qt::DirectConnection);
+        connect(m_poster.get(), &OwedPoster::owedChanged, this, &ProcessingCycle::postsOwedChanged,
+                Qt::DirectConnection);
+        m_poster->start();
+    }
+    return settings.MirDownPath;
+}
+
+// A run with --once delivers what is owed before it ends, unless the
+// endpoint does not answer; a stop ends the poster at once.
+void ProcessingCycle::finishPoster() {
+    if (!m_poster)
+        return;
+    m_poster->finish(m_options.once && !m_stop.isStopRequested());
+    m_summary.errorRows += m_poster->errorRows();
+    try {
+        m_summary.postsOwed = owedPostCount(ConnectionString(), m_options.settings.MirDownPath)
+                                  .value_or(0);
+    } catch (const StoreError&) {
+        m_summary.postsOwed = std::max(0, m_poster->owed());
+    }
+    m_poster.reset();
+}
+
 void ProcessingCycle::run() {
     // The HTTP object lives on this thread; an abort request cuts a post short.
     XmlHttpPost http(m_options.httpTimeoutMs, [this] { return m_stop.isAbortRequested(); });
@@ -142,6 +191,8 @@ void ProcessingCycle::run() {
     try {
         ledgerInUse();
         m_documents.inUse([this](const QString& line) { addLine(line); });
+        // Posts owed by an earlier run are delivered from the start.
+        owedFolder();
     } catch (const StoreError&) {
     }
     if (const int removed = removeStalePartialCopies(
@@ -151,6 +202,7 @@ void ProcessingCycle::run() {
     // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
     runPasses(watch);
+    finishPoster();
     countWaitingFiles();
     m_http = nullptr;
     Q_EMIT finished();
@@ -520,6 +572,7 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
             ledger.file = fileIdentity(m_context.FileName, fd, bytes);
             if (ledger.file)
                 ledger.recorded = recordedPasses(*ledger.file);
+            ledger.owedFolder = owedFolder();
         }
         documents = m_documents.prepare(ledger.file, !ledger.recorded.isEmpty(), m_context.FileName,
                                         fd, bytes, [this](const QString& line) { addLine(line); });
@@ -544,6 +597,8 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
             record(*failure, kDocumentsTag);
     }
     reportPosts(result);
+    if (result.postsOwed > 0)
+        m_poster->wake();
 
     switch (result.outcome) {
     case RecordOutcome::Stored: {

@@ -17,9 +17,11 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 class ChangeWatch;
+class OwedPoster;
 struct DownloadListing;
 namespace mir {
 struct Interpretation;
@@ -83,6 +85,7 @@ Q_SIGNALS:
     void errorNotStored(const QString& message); // one the database could not take
     void folderListed(); // the download folder was listed (the cycle is at work)
     void alive();        // the cycle is not stuck: at each listing and after each file
+    void postsOwedChanged(int count); // from the poster's thread
     void finished();
 
 private:
@@ -107,6 +110,11 @@ private:
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();
+    // The folder under which posts are owed to the poster, which it starts;
+    // "" when each post is waited for. Throws StoreError while the database
+    // cannot say.
+    QString owedFolder();
+    void finishPoster();
     // `whole`: the file's bytes as they were read, when it was read whole.
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
                   bool recorded, const QByteArray* whole);
@@ -148,6 +156,8 @@ private:
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     DocumentRecorder m_documents;
     XmlHttpPost* m_http = nullptr;
+    std::optional<bool> m_owedTable; // whether the database keeps owed posts; unknown until read
+    std::unique_ptr<OwedPoster> m_poster;
     int m_logLines = 0;
     std::optional<QString> m_label4;
 };

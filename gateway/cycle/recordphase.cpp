@@ -2,6 +2,7 @@
 
 #include "connectionstring.h"
 #include "crashpoint.h"
+#include "owedposts.h"
 #include "cyclemetrics.h"
 #include "postbooking.h"
 #include "recordwriters.h"
@@ -137,7 +138,45 @@ private:
         crashPoint("after-commit");
         if (!m_settings.xmlExportOn())
             return true;
+        if (owesPosts()) {
+            noteOwed(pass);
+            return true;
+        }
         return settlePost(pass, post(pass));
+    }
+
+    // Posts are owed to the poster rather than waited for: with the rows
+    // stored the file need not wait for the endpoint.
+    bool owesPosts() const {
+        return !m_ledger.owedFolder.isEmpty() && m_ledger.file && m_settings.xmlExportOn() &&
+               m_settings.databaseWritten();
+    }
+
+    // The post's text, made inside the version's transaction: owed when it
+    // loads, refused for good (never sent) when it does not.
+    PostState owePost(const PassPlan& pass) {
+        m_invalidXml.reset();
+        m_invalidLine.clear();
+        m_invalidXml = prepareBookingXml(m_context, m_settings.XML_DNS,
+                                         [this](const QString& line) { m_invalidLine = line; });
+        if (m_invalidXml)
+            return PostState::Refused;
+        addOwedPost({0, m_ledger.owedFolder, *m_ledger.file, pass.number, m_context.RecordLocator,
+                     m_context.SerialNumber, m_context.XmlText});
+        return PostState::Waiting;
+    }
+
+    // After the commit: the poster is told, or the refusal of a text that
+    // does not load is reported like any refused post.
+    void noteOwed(const PassPlan& pass) {
+        if (!m_invalidXml) {
+            ++m_result.postsOwed;
+            return;
+        }
+        m_addLine(m_invalidLine);
+        m_result.postErrors.append(
+            {pass.number, {m_invalidXml->errorNumber, m_invalidXml->errorText}, true});
+        countPost(PostDelivery::Refused);
     }
 
     // Whether the version failed because its serial was taken meanwhile.
@@ -160,7 +199,9 @@ private:
             writeRecord(pass, m_settings);
             updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber, m_context.FileName,
                                 m_context.Kind);
-            const PostState post = m_settings.xmlExportOn() ? PostState::Waiting : PostState::None;
+            const PostState post = !m_settings.xmlExportOn() ? PostState::None
+                                   : owesPosts()           ? owePost(pass)
+                                                           : PostState::Waiting;
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
             if (m_ledger.documents && pass.number == 1)
@@ -200,6 +241,18 @@ private:
         m_context.Kind = done.kind;
         if (!owesPost)
             return true;
+        if (owesPosts()) {
+            // Owed already when it was stored with this gateway's poster in
+            // use; otherwise it is owed now.
+            if (!isPostOwed(m_ledger.owedFolder, *m_ledger.file, pass.number)) {
+                runInThreadTransaction(ConnectionString(), [&] {
+                    if (owePost(pass) == PostState::Refused)
+                        setPostState(*m_ledger.file, pass.number, PostState::Refused);
+                });
+                noteOwed(pass);
+            }
+            return true;
+        }
         return settlePost(pass, post(pass));
     }
 
@@ -267,6 +320,8 @@ private:
     const std::function<void(const QString&)>& m_addLine;
     RecordResult m_result;
     bool m_committed = false;
+    std::optional<PostOutcome> m_invalidXml; // the owed post's text did not load
+    QString m_invalidLine;                   // and the List1 line that says so
 };
 
 } // namespace

@@ -44,6 +44,7 @@ struct RecordResult {
     QList<PostFailure> postErrors;    // each post that did not go through
     QList<int> postedPasses;          // the records whose post was acknowledged
     bool storedNew = false;           // a version was stored (or posted) now, not found stored
+    int postsOwed = 0;                // posts left owed to the poster (owedposter.h)
 };
 
 // What the ledger of recorded files says about the file; `file` is empty
@@ -52,14 +53,20 @@ struct LedgerView {
     std::optional<FileIdentity> file;
     QList<RecordedPass> recorded;
     const PendingDocuments* documents = nullptr; // written with the first version
+    // The download folder under which posts are owed rather than waited for,
+    // when they are (database writes and the export on, and the database
+    // keeps owed posts); empty otherwise.
+    QString owedFolder;
 };
 
 // Stores one interpreted booking as one or two records (the second for the
 // hand-entered tickets of a booking ticketed through the GDS). Each record is
 // one transaction: the serial number, UP_Header, UP_Segment, upPax, the
 // status update and the ledger row are committed together or not at all.
-// The post follows the commit, when XML_FG is "1". A record the ledger
-// already holds is not stored again: only a post it still owes is made.
+// The post follows the commit, when XML_FG is "1", or is owed: its text is
+// committed with the record and the poster delivers it. A record the ledger
+// already holds is not stored again: only a post it still owes is made, or
+// owed.
 // Nothing is written to the error log here; errors come back in the result.
 RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
                             const GatewaySettings& settings, XmlHttpPost& http,

@@ -16,5 +16,7 @@ QString RunSummary::text() const {
                        .arg(waitingFiles);
     if (!reasons.isEmpty())
         line += QStringLiteral(" (") + reasons.join(QStringLiteral(", ")) + QLatin1Char(')');
+    if (postsOwed > 0)
+        line += QStringLiteral(", %1 posts owed").arg(postsOwed);
     return line + QStringLiteral(", %1 error rows").arg(errorRows);
 }

@@ -10,10 +10,12 @@ struct RunSummary {
     int uninterpreted = 0;      // files filed away without being interpreted
     int errorRows = 0;          // error rows written (or kept locally when the database was away)
     QMap<QString, int> waiting; // files left in the download folder, by what they wait for
+    int postsOwed = 0;          // posts left owed to the endpoint (their files are filed)
 
-    bool leftWaiting() const { return !waiting.isEmpty(); }
+    bool leftWaiting() const { return !waiting.isEmpty() || postsOwed > 0; }
     // "3 stored, 0 refused, 1 filed uninterpreted, 2 left waiting (1 for the
-    // database, 1 for the backup copy), 4 error rows"
+    // database, 1 for the backup copy), 2 posts owed, 4 error rows"; the
+    // posts owed only when there are any
     QString text() const;
 };
 

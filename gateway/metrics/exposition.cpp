@@ -91,6 +91,9 @@ QByteArray expositionText(const CycleMetrics& metrics, const Health& health,
     out.family("kesto_oldest_waiting_seconds", "gauge",
                "Age of the oldest waiting file, by its modification time.");
     out.sample("kesto_oldest_waiting_seconds", QByteArray::number(health.oldestWaitingSeconds));
+    out.family("kesto_posts_owed", "gauge",
+               "Stored versions whose post the endpoint has not had yet.");
+    out.sample("kesto_posts_owed", QByteArray::number(health.postsOwed));
     out.family("kesto_database_up", "gauge", "Whether the database answered (1) or not (0).");
     out.sample("kesto_database_up", health.databaseError.isEmpty() ? "1" : "0");
     out.family("kesto_last_stored_timestamp_seconds", "gauge",

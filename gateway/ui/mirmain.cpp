@@ -103,6 +103,7 @@ void MirMain::createControls() {
     c.Label2 = makeLabel(this, "Label2", QStringLiteral("MIR路徑"));
     c.Label3 = makeLabel(this, "Label3", QStringLiteral("備份路徑"));
     c.Label4 = makeLabel(this, "Label4", QString());
+    c.PostsOwed = makeLabel(this, "PostsOwed", QString());
     c.Label5 = makeLabel(this, "Label5", QStringLiteral("AMTEMP:"));
     c.Label6 = makeLabel(this, "Label6", QStringLiteral("(1-6)預設=1"));
     c.AutoStart = new QCheckBox(QStringLiteral("Start with the session"), this);
@@ -150,6 +151,7 @@ void MirMain::layOutControls() {
     fields->addWidget(c.Label5, 3, 0);
     fields->addLayout(amtemp, 3, 1, 1, 2);
     fields->addWidget(c.Label4, 4, 0, 1, 3);
+    fields->addWidget(c.PostsOwed, 5, 0, 1, 3);
     fields->setColumnStretch(1, 1);
     c.Text5->setMaximumWidth(c.Text5->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
     for (QPushButton* button : c.com_Show_Path)

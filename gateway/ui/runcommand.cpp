@@ -140,6 +140,9 @@ void RunCommand::startCycle() {
             [list = c.List1](const QString& message) { list->addItem(message); });
     connect(m_cycle, &ProcessingCycle::fileShown, c.RichTextBox1, &QPlainTextEdit::setPlainText);
     connect(m_cycle, &ProcessingCycle::label4Changed, c.Label4, &QLabel::setText);
+    connect(m_cycle, &ProcessingCycle::postsOwedChanged, c.PostsOwed, [label = c.PostsOwed](int n) {
+        label->setText(n > 0 ? QStringLiteral("posts owed: %1").arg(n) : QString());
+    });
     m_thread->start();
     startMetrics(options.settings);
     Q_EMIT cycleRunningChanged(true);

@@ -146,6 +146,27 @@ CREATE TABLE AMFOREIGN (
 
 CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
 
+-- Posts owed to the agency's endpoint: the booking XML text of a stored
+-- version, written in the version's own transaction and deleted in the one
+-- that notes in AMFILE how its post went, so that a crash in between posts it
+-- again and never loses it. The gateway watching DIR_NM delivers them in the
+-- order they were stored (POST_NO). The table holds only what is owed, so
+-- it stays small and needs no index beyond its key.
+CREATE TABLE AMPOST (
+    POST_NO    BIGSERIAL PRIMARY KEY,
+    DIR_NM     VARCHAR(1024),
+    FILE_NM    VARCHAR(260),
+    FILE_SIZE  VARCHAR(20),
+    FILE_MTIME VARCHAR(30),
+    FILE_SHA   VARCHAR(64),
+    PASS_NO    VARCHAR(2),
+    RECLOC     VARCHAR(20),
+    SER_NO     VARCHAR(10),
+    XML_TX     TEXT,
+    DATE_1     VARCHAR(10),
+    TIME_1     VARCHAR(8)
+);
+
 -- The document ledger, beside the booking tables: what each MIR file says
 -- about the ticketing documents it touches, written once per file (keyed by
 -- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per

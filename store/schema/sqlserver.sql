@@ -144,6 +144,27 @@ CREATE TABLE AMFOREIGN (
 
 CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
 
+-- Posts owed to the agency's endpoint: the booking XML text of a stored
+-- version, written in the version's own transaction and deleted in the one
+-- that notes in AMFILE how its post went, so that a crash in between posts it
+-- again and never loses it. The gateway watching DIR_NM delivers them in the
+-- order they were stored (POST_NO). The table holds only what is owed, so
+-- it stays small and needs no index beyond its key.
+CREATE TABLE AMPOST (
+    POST_NO    BIGINT IDENTITY(1,1) PRIMARY KEY,
+    DIR_NM     NVARCHAR(1024),
+    FILE_NM    NVARCHAR(260),
+    FILE_SIZE  NVARCHAR(20),
+    FILE_MTIME NVARCHAR(30),
+    FILE_SHA   NVARCHAR(64),
+    PASS_NO    NVARCHAR(2),
+    RECLOC     NVARCHAR(20),
+    SER_NO     NVARCHAR(10),
+    XML_TX     NVARCHAR(MAX),
+    DATE_1     NVARCHAR(10),
+    TIME_1     NVARCHAR(8)
+);
+
 -- The document ledger, beside the booking tables: what each MIR file says
 -- about the ticketing documents it touches, written once per file (keyed by
 -- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per

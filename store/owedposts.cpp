@@ -1,0 +1,129 @@
+#include "owedposts.h"
+
+#include "clock.h"
+#include "connectionstring.h"
+#include "fixedforms.h"
+#include "rowappender.h"
+#include "storecall.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kColumns =
+    u"POST_NO, DIR_NM, FILE_NM, FILE_SIZE, FILE_MTIME, FILE_SHA, PASS_NO, RECLOC, SER_NO, XML_TX"_s;
+
+// Runs a statement with its values bound; returns the query to read from.
+QSqlQuery runStatement(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw StoreError::fromSqlError(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw StoreError::fromSqlError(query.lastError());
+    return query;
+}
+
+} // namespace
+
+bool owedPostsPresent() {
+    return withThreadConnection(ConnectionString(), [](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        const bool present = query.exec(u"SELECT "_s + kColumns + u" FROM AMPOST WHERE 1=2"_s);
+        query.finish();
+        if (!present && db.tables(QSql::Tables).isEmpty())
+            throw StoreError::fromSqlError(query.lastError());
+        return present;
+    });
+}
+
+void addOwedPost(const OwedPost& post) {
+    NewRow row(u"AMPOST"_s);
+    row.set(u"DIR_NM"_s, post.folder);
+    row.set(u"FILE_NM"_s, post.file.name);
+    row.set(u"FILE_SIZE"_s, QString::number(post.file.size));
+    row.set(u"FILE_MTIME"_s, QString::number(post.file.modifiedNs));
+    row.set(u"FILE_SHA"_s, post.file.sha256);
+    row.set(u"PASS_NO"_s, QString::number(post.pass));
+    row.set(u"RECLOC"_s, post.recordLocator);
+    row.set(u"SER_NO"_s, post.serialNumber);
+    row.set(u"XML_TX"_s, post.xmlText);
+    row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
+    row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    appendRow(ConnectionString(), row);
+}
+
+bool isPostOwed(const QString& folder, const FileIdentity& file, int pass) {
+    return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        QSqlQuery query = runStatement(
+            db,
+            u"SELECT POST_NO FROM AMPOST WHERE DIR_NM = ? AND FILE_NM = ? AND FILE_SIZE = ? AND "
+            "FILE_MTIME = ? AND FILE_SHA = ? AND PASS_NO = ?"_s,
+            {folder, file.name, QString::number(file.size), QString::number(file.modifiedNs),
+             file.sha256, QString::number(pass)});
+        const bool owed = query.next();
+        query.finish();
+        return owed;
+    });
+}
+
+std::optional<OwedPost> oldestOwedPost(const QString& folder) {
+    return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        QSqlQuery query =
+            runStatement(db, u"SELECT "_s + kColumns + u" FROM AMPOST WHERE DIR_NM = ? ORDER BY POST_NO"_s,
+                         {folder});
+        std::optional<OwedPost> post;
+        if (query.next()) {
+            post = OwedPost();
+            post->number = query.value(0).toLongLong();
+            post->folder = query.value(1).toString();
+            post->file.name = query.value(2).toString();
+            post->file.size = query.value(3).toString().toLongLong();
+            post->file.modifiedNs = query.value(4).toString().toLongLong();
+            post->file.sha256 = query.value(5).toString();
+            post->pass = query.value(6).toString().toInt();
+            post->recordLocator = query.value(7).toString();
+            post->serialNumber = query.value(8).toString();
+            post->xmlText = query.value(9).toString();
+        } else if (query.lastError().isValid()) {
+            throw StoreError::fromSqlError(query.lastError());
+        }
+        query.finish();
+        return post;
+    });
+}
+
+void settleOwedPost(const OwedPost& post, PostState state) {
+    runInThreadTransaction(ConnectionString(), [&] {
+        setPostState(post.file, post.pass, state);
+        withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+            runStatement(db, u"DELETE FROM AMPOST WHERE POST_NO = ?"_s, {post.number});
+        });
+    });
+}
+
+std::optional<int> owedPostCount(const QString& connectionText, const QString& folder) {
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<int> {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(u"SELECT COUNT(*) FROM AMPOST WHERE DIR_NM = ?"_s))
+            throw StoreError::fromSqlError(query.lastError());
+        query.addBindValue(folder);
+        if (!query.exec()) {
+            // A connection that shows tables but not this one: a database
+            // made before it existed.
+            const QStringList tables = db.tables(QSql::Tables);
+            if (!tables.isEmpty() && !tables.contains(u"AMPOST"_s, Qt::CaseInsensitive))
+                return std::nullopt;
+            throw StoreError::fromSqlError(query.lastError());
+        }
+        const int count = query.next() ? query.value(0).toInt() : 0;
+        query.finish();
+        return count;
+    });
+}
