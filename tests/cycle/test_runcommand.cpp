@@ -4,6 +4,7 @@
 #include "messagebox.h"
 #include "mirmain.h"
 #include "runcommand.h"
+#include "testendpoint.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void backupFolderMadeOnOk();
     void runsBesideATurningWindow();
     void servesMetricsWhileTheCycleRuns();
+    void showsPostsOwedToAHungEndpoint();
 };
 
 namespace {
@@ -211,6 +213,39 @@ void TestRunCommand::servesMetricsWhileTheCycleRuns() {
     window.controls().StopCmd->click();
     QTRY_VERIFY_WITH_TIMEOUT(!command.isCycleRunning(), 3000);
     QVERIFY(statusLineOf("/healthz").isEmpty());
+}
+
+// An endpoint that takes the post and never answers: the booking is filed
+// regardless, the window says its post is owed, and Stop still ends the
+// cycle at once, the post staying owed.
+void TestRunCommand::showsPostsOwedToAHungEndpoint() {
+    TestEndpoint endpoint(QStringLiteral("127.0.0.182"));
+    QVERIFY(endpoint.isListening());
+    endpoint.setSilent();
+    TestHome home(TestHome::Korva::Registered);
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    GatewaySettings settings = prepareCycleSettings(home, db);
+    settings.XML_FG = QStringLiteral("1");
+    settings.T_MODE = QStringLiteral("1");
+    settings.XML_DNS = QStringLiteral("127.0.0.182");
+    MirMain window;
+    useSettings(window, settings);
+    RunCommand command(window);
+    command.setTiming(0.0, 200, 1000, std::chrono::milliseconds(300));
+    MessageBoxRecorder boxes;
+
+    window.controls().RunCmd->click();
+    writeFileBytes(settings.MirDownPath + QStringLiteral("K4T0001.MIR"),
+                   sampleMir(QStringLiteral("ticketed-lf.mir")));
+    const MirMainControls& c = window.controls();
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(QStringLiteral("K4T0001.MIR")));
+    QTRY_COMPARE(c.PostsOwed->text(), QStringLiteral("posts owed: 1"));
+    QTRY_COMPARE(endpoint.requests().size(), 1);
+
+    c.StopCmd->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!command.isCycleRunning(), 3000);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT COUNT(*) FROM AMPOST"))[0][0].toInt(), 1);
 }
 
 QTEST_MAIN(TestRunCommand)
