@@ -84,7 +84,7 @@ void OwedPoster::run() {
         if (round == Round::Stopped)
             break;
         std::unique_lock lock(m_mutex);
-        if (round == Round::Failed) {
+        if (round == Round::Failed || round == Round::Unknown) {
             // Backing off: a new owed post does not make the endpoint answer.
             const auto probe = std::chrono::steady_clock::now() + m_pause;
             m_changed.wait_until(lock, probe, [this] { return m_finishing; });
@@ -104,6 +104,18 @@ void OwedPoster::run() {
 // through, or a stop.
 OwedPoster::Round OwedPoster::deliverOwed(XmlHttpPost& http) {
     const QString folder = m_options.settings.MirDownPath;
+    if (!m_tablePresent) {
+        // Asked here rather than by the cycle, so that posts owed by an
+        // earlier run go out even when the database answers only later.
+        try {
+            m_tablePresent = owedPostsPresent();
+        } catch (const StoreError&) {
+            m_pause = nextBackoff(m_pause, m_options.firstRetry);
+            return Round::Unknown; // the cycle reports the outage
+        }
+    }
+    if (!*m_tablePresent)
+        return Round::Stopped; // a database that keeps no owed posts
     for (;;) {
         if (cutShort())
             return Round::Stopped;

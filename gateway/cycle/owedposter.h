@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class QThread;
 class StopSignal;
@@ -60,7 +61,10 @@ Q_SIGNALS:
     void owedChanged(int count);
 
 private:
-    enum class Round { Idle, Failed, Stopped };
+    // Idle: nothing is owed. Failed: a post or the database failed, so the
+    // poster backs off. Unknown: the database could not say whether it keeps
+    // owed posts yet. Stopped: the poster ends.
+    enum class Round { Idle, Failed, Unknown, Stopped };
 
     void run();
     Round deliverOwed(XmlHttpPost& http);
@@ -75,6 +79,7 @@ private:
     std::unique_ptr<QThread> m_thread;
     FailureReports m_reports; // the poster's thread only
     std::chrono::steady_clock::duration m_pause{};
+    std::optional<bool> m_tablePresent; // whether the database keeps owed posts
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -135,8 +135,7 @@ bool ProcessingCycle::ledgerInUse() {
 }
 
 QString ProcessingCycle::owedFolder() {
-    const GatewaySettings& settings = m_options.settings;
-    if (!settings.xmlExportOn() || !settings.databaseWritten() || !ledgerInUse())
+    if (!m_poster || !ledgerInUse())
         return {};
     if (!m_owedTable) {
         m_owedTable = owedPostsPresent();
@@ -145,23 +144,27 @@ QString ProcessingCycle::owedFolder() {
                                    "endpoint): each file waits for its post. Run kesto init-db "
                                    "--upgrade to add it.\r\n"));
     }
-    if (!*m_owedTable)
-        return {};
-    if (!m_poster) {
-        m_poster = std::make_unique<OwedPoster>(
-            OwedPoster::Options{settings, m_options.httpTimeoutMs, m_options.deferRetry}, m_stop);
-        // Direct: the window's receivers queue them to its own thread.
-        connect(m_poster.get(), &OwedPoster::logLine, this, &ProcessingCycle::logLine,
-                Qt::DirectConnection);
-        connect(m_poster.get(), &OwedPoster::errorRecorded, this, &ProcessingCycle::errorRecorded,
-                Qt::DirectConnection);
-        connect(m_poster.get(), &OwedPoster::errorNotStored, this,
-                &ProcessingCycle::errorNotStored, Qt::DirectConnection);
-        connect(m_poster.get(), &OwedPoster::owedChanged, this, &ProcessingCycle::postsOwedChanged,
-                Qt::DirectConnection);
-        m_poster->start();
-    }
-    return settings.MirDownPath;
+    return *m_owedTable ? m_options.settings.MirDownPath : QString();
+}
+
+// With database writes and the export on, posts may be owed: the poster
+// delivers what an earlier run left owed from the start.
+void ProcessingCycle::startPoster() {
+    const GatewaySettings& settings = m_options.settings;
+    if (!settings.xmlExportOn() || !settings.databaseWritten())
+        return;
+    m_poster = std::make_unique<OwedPoster>(
+        OwedPoster::Options{settings, m_options.httpTimeoutMs, m_options.deferRetry}, m_stop);
+    // Direct: the window's receivers queue them to its own thread.
+    connect(m_poster.get(), &OwedPoster::logLine, this, &ProcessingCycle::logLine,
+            Qt::DirectConnection);
+    connect(m_poster.get(), &OwedPoster::errorRecorded, this, &ProcessingCycle::errorRecorded,
+            Qt::DirectConnection);
+    connect(m_poster.get(), &OwedPoster::errorNotStored, this, &ProcessingCycle::errorNotStored,
+            Qt::DirectConnection);
+    connect(m_poster.get(), &OwedPoster::owedChanged, this, &ProcessingCycle::postsOwedChanged,
+            Qt::DirectConnection);
+    m_poster->start();
 }
 
 // A run with --once delivers what is owed before it ends, unless the
@@ -186,12 +189,12 @@ void ProcessingCycle::run() {
     m_http = &http;
     m_logLines = 0;
     m_summary = RunSummary();
+    startPoster();
     // Said once at start when the database lacks the ledger; a database
     // that does not answer now is asked again at the first booking.
     try {
         ledgerInUse();
         m_documents.inUse([this](const QString& line) { addLine(line); });
-        // Posts owed by an earlier run are delivered from the start.
         owedFolder();
     } catch (const StoreError&) {
     }

@@ -110,10 +110,10 @@ private:
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();
-    // The folder under which posts are owed to the poster, which it starts;
-    // "" when each post is waited for. Throws StoreError while the database
-    // cannot say.
+    // The folder under which posts are owed to the poster; "" when each post
+    // is waited for. Throws StoreError while the database cannot say.
     QString owedFolder();
+    void startPoster();
     void finishPoster();
     // `whole`: the file's bytes as they were read, when it was read whole.
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
