@@ -182,11 +182,12 @@ OwedPoster::Round OwedPoster::settle(const OwedPost& post, const PostOutcome& ou
 }
 
 void OwedPoster::count() {
-    const std::optional<int> owed =
-        owedPostCount(ConnectionString(), m_options.settings.MirDownPath);
-    const int now = owed.value_or(0);
-    if (m_owed.exchange(now) != now)
-        Q_EMIT owedChanged(now);
+    setOwed(owedPostCount(ConnectionString(), m_options.settings.MirDownPath).value_or(0));
+}
+
+void OwedPoster::setOwed(int count) {
+    if (m_owed.exchange(count) != count)
+        Q_EMIT owedChanged(count);
 }
 
 void OwedPoster::writeErrorRow(const QString& source, qint32 number, const QString& text) {

@@ -52,6 +52,8 @@ public:
 
     // How many posts were owed when last counted; -1 before the first count.
     int owed() const { return m_owed.load(); }
+    // A count made elsewhere (the cycle, after it owed more). Thread-safe.
+    void setOwed(int count);
     int errorRows() const { return m_errorRows.load(); }
 
 Q_SIGNALS:

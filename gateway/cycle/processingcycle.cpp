@@ -600,8 +600,15 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
             record(*failure, kDocumentsTag);
     }
     reportPosts(result);
-    if (result.postsOwed > 0)
+    if (result.postsOwed > 0) {
         m_poster->wake();
+        // Counted here too: the poster counts again only once its post in
+        // flight ends, which takes the time-out when the endpoint hangs.
+        try {
+            m_poster->setOwed(owedPostCount(ConnectionString(), ledger.owedFolder).value_or(0));
+        } catch (const StoreError&) {
+        }
+    }
 
     switch (result.outcome) {
     case RecordOutcome::Stored: {

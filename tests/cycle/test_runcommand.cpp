@@ -215,9 +215,10 @@ void TestRunCommand::servesMetricsWhileTheCycleRuns() {
     QVERIFY(statusLineOf("/healthz").isEmpty());
 }
 
-// An endpoint that takes the post and never answers: the booking is filed
-// regardless, the window says its post is owed, and Stop still ends the
-// cycle at once, the post staying owed.
+// An endpoint that takes the first post and never answers: the bookings are
+// filed regardless, the window counts their owed posts at once (not after
+// the 30-second time-out), and Stop still ends the cycle at once, the posts
+// staying owed.
 void TestRunCommand::showsPostsOwedToAHungEndpoint() {
     TestEndpoint endpoint(QStringLiteral("127.0.0.182"));
     QVERIFY(endpoint.isListening());
@@ -232,20 +233,23 @@ void TestRunCommand::showsPostsOwedToAHungEndpoint() {
     MirMain window;
     useSettings(window, settings);
     RunCommand command(window);
-    command.setTiming(0.0, 200, 1000, std::chrono::milliseconds(300));
+    command.setTiming(0.0, 200, 30000, std::chrono::milliseconds(300));
     MessageBoxRecorder boxes;
 
     window.controls().RunCmd->click();
+    const MirMainControls& c = window.controls();
     writeFileBytes(settings.MirDownPath + QStringLiteral("K4T0001.MIR"),
                    sampleMir(QStringLiteral("ticketed-lf.mir")));
-    const MirMainControls& c = window.controls();
-    QTRY_COMPARE(filesIn(dateFolderOf(settings)), QStringList(QStringLiteral("K4T0001.MIR")));
-    QTRY_COMPARE(c.PostsOwed->text(), QStringLiteral("posts owed: 1"));
     QTRY_COMPARE(endpoint.requests().size(), 1);
+    writeFileBytes(settings.MirDownPath + QStringLiteral("K4T0002.MIR"),
+                   sampleMir(QStringLiteral("ticketed-lf.mir")));
+    QTRY_COMPARE(filesIn(dateFolderOf(settings)),
+                 QStringList({QStringLiteral("K4T0001.MIR"), QStringLiteral("K4T0002.MIR")}));
+    QTRY_COMPARE(c.PostsOwed->text(), QStringLiteral("posts owed: 2"));
 
     c.StopCmd->click();
     QTRY_VERIFY_WITH_TIMEOUT(!command.isCycleRunning(), 3000);
-    QCOMPARE(db.selectRows(QStringLiteral("SELECT COUNT(*) FROM AMPOST"))[0][0].toInt(), 1);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT COUNT(*) FROM AMPOST"))[0][0].toInt(), 2);
 }
 
 QTEST_MAIN(TestRunCommand)
