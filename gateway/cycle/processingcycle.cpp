@@ -221,7 +221,16 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
             if (processFile(current) == FileEnd::Abandoned)
                 return;
             Q_EMIT alive();
-            const bool relist = m_options.settings.settlesPerFile() || listed.hasExpired(kRelistMs);
+            bool relist = m_options.settings.settlesPerFile() || listed.hasExpired(kRelistMs);
+            if (!relist) {
+                // A name of an older listing that is gone meanwhile is passed over.
+                current = nextEntry(listing.names, index);
+                while (!current.isEmpty() && isGone(down, current))
+                    current = nextEntry(listing.names, index);
+                // The loop ends only at a fresh listing that offers nothing:
+                // a file put back (read incomplete, changed) is taken again.
+                relist = current.isEmpty();
+            }
             if (relist) {
                 listing = listDownloadFolder(down);
                 listed.restart();
@@ -231,11 +240,8 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 else if (listing.failure.number != kBadFileNameOrNumber)
                     record(listing.failure, "[2nd Dir]");
                 index = 0;
-            }
-            current = nextEntry(listing.names, index);
-            // A name of an older listing that is gone meanwhile is passed over.
-            while (!relist && !current.isEmpty() && isGone(down, current))
                 current = nextEntry(listing.names, index);
+            }
         }
         // A file still being written is looked at again once it may have settled.
         const std::optional<WriteWatch::Clock::duration> settling = m_writes.untilNextSettled();
