@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "connectionstring.h"
 #include "fixedforms.h"
+#include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
 
@@ -62,11 +63,11 @@ template <typename Work> auto asLedgerWork(const char* what, Work&& work) {
     }
 }
 
-void bindFile(QSqlQuery& query, const FileIdentity& file) {
-    query.addBindValue(file.name);
-    query.addBindValue(QString::number(file.size));
-    query.addBindValue(QString::number(file.modifiedNs));
-    query.addBindValue(file.sha256);
+void bindFile(PreparedQuery& query, const FileIdentity& file) {
+    query.bind(file.name);
+    query.bind(QString::number(file.size));
+    query.bind(QString::number(file.modifiedNs));
+    query.bind(file.sha256);
 }
 
 } // namespace
@@ -103,14 +104,11 @@ namespace {
 
 QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
     return withThreadConnection(ConnectionString(), [&file](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.prepare(u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
-                           kFileCondition + u" ORDER BY PASS_NO"_s))
-            throw StoreError::fromSqlError(query.lastError());
-        bindFile(query, file);
-        if (!query.exec())
-            throw StoreError::fromSqlError(query.lastError());
+        PreparedQuery lookup(db, u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
+                                     kFileCondition + u" ORDER BY PASS_NO"_s);
+        bindFile(lookup, file);
+        lookup.exec();
+        QSqlQuery& query = lookup.query();
         QList<RecordedPass> passes;
         while (query.next()) {
             passes.append({query.value(0).toString().toInt(), query.value(1).toString(),
@@ -119,7 +117,6 @@ QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
         }
         if (query.lastError().isValid())
             throw StoreError::fromSqlError(query.lastError());
-        query.finish();
         return passes;
     });
 }
@@ -148,15 +145,12 @@ void appendRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
 
 void updatePostState(const FileIdentity& file, int pass, PostState state) {
     withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        if (!query.prepare(u"UPDATE AMFILE SET POST_ST = ? WHERE "_s + kFileCondition +
-                           u" AND PASS_NO = ?"_s))
-            throw StoreError::fromSqlError(query.lastError());
-        query.addBindValue(postCode(state));
+        PreparedQuery query(db, u"UPDATE AMFILE SET POST_ST = ? WHERE "_s + kFileCondition +
+                                    u" AND PASS_NO = ?"_s);
+        query.bind(postCode(state));
         bindFile(query, file);
-        query.addBindValue(QString::number(pass));
-        if (!query.exec())
-            throw StoreError::fromSqlError(query.lastError());
+        query.bind(QString::number(pass));
+        query.exec();
     });
 }
 

@@ -1,18 +1,26 @@
 #include "rowappender.h"
 
+#include "preparedquery.h"
 #include "schema.h"
 #include "storecall.h"
 #include "storeerror.h"
 
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
 
+// [A-Za-z_][A-Za-z0-9_]*, tested for every column of every row.
 bool isIdentifier(const QString& name) {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    return pattern.match(name).hasMatch();
+    if (name.isEmpty() || name.front().isDigit())
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') ||
+              u == u'_'))
+            return false;
+    }
+    return true;
 }
 
 // A currency column's value in the canonical four-decimal text, which every
@@ -87,13 +95,10 @@ void appendRow(QSqlDatabase& db, const NewRow& row) {
         sql += QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
                QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
     }
-    QSqlQuery query(db);
-    if (!query.prepare(sql))
-        throw StoreError::fromSqlError(query.lastError());
+    PreparedQuery query(db, sql);
     for (const QVariant& value : std::as_const(values))
-        query.addBindValue(value);
-    if (!query.exec())
-        throw StoreError::fromSqlError(query.lastError());
+        query.bind(value);
+    query.exec();
 }
 
 void appendRow(const QString& connectionText, const NewRow& row) {

@@ -2,6 +2,7 @@
 
 #include "connectionstring.h"
 #include "leadingnumber.h"
+#include "preparedquery.h"
 #include "recordwriters.h"
 #include "storecall.h"
 #include "storeerror.h"
@@ -54,14 +55,11 @@ std::optional<QString> nextSerialNumber(const QString& highestStored) {
 
 QString GET_XSER_NO(const QString& recordLocator) {
     return withThreadConnection(ConnectionString(), [&recordLocator](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
         // The record locator is bound, never joined into the text.
-        if (!query.prepare(u"SELECT * FROM AMAMD WHERE RECLOC=? ORDER BY RECLOC,SER_NO"_s))
-            throw StoreError::fromSqlError(query.lastError());
-        query.addBindValue(recordLocator);
-        if (!query.exec())
-            throw StoreError::fromSqlError(query.lastError());
+        PreparedQuery lookup(db, u"SELECT * FROM AMAMD WHERE RECLOC=? ORDER BY RECLOC,SER_NO"_s);
+        lookup.bind(recordLocator);
+        lookup.exec();
+        QSqlQuery& query = lookup.query();
         // Read every row and finish, so no read stays open on SQLite. Column
         // names come back in lower case on PostgreSQL; indexOf() compares
         // them without regard to case.
@@ -82,7 +80,6 @@ QString GET_XSER_NO(const QString& recordLocator) {
         }
         if (query.lastError().isValid())
             throw StoreError::fromSqlError(query.lastError());
-        query.finish();
         const std::optional<QString> next = nextSerialNumber(highest);
         if (!next)
             throw StoreError(kSerialsUsedUp,

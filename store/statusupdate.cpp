@@ -1,6 +1,7 @@
 #include "statusupdate.h"
 
 #include "connectionstring.h"
+#include "preparedquery.h"
 #include "storecall.h"
 
 #include <QSqlError>
@@ -9,18 +10,16 @@
 void updateBookingStatus(const QString& recordLocator, const QString& serialNumber,
                          const QString& fileName, const QString& kind) {
     withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        if (!query.prepare(QStringLiteral("UPDATE AMAMD SET PROC_TP = ?, KIND = ? WHERE RECLOC = ? "
-                                          "AND SER_NO = ? AND FILE_NM = ? AND PROC_TP = ?")))
-            throw StoreError::fromSqlError(query.lastError());
-        query.addBindValue(QStringLiteral("N"));
+        PreparedQuery query(db, QStringLiteral("UPDATE AMAMD SET PROC_TP = ?, KIND = ? WHERE "
+                                               "RECLOC = ? AND SER_NO = ? AND FILE_NM = ? AND "
+                                               "PROC_TP = ?"));
+        query.bind(QStringLiteral("N"));
         // A null QString binds as NULL; the column holds text.
-        query.addBindValue(kind.isNull() ? QString(QLatin1String("")) : kind);
-        query.addBindValue(recordLocator);
-        query.addBindValue(serialNumber);
-        query.addBindValue(fileName);
-        query.addBindValue(QStringLiteral("*"));
-        if (!query.exec())
-            throw StoreError::fromSqlError(query.lastError());
+        query.bind(kind.isNull() ? QString(QLatin1String("")) : kind);
+        query.bind(recordLocator);
+        query.bind(serialNumber);
+        query.bind(fileName);
+        query.bind(QStringLiteral("*"));
+        query.exec();
     });
 }

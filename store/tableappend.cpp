@@ -1,6 +1,7 @@
 #include "tableappend.h"
 
 #include "connectionstring.h"
+#include "preparedquery.h"
 #include "storecall.h"
 #include "storeerror.h"
 
@@ -9,15 +10,12 @@
 
 void openForAppend(const QString& openingQuery) {
     withThreadConnection(ConnectionString(), [&openingQuery](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.exec(openingQuery))
-            throw StoreError::fromSqlError(query.lastError());
-        // Finished at once: on SQLite an open read would hold its lock
-        // while the rows are written.
-        while (query.next()) {
+        // Finished at once when the use ends: on SQLite an open read would
+        // hold its lock while the rows are written.
+        PreparedQuery query(db, openingQuery);
+        query.exec();
+        while (query.query().next()) {
         }
-        query.finish();
     });
 }
 

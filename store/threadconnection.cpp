@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include <sys/stat.h>
@@ -27,7 +28,11 @@ std::atomic<quint64> g_nextConnection{1};
 // application object is gone by then, and the process is ending anyway.
 struct ThreadConnections {
     QHash<QString, QString> names;
+    // The statements prepared on each connection, by connection name and SQL
+    // text; they go before their connection does.
+    QHash<QString, QHash<QString, std::shared_ptr<QSqlQuery>>> statements;
     ~ThreadConnections() {
+        statements.clear();
         if (QCoreApplication::instance() == nullptr)
             return;
         for (const QString& name : std::as_const(names))
@@ -86,6 +91,7 @@ bool isUnusableSqliteCode(qint32 number) {
 }
 
 void removeConnection(const QString& name) {
+    t_connections.statements.remove(name);
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         db.close();
@@ -304,6 +310,29 @@ void runInThreadTransaction(const QString& connectionText, const std::function<v
         rollbackTransaction(connectionText);
         throw;
     }
+}
+
+QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql) {
+    QHash<QString, std::shared_ptr<QSqlQuery>>& prepared =
+        t_connections.statements[db.connectionName()];
+    std::shared_ptr<QSqlQuery>& statement = prepared[sql];
+    if (!statement) {
+        auto query = std::make_shared<QSqlQuery>(db);
+        query->setForwardOnly(true);
+        if (!query->prepare(sql)) {
+            const QSqlError error = query->lastError();
+            prepared.remove(sql);
+            throw StoreError::fromSqlError(error);
+        }
+        statement = std::move(query);
+    }
+    return statement.get();
+}
+
+void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql) {
+    const auto found = t_connections.statements.find(db.connectionName());
+    if (found != t_connections.statements.end())
+        found->remove(sql);
 }
 
 void closeThreadConnection(const QString& connectionText) {

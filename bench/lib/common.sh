@@ -21,3 +21,19 @@ start_throwaway_pg() {
     trap "\"$top/scripts/test-pg-server\" stop \"$PG_BENCH_DIR\"" EXIT
     eval "$("$top/scripts/test-pg-server" start "$PG_BENCH_DIR")"
 }
+
+# restart_pg_with_fsync DIR: the throwaway server of start_throwaway_pg starts
+# with fsync=off on its command line, as the tests want; starts it again with
+# the same address and fsync left at its default (on).
+restart_pg_with_fsync() {
+    local dir="$1" bindir port
+    bindir="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)"
+    port="${KESTO_TEST_PG_SERVER#*,}"
+    if [ "$(id -u)" -eq 0 ]; then
+        runuser -u postgres -- "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+            -m fast -o "-p $port -c listen_addresses=127.0.0.1 -k $dir" restart >/dev/null
+    else
+        "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+            -m fast -o "-p $port -c listen_addresses=127.0.0.1 -k $dir" restart >/dev/null
+    fi
+}

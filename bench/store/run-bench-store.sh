@@ -14,14 +14,6 @@ bench="$(bench_program "$build" bench_store_booking)"
 start_throwaway_pg "$top"
 dir="$PG_BENCH_DIR"
 
-# The test server starts with fsync=off on its command line; start it again
-# with the same address and fsync left at its default (on).
-bindir="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)"
-port="${KESTO_TEST_PG_SERVER#*,}"
-as_owner() {
-    if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
-}
-as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 -m fast \
-    -o "-p $port -c listen_addresses=127.0.0.1 -k $dir" restart >/dev/null
+restart_pg_with_fsync "$dir"
 
 "$bench" "$@"

@@ -22,6 +22,7 @@
 #include "trappederror.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cerrno>
@@ -36,6 +37,7 @@ constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are file
 constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
+constexpr qint64 kRelistMs = 250;           // the age of a listing a drain lists the folder again at
 constexpr char kXmlPostStep[] = "[XmlPost]";
 constexpr char kNotAFileTag[] = "[NotAFile]";
 // The failure key of the outage of the database, shared by every file.
@@ -67,6 +69,13 @@ ReadResult readUpTo(int fd, qint64 limit) {
         result.bytes.append(buffer, got);
     }
     return result;
+}
+
+// Whether the download folder no longer holds the name at all.
+bool isGone(const QString& folder, const QByteArray& name) {
+    struct stat info {};
+    return ::lstat(QByteArray(QFile::encodeName(folder) + name).constData(), &info) != 0 &&
+           errno == ENOENT;
 }
 
 QString shownText(const QByteArray& bytes) {
@@ -252,8 +261,14 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         if (!m_options.settings.settlesPerFile() && !settleListing(listing))
             return;
 
-        // File loop: always the head of a fresh listing.
+        // File loop: the head of a fresh listing. With one settle time per
+        // listing the files it settled are taken in its order, and the folder
+        // is listed again at most every kRelistMs: listing a backlog of
+        // thousands of files once per file cost more than the file itself,
+        // and a file that arrives meanwhile waits for a settle time anyway.
         qsizetype index = 0;
+        QElapsedTimer listed;
+        listed.start();
         QByteArray current = nextEntry(listing.names, index);
         while (!current.isEmpty()) {
             if (m_stop.isStopRequested())
@@ -261,14 +276,27 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
             if (processFile(current) == FileEnd::Abandoned)
                 return;
             Q_EMIT alive();
-            listing = listDownloadFolder(down);
-            // An unreachable folder is the pass loop's business (Label4 and retry).
-            if (listing.ok())
-                reportForeignEntries(listing);
-            else if (listing.failure.number != kBadFileNameOrNumber)
-                record(listing.failure, "[2nd Dir]");
-            index = 0;
-            current = nextEntry(listing.names, index);
+            bool relist = m_options.settings.settlesPerFile() || listed.hasExpired(kRelistMs);
+            if (!relist) {
+                // A name of an older listing that is gone meanwhile is passed over.
+                current = nextEntry(listing.names, index);
+                while (!current.isEmpty() && isGone(down, current))
+                    current = nextEntry(listing.names, index);
+                // The loop ends only at a fresh listing that offers nothing:
+                // a file put back (read incomplete, changed) is taken again.
+                relist = current.isEmpty();
+            }
+            if (relist) {
+                listing = listDownloadFolder(down);
+                listed.restart();
+                // An unreachable folder is the pass loop's business (Label4 and retry).
+                if (listing.ok())
+                    reportForeignEntries(listing);
+                else if (listing.failure.number != kBadFileNameOrNumber)
+                    record(listing.failure, "[2nd Dir]");
+                index = 0;
+                current = nextEntry(listing.names, index);
+            }
         }
         // A file still being written is looked at again once it may have settled.
         const std::optional<WriteWatch::Clock::duration> settling = m_writes.untilNextSettled();

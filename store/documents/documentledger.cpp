@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "currency.h"
 #include "fixedforms.h"
+#include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
 #include "threadconnection.h"
@@ -104,16 +105,10 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
 }
 
 bool recordedOn(QSqlDatabase& db, const QString& sha256) {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(u"SELECT FILE_SHA FROM KDOCFILE WHERE FILE_SHA = ?"_s))
-        throw StoreError::fromSqlError(query.lastError());
-    query.addBindValue(sha256);
-    if (!query.exec())
-        throw StoreError::fromSqlError(query.lastError());
-    const bool found = query.next();
-    query.finish();
-    return found;
+    PreparedQuery query(db, u"SELECT FILE_SHA FROM KDOCFILE WHERE FILE_SHA = ?"_s);
+    query.bind(sha256);
+    query.exec();
+    return query.query().next();
 }
 
 } // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+// One use of a statement the connection keeps prepared (see
+// preparedStatement()): bind its values, exec(), read its rows. When the use
+// ends the statement is finished (on SQLite no read stays open to hold a lock
+// or an old snapshot); when it ends by an exception, or exec() failed, the
+// statement is forgotten, so that the next use prepares it afresh (a table
+// mended meanwhile, a connection that failed).
+class PreparedQuery {
+public:
+    // Throws StoreError when the statement cannot be prepared.
+    PreparedQuery(QSqlDatabase& db, const QString& sql);
+    ~PreparedQuery();
+    PreparedQuery(const PreparedQuery&) = delete;
+    PreparedQuery& operator=(const PreparedQuery&) = delete;
+
+    void bind(const QVariant& value) { m_query->bindValue(m_bound++, value); }
+    // Runs it with the values bound; throws StoreError when it fails.
+    void exec();
+    QSqlQuery& query() { return *m_query; }
+
+private:
+    QSqlDatabase m_db;
+    QString m_sql;
+    QSqlQuery* m_query;
+    int m_bound = 0;
+    int m_exceptions;
+    bool m_failed = false;
+};
