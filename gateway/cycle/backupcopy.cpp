@@ -150,11 +150,6 @@ int placeWithoutReplacing(const QByteArray& from, const QByteArray& to) {
     return 0;
 }
 
-void syncFolder(const QByteArray& folder) {
-    Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
-        ::fsync(fd.get());
-}
 
 } // namespace
 
@@ -207,11 +202,16 @@ BackupCopy copyIntoBackup(const QByteArray& sourcePath, const QByteArray& folder
         }
         if (error != 0)
             return failWith(error, false);
-        syncFolder(folder);
         result.filedAs = candidate;
         return result;
     }
     return failWith(EEXIST, false);
+}
+
+void syncBackupFolder(const QByteArray& folder) {
+    Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
 }
 
 int removeStalePartialCopies(const QByteArray& backupFolder, std::chrono::seconds age) {

@@ -15,8 +15,8 @@
 //
 // The copy keeps the source's modification time, its permission bits, narrowed by the umask
 // (setuid and the like dropped), and a sparse file's holes. It is written under a temporary name,
-// flushed, put in place without replacing anything, and its folder entry flushed too, before
-// success is reported: deleting the original afterwards cannot lose the file. The source must be a
+// flushed, and put in place without replacing anything, so that a name in the folder always holds
+// a whole copy; its folder entry is on disk once syncBackupFolder() has run. The source must be a
 // regular file; a link is not followed.
 struct BackupCopy {
     std::optional<StepFailure> failure;
@@ -25,6 +25,12 @@ struct BackupCopy {
 
 BackupCopy copyIntoBackup(const QByteArray& sourcePath, const QByteArray& folder,
                           const QByteArray& name);
+
+// Flushes the folder's entries, so that the copies filed there are found
+// after a crash; one flush serves a batch of copies. Only then may their
+// originals be deleted. Some file systems cannot flush a folder: that does
+// not fail the copies.
+void syncBackupFolder(const QByteArray& folder);
 
 // The name the n-th clash of `name` is filed under (n from 1).
 QByteArray clashName(const QByteArray& name, int n);

@@ -37,7 +37,8 @@ constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are file
 constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
-constexpr qint64 kRelistMs = 250;           // the age of a listing a drain lists the folder again at
+constexpr qint64 kRelistMs = 250;
+constexpr qsizetype kCopyBatch = 64; // the most backup copies flushed together           // the age of a listing a drain lists the folder again at
 constexpr char kXmlPostStep[] = "[XmlPost]";
 constexpr char kNotAFileTag[] = "[NotAFile]";
 // The failure key of the outage of the database, shared by every file.
@@ -271,10 +272,10 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         listed.start();
         QByteArray current = nextEntry(listing.names, index);
         while (!current.isEmpty()) {
-            if (m_stop.isStopRequested())
+            if (m_stop.isStopRequested() || processFile(current) == FileEnd::Abandoned) {
+                deleteCopied();
                 return;
-            if (processFile(current) == FileEnd::Abandoned)
-                return;
+            }
             Q_EMIT alive();
             bool relist = m_options.settings.settlesPerFile() || listed.hasExpired(kRelistMs);
             if (!relist) {
@@ -287,6 +288,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 relist = current.isEmpty();
             }
             if (relist) {
+                deleteCopied(); // a fresh listing must not offer them again
                 listing = listDownloadFolder(down);
                 listed.restart();
                 // An unreachable folder is the pass loop's business (Label4 and retry).
@@ -710,6 +712,9 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
                                const QString& fingerprint, bool recorded, const QByteArray* whole) {
     if (changedSinceRead(path, fingerprint, whole))
         return false;
+    // The copy's folder entry is flushed before its original is deleted:
+    // during a drain once for a batch of copies, with a pause before each
+    // file for each.
     const BackupCopy copy =
         copyIntoBackup(path, QFile::encodeName(backupDateFolder(m_options.settings)), name);
     if (const auto failure = copy.failure) {
@@ -723,19 +728,39 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
         addLine(m_context.FileName + QStringLiteral(" filed as ") + shownFileName(copy.filedAs) +
                 QStringLiteral("\r\n"));
     crashPoint("after-copy");
-    if (changedSinceRead(path, fingerprint, whole))
-        return false;
-    if (const auto failure = removeFile(path)) {
-        record(*failure, "[Kill]");
-        m_deferred.defer(name, fingerprint, recorded, WaitReason::Delete);
-        return false;
-    }
-    recovered("[Kill]");
-    m_deferred.forget(name);
-    m_writes.forget(name);
-    // Another file under this name later is another file.
-    m_reports.forgetFile(m_context.FileName);
+    m_copied.append({name, path, fingerprint, recorded, whole ? *whole : QByteArray(),
+                     whole != nullptr, m_context.FileName});
+    if (m_options.settings.settlesPerFile() || m_copied.size() >= kCopyBatch)
+        deleteCopied();
     return true;
+}
+
+// The folder entries of the copies made since the last batch are flushed,
+// then their originals deleted. A crash before the flush leaves the
+// originals, which the ledger knows, and they are filed again; nothing is
+// deleted before its copy is on disk.
+void ProcessingCycle::deleteCopied() {
+    if (m_copied.isEmpty())
+        return;
+    const QString current = m_context.FileName;
+    syncBackupFolder(QFile::encodeName(backupDateFolder(m_options.settings)));
+    for (const CopiedFile& file : std::as_const(m_copied)) {
+        m_context.FileName = file.shownName;
+        if (changedSinceRead(file.path, file.fingerprint, file.readWhole ? &file.bytes : nullptr))
+            continue;
+        if (const auto failure = removeFile(file.path)) {
+            record(*failure, "[Kill]");
+            m_deferred.defer(file.name, file.fingerprint, file.recorded, WaitReason::Delete);
+            continue;
+        }
+        recovered("[Kill]");
+        m_deferred.forget(file.name);
+        m_writes.forget(file.name);
+        // Another file under this name later is another file.
+        m_reports.forgetFile(file.shownName);
+    }
+    m_copied.clear();
+    m_context.FileName = current;
 }
 
 // A writer that replaced or rewrote the file after it was read: the name now

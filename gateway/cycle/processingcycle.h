@@ -120,6 +120,7 @@ private:
                   bool recorded, const QByteArray* whole);
     bool changedSinceRead(const QByteArray& path, const QString& fingerprint,
                           const QByteArray* whole);
+    void deleteCopied();
     void reportPosts(const RecordResult& result);
     // The database cannot take bookings now (unreachable, or its ledger
     // refusing): one row for the outage, not one per waiting file.
@@ -156,6 +157,18 @@ private:
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     DocumentRecorder m_documents;
     XmlHttpPost* m_http = nullptr;
+    // Files copied into the backup whose folder entries are not flushed yet,
+    // so not deleted yet.
+    struct CopiedFile {
+        QByteArray name;
+        QByteArray path;
+        QString fingerprint;
+        bool recorded = false;
+        QByteArray bytes; // as read, when read whole
+        bool readWhole = false;
+        QString shownName;
+    };
+    QList<CopiedFile> m_copied;
     std::optional<bool> m_owedTable; // whether the database keeps owed posts; unknown until read
     std::unique_ptr<OwedPoster> m_poster;
     int m_logLines = 0;
