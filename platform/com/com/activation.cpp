@@ -8,6 +8,8 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 namespace com {
 
@@ -21,6 +23,22 @@ HRESULT fail(HRESULT code, const std::string& description) {
 
 template <class Function> Function resolve(void* handle, const char* name) {
     return reinterpret_cast<Function>(dlsym(handle, name));
+}
+
+// Libraries stay loaded once loaded (RTLD_NODELETE), so each is loaded and
+// resolved once per process for activation, not for every object created.
+HRESULT activationModule(const std::string& path, ServerModule& module) {
+    static std::mutex mutex;
+    static std::map<std::string, ServerModule> loaded;
+    const std::lock_guard lock(mutex);
+    if (const auto found = loaded.find(path); found != loaded.end()) {
+        module = found->second;
+        return S_OK;
+    }
+    const HRESULT hr = loadServer(path, ServerUse::Activation, module);
+    if (SUCCEEDED(hr))
+        loaded.emplace(path, module);
+    return hr;
 }
 
 } // namespace
@@ -88,7 +106,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
                     "class " + toString(clsid) + " is not registered in " + files);
     }
     ServerModule module;
-    if (const HRESULT hr = loadServer(entry->library, ServerUse::Activation, module); FAILED(hr))
+    if (const HRESULT hr = activationModule(entry->library, module); FAILED(hr))
         return hr;
     const HRESULT hr = module.getClassObject(clsid, riid, object);
     if (FAILED(hr) && !hasErrorInfo())
