@@ -27,10 +27,13 @@ int main(int argc, char** argv) {
     TestDatabase db(TestEngine::Sqlite, home.folder(QStringLiteral("data")),
                     TestDatabase::Content::Schema);
     const GatewaySettings settings = prepareCycleSettings(home, db);
+    // Each booking under a record locator of its own, as a real backlog's.
     const QByteArray booking = sampleMir(QStringLiteral("ticketed-lf.mir"));
-    for (int i = 0; i < files; ++i)
+    for (int i = 0; i < files; ++i) {
+        const QByteArray locator = "W" + QByteArray::number(i + 10000);
         writeFileBytes(settings.MirDownPath + QStringLiteral("W%1.MIR").arg(i, 6, 10, QChar('0')),
-                       booking);
+                       QByteArray(booking).replace(QByteArray("TPEK4T"), locator));
+    }
 
     MirMain window;
     window.settings() = settings;
