@@ -43,6 +43,18 @@ void ChangeWatch::close() {
 }
 
 bool ChangeWatch::rearm() {
+    // Closing an inotify instance waits for the kernel's grace period, several
+    // milliseconds that every file arriving alone would wait too, so a watch
+    // that still holds its folder is kept: what it queued so far is read and
+    // dropped (the listing that follows sees it), and subfolders made
+    // meanwhile are watched.
+    if (isValid()) {
+        drainEvents();
+        if (isValid()) {
+            watchTree(m_folder);
+            return true;
+        }
+    }
     close();
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd < 0)

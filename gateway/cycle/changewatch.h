@@ -27,8 +27,9 @@ public:
     ChangeWatch(const ChangeWatch&) = delete;
     ChangeWatch& operator=(const ChangeWatch&) = delete;
 
-    // Closes the watch and makes it again over the whole tree. Returns whether
-    // the folder itself could be watched (false: the invalid handle).
+    // Drops what the watch saw so far and watches the whole tree, made again
+    // when the folder itself was lost. Returns whether the folder itself could
+    // be watched (false: the invalid handle).
     bool rearm();
     bool isValid() const { return m_fd >= 0 && !m_rootLost; }
 

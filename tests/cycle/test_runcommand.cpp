@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -238,11 +239,17 @@ void TestRunCommand::showsPostsOwedToAHungEndpoint() {
 
     window.controls().RunCmd->click();
     const MirMainControls& c = window.controls();
-    writeFileBytes(settings.MirDownPath + QStringLiteral("K4T0001.MIR"),
-                   sampleMir(QStringLiteral("ticketed-lf.mir")));
+    // Each handed over whole (written under a skipped name, then renamed): with
+    // the pauses at zero an empty file would run out its readings at once.
+    const auto handOver = [&settings](const QString& name) {
+        writeFileBytes(settings.MirDownPath + QStringLiteral("TEMP"),
+                       sampleMir(QStringLiteral("ticketed-lf.mir")));
+        QVERIFY(QFile::rename(settings.MirDownPath + QStringLiteral("TEMP"),
+                              settings.MirDownPath + name));
+    };
+    handOver(QStringLiteral("K4T0001.MIR"));
     QTRY_COMPARE(endpoint.requests().size(), 1);
-    writeFileBytes(settings.MirDownPath + QStringLiteral("K4T0002.MIR"),
-                   sampleMir(QStringLiteral("ticketed-lf.mir")));
+    handOver(QStringLiteral("K4T0002.MIR"));
     QTRY_COMPARE(filesIn(dateFolderOf(settings)),
                  QStringList({QStringLiteral("K4T0001.MIR"), QStringLiteral("K4T0002.MIR")}));
     QTRY_COMPARE(c.PostsOwed->text(), QStringLiteral("posts owed: 2"));
