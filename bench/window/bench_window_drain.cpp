@@ -8,10 +8,10 @@
 #include "mirmain.h"
 #include "mirmaincontrols.h"
 #include "runcommand.h"
+#include "windowsettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -36,12 +36,8 @@ int main(int argc, char** argv) {
     }
 
     MirMain window;
-    window.settings() = settings;
+    useSettings(window, settings);
     const MirMainControls& c = window.controls();
-    c.RunCmd->setEnabled(true);
-    c.Text1->setText(settings.MirDataSource);
-    c.Text2->setText(settings.MirDownPath);
-    c.Text3->setText(settings.MirBackupPath);
     window.show();
     RunCommand command(window);
     command.setTiming(1.0, 3000, 30000, std::chrono::milliseconds(30000));

@@ -5,6 +5,7 @@
 #include "mirmain.h"
 #include "runcommand.h"
 #include "testendpoint.h"
+#include "windowsettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,15 +33,6 @@ private Q_SLOTS:
 };
 
 namespace {
-
-void useSettings(MirMain& window, const GatewaySettings& settings) {
-    window.settings() = settings;
-    const MirMainControls& c = window.controls();
-    c.RunCmd->setEnabled(true);
-    c.Text1->setText(settings.MirDataSource);
-    c.Text2->setText(settings.MirDownPath);
-    c.Text3->setText(settings.MirBackupPath);
-}
 
 // The status line of a GET of `path` at 127.0.0.181:9464, "" when nothing answers.
 QByteArray statusLineOf(const QByteArray& path) {
