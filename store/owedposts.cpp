@@ -74,9 +74,9 @@ bool isPostOwed(const QString& folder, const FileIdentity& file, int pass) {
 
 std::optional<OwedPost> oldestOwedPost(const QString& folder) {
     return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        QSqlQuery query =
-            runStatement(db, u"SELECT "_s + kColumns + u" FROM AMPOST WHERE DIR_NM = ? ORDER BY POST_NO"_s,
-                         {folder});
+        QSqlQuery query = runStatement(
+            db, u"SELECT "_s + kColumns + u" FROM AMPOST WHERE DIR_NM = ? ORDER BY POST_NO"_s,
+            {folder});
         std::optional<OwedPost> post;
         if (query.next()) {
             post = OwedPost();

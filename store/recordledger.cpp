@@ -104,8 +104,9 @@ namespace {
 
 QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
     return withThreadConnection(ConnectionString(), [&file](QSqlDatabase& db) {
-        PreparedQuery lookup(db, u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
-                                     kFileCondition + u" ORDER BY PASS_NO"_s);
+        PreparedQuery lookup(db,
+                             u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
+                                 kFileCondition + u" ORDER BY PASS_NO"_s);
         bindFile(lookup, file);
         lookup.exec();
         QSqlQuery& query = lookup.query();

@@ -59,7 +59,8 @@ double cpuSeconds(qint64 pid) {
         return 0;
     const QByteArray text = stat.readAll();
     const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) /
+           double(sysconf(_SC_CLK_TCK));
 }
 
 // Regular entries in a folder, counted without building a list of names.
@@ -111,7 +112,8 @@ struct Drain {
 Drain drain(const GatewayHome& gateway, const QString& stage, int timeoutS) {
     Drain result;
     QProcess run;
-    run.setProcessEnvironment(gateway.environment({{QStringLiteral("KESTO_PAUSE_SCALE"), QStringLiteral("1")}}));
+    run.setProcessEnvironment(
+        gateway.environment({{QStringLiteral("KESTO_PAUSE_SCALE"), QStringLiteral("1")}}));
     run.setStandardOutputFile(QProcess::nullDevice());
     run.setStandardErrorFile(gateway.home().root() + QStringLiteral("/run.err"));
     run.start(QStringLiteral(KESTO_BIN_DIR "/kesto"), {QStringLiteral("run")});
@@ -183,11 +185,11 @@ void countSyscalls(TestEngine engine, int files) {
     QProcess run;
     run.setProcessEnvironment(gateway.environment());
     run.setStandardOutputFile(QProcess::nullDevice());
-    run.start(strace, {QStringLiteral("-f"), QStringLiteral("-c"), QStringLiteral("-o"), counts,
-                       QStringLiteral("-e"),
-                       QStringLiteral("trace=fsync,fdatasync,sync_file_range,syncfs"),
-                       QStringLiteral(KESTO_BIN_DIR "/kesto"), QStringLiteral("run"),
-                       QStringLiteral("--once")});
+    run.start(strace,
+              {QStringLiteral("-f"), QStringLiteral("-c"), QStringLiteral("-o"), counts,
+               QStringLiteral("-e"), QStringLiteral("trace=fsync,fdatasync,sync_file_range,syncfs"),
+               QStringLiteral(KESTO_BIN_DIR "/kesto"), QStringLiteral("run"),
+               QStringLiteral("--once")});
     run.waitForFinished(600000);
     QFile file(counts);
     file.open(QIODevice::ReadOnly);

@@ -150,7 +150,6 @@ int placeWithoutReplacing(const QByteArray& from, const QByteArray& to) {
     return 0;
 }
 
-
 } // namespace
 
 QByteArray clashName(const QByteArray& name, int n) {

@@ -2,8 +2,8 @@
 
 #include "backupcopy.h"
 #include "changewatch.h"
-#include "connectionstring.h"
 #include "clock.h"
+#include "connectionstring.h"
 #include "crashpoint.h"
 #include "cyclemetrics.h"
 #include "downloadlisting.h"
@@ -37,8 +37,8 @@ constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are file
 constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
-constexpr qint64 kRelistMs = 250;
-constexpr qsizetype kCopyBatch = 64; // the most backup copies flushed together           // the age of a listing a drain lists the folder again at
+constexpr qint64 kRelistMs = 250;    // the age of a listing a drain lists the folder again at
+constexpr qsizetype kCopyBatch = 64; // the most backup copies flushed together
 constexpr char kXmlPostStep[] = "[XmlPost]";
 constexpr char kNotAFileTag[] = "[NotAFile]";
 // The failure key of the outage of the database, shared by every file.
@@ -185,8 +185,8 @@ void ProcessingCycle::finishPoster() {
     m_poster->finish(m_options.once && !m_stop.isStopRequested());
     m_summary.errorRows += m_poster->errorRows();
     try {
-        m_summary.postsOwed = owedPostCount(ConnectionString(), m_options.settings.MirDownPath)
-                                  .value_or(0);
+        m_summary.postsOwed =
+            owedPostCount(ConnectionString(), m_options.settings.MirDownPath).value_or(0);
     } catch (const StoreError&) {
         m_summary.postsOwed = std::max(0, m_poster->owed());
     }
@@ -215,6 +215,7 @@ void ProcessingCycle::run() {
     // Armed by each pass before it lists the folder.
     ChangeWatch watch(m_options.settings.MirDownPath);
     runPasses(watch);
+    deleteCopied();
     finishPoster();
     countWaitingFiles();
     m_http = nullptr;

@@ -83,8 +83,8 @@ Q_SIGNALS:
     void label4Changed(const QString& text);
     void errorRecorded(const QString& message);  // a row for the error log
     void errorNotStored(const QString& message); // one the database could not take
-    void folderListed(); // the download folder was listed (the cycle is at work)
-    void alive();        // the cycle is not stuck: at each listing and after each file
+    void folderListed();              // the download folder was listed (the cycle is at work)
+    void alive();                     // the cycle is not stuck: at each listing and after each file
     void postsOwedChanged(int count); // from the poster's thread
     void finished();
 

@@ -2,8 +2,8 @@
 
 #include "connectionstring.h"
 #include "crashpoint.h"
-#include "owedposts.h"
 #include "cyclemetrics.h"
+#include "owedposts.h"
 #include "postbooking.h"
 #include "recordwriters.h"
 #include "serialnumber.h"
@@ -200,8 +200,8 @@ private:
             updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber, m_context.FileName,
                                 m_context.Kind);
             const PostState post = !m_settings.xmlExportOn() ? PostState::None
-                                   : owesPosts()           ? owePost(pass)
-                                                           : PostState::Waiting;
+                                   : owesPosts()             ? owePost(pass)
+                                                             : PostState::Waiting;
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
             if (m_ledger.documents && pass.number == 1)

@@ -35,7 +35,7 @@ struct MirMainControls {
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr; // download folder unreachable message
+    QLabel* Label4 = nullptr;    // download folder unreachable message
     QLabel* PostsOwed = nullptr; // "posts owed: N" while stored versions await their post
     QLabel* Label5 = nullptr;
     QLabel* Label6 = nullptr;

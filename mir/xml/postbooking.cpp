@@ -59,13 +59,13 @@ PostOutcome sendBookingXml(const BookingPost& post, const QString& xmlDns, XmlHt
     if (result.status < 200 || result.status > 299) {
         // Whatever the body says, the endpoint did not take the booking.
         const QString status = QStringLiteral("HTTP status %1").arg(result.status);
-        addLine(lineEnd(QStringLiteral("Xml Post Failed:"), post.fileName,
-                        QLatin1Char('-') + status));
+        addLine(
+            lineEnd(QStringLiteral("Xml Post Failed:"), post.fileName, QLatin1Char('-') + status));
         const bool refused = result.status >= 400 && result.status <= 499;
         return {refused ? PostDelivery::Refused : PostDelivery::Undelivered, result.answer,
                 kXmlHttpStatus,
-                QStringLiteral("Post of %1: ").arg(post.recordKey) + status +
-                    QStringLiteral(": ") + result.answer.left(160) + kTag};
+                QStringLiteral("Post of %1: ").arg(post.recordKey) + status + QStringLiteral(": ") +
+                    result.answer.left(160) + kTag};
     }
 
     const AnswerJudgement judgement =
