@@ -326,7 +326,7 @@ void TestMetricsEndpoint::dashboardNamesOnlyServedMetrics() {
         &error);
     QVERIFY2(dashboard.isObject(), qPrintable(error.errorString()));
     const QJsonArray panels = dashboard.object().value(u"panels"_s).toArray();
-    QCOMPARE(panels.size(), 5);
+    QCOMPARE(panels.size(), 6);
     const QRegularExpression metric(u"\\bkesto_[a-z_]+"_s);
     const QRegularExpression histogramPart(u"_(bucket|sum|count)$"_s);
     int named = 0;
