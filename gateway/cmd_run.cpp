@@ -226,7 +226,7 @@ int runRunCommand(const QStringList& args) {
     ::alarm(0);
     const RunSummary& summary = cycle.summary();
     printLine(stdout, QStringLiteral("kesto run: ") + summary.text());
-    // --once fails when it could not empty the folder: one it cannot reach, or
-    // a file left waiting for something that is missing.
+    // --once fails when it could not finish: a folder it cannot reach, a
+    // file left waiting for something that is missing, or a post left owed.
     return once && (folderUnreachable || summary.leftWaiting()) ? 1 : 0;
 }
