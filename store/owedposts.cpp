@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "connectionstring.h"
 #include "fixedforms.h"
+#include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
 
@@ -15,19 +16,6 @@ namespace {
 
 const QString kColumns =
     u"POST_NO, DIR_NM, FILE_NM, FILE_SIZE, FILE_MTIME, FILE_SHA, PASS_NO, RECLOC, SER_NO, XML_TX"_s;
-
-// Runs a statement with its values bound; returns the query to read from.
-QSqlQuery runStatement(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw StoreError::fromSqlError(query.lastError());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw StoreError::fromSqlError(query.lastError());
-    return query;
-}
 
 } // namespace
 
@@ -60,23 +48,26 @@ void addOwedPost(const OwedPost& post) {
 
 bool isPostOwed(const QString& folder, const FileIdentity& file, int pass) {
     return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        QSqlQuery query = runStatement(
-            db,
-            u"SELECT POST_NO FROM AMPOST WHERE DIR_NM = ? AND FILE_NM = ? AND FILE_SIZE = ? AND "
-            "FILE_MTIME = ? AND FILE_SHA = ? AND PASS_NO = ?"_s,
-            {folder, file.name, QString::number(file.size), QString::number(file.modifiedNs),
-             file.sha256, QString::number(pass)});
-        const bool owed = query.next();
-        query.finish();
-        return owed;
+        PreparedQuery query(db,
+                            u"SELECT POST_NO FROM AMPOST WHERE DIR_NM = ? AND FILE_NM = ? AND "
+                            "FILE_SIZE = ? AND FILE_MTIME = ? AND FILE_SHA = ? AND PASS_NO = ?"_s);
+        for (const QVariant& value :
+             {QVariant(folder), QVariant(file.name), QVariant(QString::number(file.size)),
+              QVariant(QString::number(file.modifiedNs)), QVariant(file.sha256),
+              QVariant(QString::number(pass))})
+            query.bind(value);
+        query.exec();
+        return query.query().next();
     });
 }
 
 std::optional<OwedPost> oldestOwedPost(const QString& folder) {
     return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        QSqlQuery query = runStatement(
-            db, u"SELECT "_s + kColumns + u" FROM AMPOST WHERE DIR_NM = ? ORDER BY POST_NO"_s,
-            {folder});
+        PreparedQuery lookup(db, u"SELECT "_s + kColumns +
+                                     u" FROM AMPOST WHERE DIR_NM = ? ORDER BY POST_NO"_s);
+        lookup.bind(folder);
+        lookup.exec();
+        QSqlQuery& query = lookup.query();
         std::optional<OwedPost> post;
         if (query.next()) {
             post = OwedPost();
@@ -93,7 +84,6 @@ std::optional<OwedPost> oldestOwedPost(const QString& folder) {
         } else if (query.lastError().isValid()) {
             throw StoreError::fromSqlError(query.lastError());
         }
-        query.finish();
         return post;
     });
 }
@@ -102,28 +92,27 @@ void settleOwedPost(const OwedPost& post, PostState state) {
     runInThreadTransaction(ConnectionString(), [&] {
         setPostState(post.file, post.pass, state);
         withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-            runStatement(db, u"DELETE FROM AMPOST WHERE POST_NO = ?"_s, {post.number});
+            PreparedQuery query(db, u"DELETE FROM AMPOST WHERE POST_NO = ?"_s);
+            query.bind(post.number);
+            query.exec();
         });
     });
 }
 
 std::optional<int> owedPostCount(const QString& connectionText, const QString& folder) {
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<int> {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.prepare(u"SELECT COUNT(*) FROM AMPOST WHERE DIR_NM = ?"_s))
-            throw StoreError::fromSqlError(query.lastError());
-        query.addBindValue(folder);
-        if (!query.exec()) {
+        try {
+            PreparedQuery query(db, u"SELECT COUNT(*) FROM AMPOST WHERE DIR_NM = ?"_s);
+            query.bind(folder);
+            query.exec();
+            return query.query().next() ? query.query().value(0).toInt() : 0;
+        } catch (const StoreError&) {
             // A connection that shows tables but not this one: a database
             // made before it existed.
             const QStringList tables = db.tables(QSql::Tables);
             if (!tables.isEmpty() && !tables.contains(u"AMPOST"_s, Qt::CaseInsensitive))
                 return std::nullopt;
-            throw StoreError::fromSqlError(query.lastError());
+            throw;
         }
-        const int count = query.next() ? query.value(0).toInt() : 0;
-        query.finish();
-        return count;
     });
 }

@@ -32,3 +32,7 @@ int FailureReports::succeeded(const QString& file, const QString& step) {
 void FailureReports::forgetFile(const QString& file) {
     m_entries.removeIf([&file](const auto& entry) { return entry.key().file == file; });
 }
+
+QString recoveredText(int failures, QLatin1String tag) {
+    return QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) + tag;
+}

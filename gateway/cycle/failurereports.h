@@ -10,6 +10,9 @@
 // first is written, then at most one an hour while it lasts; a failure with
 // a new number always gets its row. When the step succeeds again, one row
 // says after how many failures.
+// The row that ends a run of failures: "Recovered after N failed attempt(s)[Tag]".
+QString recoveredText(int failures, QLatin1String tag);
+
 class FailureReports {
 public:
     using Clock = std::chrono::steady_clock;

@@ -8,35 +8,12 @@
 #include "httppost.h"
 #include "owedposts.h"
 #include "postbooking.h"
+#include "recordphase.h"
 #include "stopsignal.h"
 #include "storeerror.h"
 #include "threadconnection.h"
 
 #include <QThread>
-
-namespace {
-
-constexpr char kXmlPostStep[] = "[XmlPost]";
-
-// The failure key of the post of one record, as the cycle's rows have it.
-QString postKey(int pass) {
-    return QLatin1String(kXmlPostStep) + QString::number(pass);
-}
-
-CycleMetrics::PostResult metricOf(PostDelivery delivery) {
-    switch (delivery) {
-    case PostDelivery::Acknowledged:
-        return CycleMetrics::PostResult::Acknowledged;
-    case PostDelivery::Refused:
-        return CycleMetrics::PostResult::Refused;
-    case PostDelivery::Undelivered:
-    case PostDelivery::Aborted:
-        break;
-    }
-    return CycleMetrics::PostResult::Failed;
-}
-
-} // namespace
 
 OwedPoster::OwedPoster(const Options& options, const StopSignal& stop)
     : m_options(options), m_stop(stop) {}
@@ -124,10 +101,10 @@ OwedPoster::Round OwedPoster::deliverOwed(XmlHttpPost& http) {
             count();
             post = oldestOwedPost(folder);
         } catch (const StoreError& error) {
-            if (m_reports.shouldWrite(QString(), QLatin1String(kXmlPostStep), error.number()))
+            if (m_reports.shouldWrite(QString(), QLatin1String(kXmlPostTag), error.number()))
                 writeErrorRow(QString(), error.number(),
                               QStringLiteral("Cannot read the posts owed: ") + error.description() +
-                                  QLatin1String(kXmlPostStep));
+                                  QLatin1String(kXmlPostTag));
             m_pause = nextBackoff(m_pause, m_options.firstRetry);
             return Round::Failed;
         }
@@ -137,8 +114,7 @@ OwedPoster::Round OwedPoster::deliverOwed(XmlHttpPost& http) {
             {post->xmlText, post->file.name, post->recordLocator + u'/' + post->serialNumber},
             m_options.settings.XML_DNS, http, [this](const QString& line) { addLine(line); });
         crashPoint("after-post");
-        if (outcome.delivery != PostDelivery::Aborted)
-            CycleMetrics::instance().countPost(metricOf(outcome.delivery));
+        countPostDelivery(outcome.delivery);
         const Round round = settle(*post, outcome);
         if (round != Round::Idle)
             return round;
@@ -149,7 +125,7 @@ OwedPoster::Round OwedPoster::deliverOwed(XmlHttpPost& http) {
 // in the error log when it did not answer.
 OwedPoster::Round OwedPoster::settle(const OwedPost& post, const PostOutcome& outcome) {
     const QString& file = post.file.name;
-    const QString key = postKey(post.pass);
+    const QString key = postFailureKey(post.pass);
     if (outcome.delivery == PostDelivery::Aborted)
         return Round::Stopped;
     if (outcome.delivery == PostDelivery::Undelivered) {
@@ -163,8 +139,8 @@ OwedPoster::Round OwedPoster::settle(const OwedPost& post, const PostOutcome& ou
         settleOwedPost(post, refused ? PostState::Refused : PostState::Acknowledged);
     } catch (const StoreError& error) {
         // Still owed: posted again once the database takes the note.
-        if (m_reports.shouldWrite(file, QLatin1String(kXmlPostStep), error.number()))
-            writeErrorRow(file, error.number(), error.description() + QLatin1String(kXmlPostStep));
+        if (m_reports.shouldWrite(file, QLatin1String(kXmlPostTag), error.number()))
+            writeErrorRow(file, error.number(), error.description() + QLatin1String(kXmlPostTag));
         m_pause = nextBackoff(m_pause, m_options.firstRetry);
         return Round::Failed;
     }
@@ -173,9 +149,7 @@ OwedPoster::Round OwedPoster::settle(const OwedPost& post, const PostOutcome& ou
         // The row that says why the booking never reached the endpoint.
         writeErrorRow(file, outcome.errorNumber, outcome.errorText);
     } else if (const int failures = m_reports.succeeded(file, key); failures > 0) {
-        writeErrorRow(file, 0,
-                      QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) +
-                          QLatin1String(kXmlPostStep));
+        writeErrorRow(file, 0, recoveredText(failures, QLatin1String(kXmlPostTag)));
     }
     m_reports.forgetFile(file);
     return Round::Idle;

@@ -14,6 +14,7 @@
 #include "logstamp.h"
 #include "owedposter.h"
 #include "owedposts.h"
+#include "postbooking.h"
 #include "recordphase.h"
 #include "reportedentries.h"
 #include "runchecks.h"
@@ -39,15 +40,9 @@ constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
 constexpr qint64 kRelistMs = 250;    // the age of a listing a drain lists the folder again at
 constexpr qsizetype kCopyBatch = 64; // the most backup copies flushed together
-constexpr char kXmlPostStep[] = "[XmlPost]";
 constexpr char kNotAFileTag[] = "[NotAFile]";
 // The failure key of the outage of the database, shared by every file.
 const QString kOutageKey = QStringLiteral("\x01the database");
-
-// The failure key of the post of one record of a booking.
-QString postKey(int pass) {
-    return QStringLiteral("%1%2").arg(QLatin1String(kXmlPostStep)).arg(pass);
-}
 
 struct ReadResult {
     QByteArray bytes;
@@ -122,8 +117,7 @@ void ProcessingCycle::reportFinal(qint32 number, const QString& text, const QStr
 void ProcessingCycle::recovered(const QString& key, const char* tag) {
     const int failures = m_reports.succeeded(m_context.FileName, key);
     if (failures > 0)
-        writeErrorRow(0, QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) +
-                             QLatin1String(tag));
+        writeErrorRow(0, recoveredText(failures, QLatin1String(tag)));
 }
 
 void ProcessingCycle::writeErrorRow(const QString& source, qint32 number, const QString& text) {
@@ -682,12 +676,12 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
 void ProcessingCycle::reportPosts(const RecordResult& result) {
     for (const PostFailure& post : result.postErrors) {
         if (post.final)
-            reportFinal(post.failure.number, post.failure.description, postKey(post.pass));
+            reportFinal(post.failure.number, post.failure.description, postFailureKey(post.pass));
         else
-            report(post.failure.number, post.failure.description, postKey(post.pass));
+            report(post.failure.number, post.failure.description, postFailureKey(post.pass));
     }
     for (int pass : result.postedPasses)
-        recovered(postKey(pass), kXmlPostStep);
+        recovered(postFailureKey(pass), kXmlPostTag);
 }
 
 ProcessingCycle::Recording ProcessingCycle::storeUnavailable(const StepFailure& failure,
@@ -705,8 +699,7 @@ void ProcessingCycle::storeAvailable() {
     m_deferred.release(WaitReason::Ledger);
     const int failures = m_reports.succeeded(kOutageKey, QLatin1String(kRecordPhaseTag));
     if (failures > 0)
-        writeErrorRow(0, QStringLiteral("Recovered after %1 failed attempt(s)").arg(failures) +
-                             QLatin1String(kRecordPhaseTag));
+        writeErrorRow(0, recoveredText(failures, QLatin1String(kRecordPhaseTag)));
 }
 
 bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,

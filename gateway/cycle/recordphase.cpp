@@ -176,7 +176,7 @@ private:
         m_addLine(m_invalidLine);
         m_result.postErrors.append(
             {pass.number, {m_invalidXml->errorNumber, m_invalidXml->errorText}, true});
-        countPost(PostDelivery::Refused);
+        countPostDelivery(PostDelivery::Refused);
     }
 
     // Whether the version failed because its serial was taken meanwhile.
@@ -284,16 +284,8 @@ private:
         }
         if (outcome.delivery == PostDelivery::Acknowledged)
             m_result.postedPasses.append(pass.number);
-        countPost(outcome.delivery);
+        countPostDelivery(outcome.delivery);
         return outcome.delivery;
-    }
-
-    static void countPost(PostDelivery delivery) {
-        using Result = CycleMetrics::PostResult;
-        CycleMetrics::instance().countPost(delivery == PostDelivery::Acknowledged
-                                               ? Result::Acknowledged
-                                           : delivery == PostDelivery::Refused ? Result::Refused
-                                                                               : Result::Failed);
     }
 
     // With the rows stored, an exchange that failed is given up, as the
@@ -325,6 +317,13 @@ private:
 };
 
 } // namespace
+
+void countPostDelivery(PostDelivery delivery) {
+    using Result = CycleMetrics::PostResult;
+    CycleMetrics::instance().countPost(delivery == PostDelivery::Acknowledged ? Result::Acknowledged
+                                       : delivery == PostDelivery::Refused    ? Result::Refused
+                                                                              : Result::Failed);
+}
 
 RecordResult runRecordPhase(const korva::Pnr& pnr, FileContext& context,
                             const GatewaySettings& settings, XmlHttpPost& http,

@@ -14,6 +14,7 @@
 #include <optional>
 
 class XmlHttpPost;
+enum class PostDelivery;
 
 // The tags under which the record phase's errors are logged.
 inline constexpr char kRecordPhaseTag[] = "[RecordPhase]";
@@ -58,6 +59,10 @@ struct LedgerView {
     // keeps owed posts); empty otherwise.
     QString owedFolder;
 };
+
+// Counts a post in the metrics: acknowledged, refused, or failed (no answer,
+// or cut short by a stop).
+void countPostDelivery(PostDelivery delivery);
 
 // Stores one interpreted booking as one or two records (the second for the
 // hand-entered tickets of a booking ticketed through the GDS). Each record is

@@ -8,7 +8,7 @@
 
 namespace {
 
-const QString kTag = QStringLiteral("[XmlPost]");
+const QLatin1String kTag(kXmlPostTag);
 
 QString lineEnd(const QString& prefix, const QString& fileName, const QString& detail) {
     return prefix + fileName + QLatin1Char(':') + logStampText(currentClock().now()) + detail +
@@ -16,6 +16,10 @@ QString lineEnd(const QString& prefix, const QString& fileName, const QString& d
 }
 
 } // namespace
+
+QString postFailureKey(int pass) {
+    return kTag + QString::number(pass);
+}
 
 // Which record a failure is about, so that the two posts of a booking of
 // two records each show in the error log as their own.

@@ -9,6 +9,13 @@
 
 class XmlHttpPost;
 
+// The tag of a post's error rows.
+inline constexpr char kXmlPostTag[] = "[XmlPost]";
+
+// The failure key of the post of one record of a booking ("[XmlPost]2"), so
+// that the two posts of a booking of two records are told apart.
+QString postFailureKey(int pass);
+
 // Codes of the error log for posts that never got an answer to judge.
 inline constexpr qint32 kXmlPostFailed = 9998;      // no connection, refused, timed out, aborted
 inline constexpr qint32 kXmlDocumentInvalid = 9997; // the booking XML text does not load

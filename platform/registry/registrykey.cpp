@@ -37,6 +37,19 @@ Status loadForWrite(const std::filesystem::path& storeFile, StoreContent& conten
     return loaded.status;
 }
 
+// Changes one key of the store under its write lock and saves the store.
+template <typename Change>
+Status changeKey(const std::filesystem::path& storeFile, const std::string& path, Change change) {
+    const StoreWriteLock lock(storeFile);
+    if (lock.status() != Status::Ok)
+        return lock.status();
+    StoreContent content;
+    if (const Status loaded = loadForWrite(storeFile, content); loaded != Status::Ok)
+        return loaded;
+    change(content.findOrAddKey(path));
+    return saveStoreFile(storeFile, content);
+}
+
 } // namespace
 
 RegistryKey::RegistryKey(std::string path, std::filesystem::path storeFile)
@@ -117,34 +130,22 @@ Status RegistryKey::readValue(std::string_view name, ValueType& type,
 
 Status RegistryKey::setValue(std::string_view name, ValueType type,
                              std::span<const std::uint8_t> data) {
-    const StoreWriteLock lock(m_storeFile);
-    if (lock.status() != Status::Ok)
-        return lock.status();
-    StoreContent content;
-    if (const Status loaded = loadForWrite(m_storeFile, content); loaded != Status::Ok)
-        return loaded;
-    StoredKey& key = content.findOrAddKey(m_path);
-    StoredValue* value = key.findValue(name);
-    if (value == nullptr) {
-        key.values.push_back(StoredValue{std::string(name), type, {}});
-        value = &key.values.back();
-    }
-    value->type = type;
-    value->data.assign(data.begin(), data.end());
-    return saveStoreFile(m_storeFile, content);
+    return changeKey(m_storeFile, m_path, [&](StoredKey& key) {
+        StoredValue* value = key.findValue(name);
+        if (value == nullptr) {
+            key.values.push_back(StoredValue{std::string(name), type, {}});
+            value = &key.values.back();
+        }
+        value->type = type;
+        value->data.assign(data.begin(), data.end());
+    });
 }
 
 Status RegistryKey::deleteValue(std::string_view name) {
-    const StoreWriteLock lock(m_storeFile);
-    if (lock.status() != Status::Ok)
-        return lock.status();
-    StoreContent content;
-    if (const Status loaded = loadForWrite(m_storeFile, content); loaded != Status::Ok)
-        return loaded;
-    StoredKey& key = content.findOrAddKey(m_path);
-    std::erase_if(key.values,
-                  [name](const StoredValue& value) { return namesEqual(value.name, name); });
-    return saveStoreFile(m_storeFile, content);
+    return changeKey(m_storeFile, m_path, [name](StoredKey& key) {
+        std::erase_if(key.values,
+                      [name](const StoredValue& value) { return namesEqual(value.name, name); });
+    });
 }
 
 } // namespace kesto::registry
