@@ -1,10 +1,12 @@
 #include "interpreter.h"
 
 #include "columns.h"
+#include "mirlayout.h"
 #include "mirtext.h"
 #include "numericvalue.h"
 #include "remarkrules.h"
 #include "sectionfields.h"
+#include "sectionlines.h"
 
 #include <QtNumeric>
 
@@ -14,8 +16,8 @@ namespace mir {
 
 namespace {
 
-// The header is 343 characters and its CR; the section lines follow.
-constexpr qsizetype kHeaderLength = 343;
+namespace header = layout::header;
+
 // Members are filed under 16-bit numbers.
 constexpr int kMostMembers = std::numeric_limits<qint16>::max();
 
@@ -25,31 +27,33 @@ public:
     explicit BookingBuilder(Interpretation& result)
         : m_result(result), m_pnr(result.pnr.emplace(korva::Pnr::create())) {}
 
+    // The header is taken as one record of 343 characters, whatever its
+    // line breaks: its fields by their offsets in it.
     void readHeader(QStringView text) {
-        const QStringView header = text.left(kHeaderLength);
-        const QStringView numericCode = columns(header, 35, 37);
-        m_pnr.set("RLOC_CD", columns(header, 99, 104).toString());
-        m_pnr.set("SEQ_NO", columns(header, 16, 20).toString());
-        m_pnr.set("CRAT_DM", columns(header, 21, 32).toString());
-        m_pnr.set("NUM_CDE",
-                  numericCode.isEmpty() ? QStringLiteral("000") : numericCode.toString());
-        m_pnr.set("CARR_CD", columns(header, 33, 34).toString());
-        m_pnr.set("TRVL_DT", columns(header, 62, 68).toString());
-        m_pnr.set("COMM_RT", columns(header, 223, 226).toString());
-        m_result.Cpnid2Source = columns(header, 227, 241).toString();
+        const QStringView header = text.left(layout::kHeaderLength);
+        const auto field = [header](const MirField& f) { return fieldText(header, f).toString(); };
+        const QString numericCode = field(header::kAirlineNumber);
+        m_pnr.set("RLOC_CD", field(header::kRecordLocator));
+        m_pnr.set("SEQ_NO", field(header::kSequence));
+        m_pnr.set("CRAT_DM", field(header::kCreated));
+        m_pnr.set("NUM_CDE", numericCode.isEmpty() ? QStringLiteral("000") : numericCode);
+        m_pnr.set("CARR_CD", field(header::kAirline));
+        m_pnr.set("TRVL_DT", field(header::kFirstTravel));
+        m_pnr.set("COMM_RT", field(header::kCommissionRate));
+        m_result.Cpnid2Source = field(header::kTourCode);
     }
 
     void readSections(QStringView text) {
-        QStringView remaining = text.mid(qMin(text.size(), kHeaderLength + 1));
-        while (!remaining.isEmpty()) {
-            const QStringView line = trimBlanks(SplitToken(remaining, u"\r"));
-            const QStringView code = columns(line, 1, 3);
+        SectionLines lines(text, layout::kSectionsFrom);
+        QStringView line;
+        while (lines.next(line)) {
+            const QStringView code = sectionCode(line);
             if (code == u"A02")
                 addPassenger(line);
             else if (code == u"A04")
-                addSegment(line, 85);
+                addSegment(line, layout::a04::kStopover);
             else if (code == u"A05")
-                addSegment(line, 83);
+                addSegment(line, layout::a04::kStopoverA05);
             else if (code == u"A07")
                 readFare(line);
             else if (code == u"A08")
@@ -57,7 +61,8 @@ public:
             else if (code == u"A14")
                 readRemark(line);
             else if (code == u"A21")
-                m_pnr.set("TKT_NETB", NumericValue::of(columns(line, 7, 18)).roundedText());
+                m_pnr.set("TKT_NETB",
+                          NumericValue::of(fieldText(line, layout::a21::kNetFare)).roundedText());
         }
     }
 
@@ -66,49 +71,54 @@ private:
         if (m_passengerCount == kMostMembers)
             return;
         ++m_passengerCount;
-        const QStringView ticketNumber = columns(line, 49, 58);
+        const QStringView ticketNumber = fieldText(line, layout::a02::kSerial);
         korva::Pax pax = korva::Pax::create();
-        pax.set("PAX_NM", columns(line, 4, 36).toString());
+        pax.set("PAX_NM", fieldText(line, layout::a02::kName).toString());
         pax.set("TKT_NO", ticketNumber.toString());
         pax.set("TKT_CJ", QString());
-        const QString ending = conjunctionEnding(ticketNumber, columns(line, 59, 60));
+        const QString ending = conjunctionEnding(ticketNumber, fieldText(line, layout::a02::kBooks));
         if (!ending.isEmpty())
             pax.set("TKT_CJ", ending);
         m_pnr.paxs().add(pax, static_cast<qint16>(m_passengerCount));
     }
 
-    void addSegment(QStringView line, qsizetype stopoverColumn) {
+    void addSegment(QStringView line, const MirField& stopover) {
+        namespace a04 = layout::a04;
         if (m_segmentCount == kMostMembers)
             return;
         ++m_segmentCount;
+        const auto field = [line](const MirField& f) { return fieldText(line, f).toString(); };
         korva::Itn itn = korva::Itn::create();
-        itn.set("ITN_IDX", columns(line, 4, 5).toString());
-        itn.set("CARR_CD", columns(line, 6, 7).toString());
-        itn.set("FLT_NO", flightNumber(columns(line, 23, 26)));
-        itn.set("TKT_CLS", columns(line, 27, 28).toString());
-        itn.set("TKT_ST", columns(line, 29, 30).toString());
-        itn.set("DEP_DT", columns(line, 31, 35).toString());
-        itn.set("DEP_TM", columns(line, 36, 40).toString());
-        itn.set("ARR_TM", columns(line, 41, 45).toString());
-        itn.set("NXDT_FG", columns(line, 46, 46).toString());
-        itn.set("ORIG_CT", columns(line, 47, 49).toString());
-        itn.set("DEST_CT", columns(line, 63, 65).toString());
-        itn.set("STOP_OV", columns(line, stopoverColumn, stopoverColumn).toString());
+        itn.set("ITN_IDX", field(a04::kIndex));
+        itn.set("CARR_CD", field(a04::kCarrier));
+        itn.set("FLT_NO", flightNumber(fieldText(line, a04::kFlight)));
+        itn.set("TKT_CLS", field(a04::kClass));
+        itn.set("TKT_ST", field(a04::kStatus));
+        itn.set("DEP_DT", field(a04::kDepartureDate));
+        itn.set("DEP_TM", field(a04::kDepartureTime));
+        itn.set("ARR_TM", field(a04::kArrivalTime));
+        itn.set("NXDT_FG", field(a04::kNextDay));
+        itn.set("ORIG_CT", field(a04::kOrigin));
+        itn.set("DEST_CT", field(a04::kDestination));
+        itn.set("STOP_OV", field(stopover));
         m_pnr.itns().add(itn, static_cast<qint16>(m_segmentCount));
     }
 
     void readFare(QStringView line) {
-        m_pnr.set("BASE_AM", NumericValue::of(columns(line, 9, 20)).roundedText());
-        // Eight characters each: the rounded amounts and their sum fit easily.
+        m_pnr.set("BASE_AM", NumericValue::of(fieldText(line, layout::a07::kBase)).roundedText());
+        // The amounts of the three tax boxes, eight characters each: the
+        // rounded amounts and their sum fit easily.
         qint64 taxes = 0;
-        for (const qsizetype first : {57, 70, 83})
-            taxes += NumericValue::of(columns(line, first, first + 7)).rounded64().value_or(0);
+        for (const qsizetype box : layout::a07::kTaxBoxes) {
+            const MirField amount = layout::taxbox::at(box, layout::taxbox::kAmount);
+            taxes += NumericValue::of(fieldText(line, amount)).rounded64().value_or(0);
+        }
         m_pnr.set("TAX_AMB", QString::number(taxes));
     }
 
     void readCpnid(QStringView line) {
         if (m_result.Cpnid.isEmpty())
-            m_result.Cpnid = columns(line, 8, 15).toString();
+            m_result.Cpnid = fieldText(line, layout::a08::kCpnid).toString();
     }
 
     void readRemark(QStringView line) {
@@ -116,15 +126,16 @@ private:
         if (rule == RemarkRule::None)
             return;
         if (rule == RemarkRule::CarrierLocator) {
-            addLocators(columns(line, 21, 22), columns(line, 23, 28));
+            addLocators(fieldText(line, layout::a14::kCarrier),
+                        fieldText(line, layout::a14::kLocator));
             return;
         }
-        QStringView rest = columnsFrom(line, 19);
+        QStringView rest = fieldToEnd(line, layout::a14::kValue);
         const std::optional<korva::Pax> pax = passenger(SplitToken(rest, u"*"));
         if (!pax)
             return;
         if (rule == RemarkRule::HandTicket) {
-            setHandTicket(*pax, columns(line, 16, 16), rest.left(13));
+            setHandTicket(*pax, fieldText(line, layout::a14::kPosition), rest.left(13));
             return;
         }
         const std::optional<qint32> amount = NumericValue::of(rest).rounded32();
@@ -197,9 +208,10 @@ private:
 } // namespace
 
 Verdict judgeMirText(QStringView text) {
-    if (columns(text, 1, 2) != u"T5")
+    if (fieldText(text, layout::header::kId) != u"T5")
         return Verdict::NotMir;
-    const std::optional<qint64> declared = NumericValue::of(columns(text, 11, 15)).scaled(0);
+    const std::optional<qint64> declared =
+        NumericValue::of(fieldText(text, layout::header::kDeclaredSize)).scaled(0);
     if (declared != text.size() - 1)
         return Verdict::Incomplete;
     return Verdict::Interpreted;

@@ -1,11 +1,11 @@
 #include "remarkrules.h"
 
-#include "columns.h"
+#include "mirlayout.h"
 
 namespace mir {
 
 RemarkRule remarkRule(QStringView line) {
-    const QStringView key = columns(line, 7, 16);
+    const QStringView key = fieldText(line, layout::a14::kKey);
     const auto keyIs = [&](QStringView expected) {
         return key.compare(expected, Qt::CaseInsensitive) == 0;
     };
@@ -20,7 +20,7 @@ RemarkRule remarkRule(QStringView line) {
         return RemarkRule::AirportTax;
     if (keyStartsWith(u"****TKNO-"))
         return RemarkRule::HandTicket;
-    if (columns(line, 4, 5) == u"VL")
+    if (fieldText(line, layout::a14::kKind) == u"VL")
         return RemarkRule::CarrierLocator;
     return RemarkRule::None;
 }
