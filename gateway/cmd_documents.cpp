@@ -66,10 +66,11 @@ int runImport(const QString& connectionText, const QStringList& folders) {
     if (terminal)
         std::fputs("\n", stderr);
     const double seconds = qMax<qint64>(clock.elapsed(), 1) / 1000.0;
-    printLine(stdout, QStringLiteral("%1 files: %2 imported, %3 recorded before, %4 not MIR "
-                                     "files (%5 files/s)")
+    printLine(stdout, QStringLiteral("%1 files: %2 imported (%3 read again), %4 recorded before, "
+                                     "%5 not MIR files (%6 files/s)")
                           .arg(counts.files)
                           .arg(counts.imported)
+                          .arg(counts.reread)
                           .arg(counts.known)
                           .arg(counts.notMir)
                           .arg(qRound(counts.files / seconds)));
@@ -115,8 +116,8 @@ int runDocumentsCommand(const QStringList& args) {
     setConnectionString(text);
     int status = 1;
     try {
-        if (!documentTablesPresent(text)) {
-            printLine(stderr, noDocumentTablesNotice());
+        if (const DocumentTables tables = documentTables(text); tables != DocumentTables::Current) {
+            printLine(stderr, documentTablesNotice(tables));
         } else {
             status = options.importFolders.isEmpty() ? listDocuments(text, options)
                                                      : runImport(text, options.importFolders);

@@ -42,8 +42,8 @@ int runReportCommand(const QStringList& args) {
     setConnectionString(text);
     int status = 0;
     try {
-        if (!documentTablesPresent(text)) {
-            printLine(stderr, noDocumentTablesNotice());
+        if (const DocumentTables tables = documentTables(text); tables != DocumentTables::Current) {
+            printLine(stderr, documentTablesNotice(tables));
             status = 1;
         } else {
             const QList<DailyLine> lines =

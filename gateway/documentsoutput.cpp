@@ -44,14 +44,25 @@ QString documentsJson(const QList<DocumentView>& documents) {
     for (const DocumentView& document : documents) {
         QJsonArray events;
         for (const StoredEvent& event : document.events) {
-            events.append(QJsonObject{
+            QJsonObject object{
                 {u"transaction"_s, event.transaction},
                 {u"file"_s, event.file},
                 {u"recloc"_s, event.recordLocator},
                 {u"ser_no"_s, textOrNull(event.serialNumber)},
                 {u"amount"_s, amountOrNull(event.amount)},
                 {u"date"_s, textOrNull(event.date)},
-            });
+            };
+            // What only some events have is given where they have it.
+            const auto addText = [&object](const QString& key, const QString& text) {
+                if (!text.isEmpty())
+                    object.insert(key, text);
+            };
+            addText(u"document_date"_s, event.documentDate);
+            addText(u"related"_s, event.related);
+            addText(u"penalty"_s, amountText(event.penalty));
+            addText(u"fare_used"_s, amountText(event.fareUsed));
+            addText(u"collected"_s, amountText(event.collected));
+            events.append(object);
         }
         array.append(QJsonObject{
             {u"number"_s, document.number},

@@ -82,6 +82,16 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         for (const QString& table : documentTables)
             statements += statementsNaming(engine, table);
     }
+    // Tables of an earlier version gain the columns added since.
+    QStringList columns;
+    for (const QString& table : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT")}) {
+        if (!documentTables.contains(table))
+            statements += missingColumnStatements(db, engine, table, columns);
+    }
+    if (!columns.isEmpty())
+        added.append(QStringLiteral("the document ledger's columns %1 (kesto documents --import "
+                                    "reads the backup folders again for them)")
+                         .arg(columns.join(QStringLiteral(", "))));
     if (added.isEmpty())
         return {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
     runSchemaStatements(db, statements);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 
@@ -34,6 +35,30 @@ QStringList statementsNaming(DbEngine engine, const QString& name) {
     for (const QString& statement : schemaStatements(engine)) {
         if (statement.contains(QLatin1Char(' ') + name + QLatin1Char(' ')))
             statements.append(statement);
+    }
+    return statements;
+}
+
+QStringList missingColumnStatements(const QSqlDatabase& db, DbEngine engine, const QString& table,
+                                    QStringList& added) {
+    const QString create = QStringLiteral("CREATE TABLE %1 (").arg(table);
+    QStringList statements;
+    const QSqlRecord present = db.record(table);
+    for (const QString& statement : schemaStatements(engine)) {
+        if (!statement.startsWith(create))
+            continue;
+        // One column a line between the opening line and the closing ")".
+        QStringList lines = statement.split(QLatin1Char('\n'));
+        lines = lines.mid(1, lines.size() - 2);
+        for (QString definition : std::as_const(lines)) {
+            if (definition.endsWith(QLatin1Char(',')))
+                definition.chop(1);
+            const QString column = definition.section(QLatin1Char(' '), 0, 0);
+            if (present.contains(column))
+                continue;
+            added.append(table + QLatin1Char(' ') + column);
+            statements.append(QStringLiteral("ALTER TABLE %1 ADD %2").arg(table, definition));
+        }
     }
     return statements;
 }

@@ -26,6 +26,12 @@ QStringList schemaStatements(DbEngine engine);
 // (the entries of the download folder reported as not regular files).
 QStringList statementsNaming(DbEngine engine, const QString& name);
 
+// The statements that add to a table the columns the shipped schema gives it
+// and the database's table lacks, each "ALTER TABLE T ADD <definition>" with
+// the definition of the schema file; their names go to `added`.
+QStringList missingColumnStatements(const QSqlDatabase& db, DbEngine engine, const QString& table,
+                                    QStringList& added);
+
 // Whether the unique key of a version (index AMAMDK) exists on the connection.
 bool hasVersionKey(const QSqlDatabase& db, DbEngine engine);
 

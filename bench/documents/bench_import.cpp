@@ -5,7 +5,7 @@
 // every file recorded). Prints files per second; asserts nothing.
 #include "archiveimport.h"
 #include "connectiontext.h"
-#include "documentmirs.h"
+#include "mirfiles.h"
 #include "mdbfile.h"
 #include "threadconnection.h"
 
@@ -18,7 +18,6 @@
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
-using namespace documentmirs;
 
 namespace {
 
@@ -26,18 +25,14 @@ QByteArray archivedFile(int number) {
     const QString serial = QString::number(1000000000LL + number * 2LL);
     const QString next = QString::number(1000000001LL + number * 2LL);
     const QString total = QStringLiteral("%1.50").arg(1000 + number % 900);
-    return mirFile(
-        header(QStringLiteral("B%1").arg(number % 100000, 5, 10, QLatin1Char('0')),
-               number % 10 == 0 ? u"V"_s : u" "_s),
-        {passenger(u"DOE/JOHN MR"_s, serial, 1, u"01"_s),
-         passenger(u"DOE/JANE MRS"_s, next, 1, u"02"_s),
-         fareLine({{u"A07FSI"_s, u"01"_s}, {u"A07CRT"_s, u"TWD"_s}, {u"A07TTA"_s, total}},
-                  {{u"300.00"_s, u"TW"_s}, {u"25.50"_s, u"YQ"_s}}),
-         fareLine({{u"A07FSI"_s, u"02"_s}, {u"A07CRT"_s, u"TWD"_s}, {u"A07TTA"_s, total}},
-                  {{u"300.00"_s, u"TW"_s}}),
-         line("A11", {{u"A11TYP"_s, u"CC"_s},
-                      {u"A11AMT"_s, total},
-                      {u"A11CCN"_s, u"4111111111114242"_s}})});
+    const mirfiles::Taxes taxes{{u"300.00"_s, u"TW"_s}, {u"25.50"_s, u"YQ"_s}};
+    return mirfiles::mirFile(
+        mirfiles::header(QStringLiteral("B%1").arg(number % 100000, 5, 10, QLatin1Char('0')),
+                         number % 10 == 0 ? u'V' : u'H'),
+        {mirfiles::passenger(u"DOE/JOHN MR"_s, serial, 1, u"01"_s),
+         mirfiles::passenger(u"DOE/JANE MRS"_s, next, 1, u"02"_s),
+         mirfiles::fare(u"01"_s, total, taxes), mirfiles::fare(u"02"_s, total, {taxes.first()}),
+         mirfiles::payment(u"CC"_s, total, u"VI"_s, u"4111111111114242"_s)});
 }
 
 } // namespace

@@ -8,11 +8,12 @@
 
 bool DocumentRecorder::inUse(const std::function<void(const QString&)>& addLine) {
     if (!m_tablesPresent) {
-        m_tablesPresent = documentTablesPresent(ConnectionString());
+        const DocumentTables tables = documentTables(ConnectionString());
+        m_tablesPresent = tables == DocumentTables::Current;
         if (*m_tablesPresent)
             CycleMetrics::instance().documentLedgerInUse();
         else
-            addLine(noDocumentTablesNotice() + QStringLiteral("\r\n"));
+            addLine(documentTablesNotice(tables) + QStringLiteral("\r\n"));
     }
     return *m_tablesPresent;
 }
@@ -51,6 +52,8 @@ std::optional<StepFailure> DocumentRecorder::settle(const PendingDocuments& pend
         if (!stored || !pending.withVersion)
             recordFileDocuments(ConnectionString(), pending.file, pending.documents);
     } catch (const StoreError& error) {
+        if (error.cause() == StoreError::Cause::Connection)
+            throw;
         return StepFailure{error.number(), error.description()};
     }
     for (const mir::documents::DocumentEvent& event : pending.documents.events)

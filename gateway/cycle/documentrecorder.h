@@ -50,7 +50,8 @@ public:
     // After the record phase has settled the file (`stored`: its versions
     // committed): records what is not recorded yet. Returns the error row
     // the file's documents need: a section the reader could not make sense
-    // of (once per file), or the database refusing the rows.
+    // of (once per file), or the database refusing the rows. Throws
+    // StoreError while the database cannot be reached.
     std::optional<StepFailure> settle(const PendingDocuments& pending, bool stored);
 
 private:

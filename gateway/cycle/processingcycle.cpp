@@ -12,6 +12,7 @@
 #include "httppost.h"
 #include "interpreter.h"
 #include "logstamp.h"
+#include "mirdocuments.h"
 #include "owedposter.h"
 #include "owedposts.h"
 #include "postbooking.h"
@@ -553,6 +554,11 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
         }
     }
 
+    // A MIR the interpreter did not take still tells of its documents.
+    if (!interpreted && !recordedBefore && whole && waitFor.isEmpty() &&
+        mir::documents::isMirRecord(*whole))
+        waitFor = recordDocumentsAlone(fd, *whole);
+
     // 9. An error of the earlier steps still pending.
     if (pending)
         record(*pending, "[ReadLine]");
@@ -621,8 +627,13 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     if (documents &&
         (result.outcome == RecordOutcome::Stored || result.outcome == RecordOutcome::Refused)) {
         const bool stored = result.outcome == RecordOutcome::Stored;
-        if (const std::optional<StepFailure> failure = m_documents.settle(*documents, stored))
-            record(*failure, kDocumentsTag);
+        try {
+            if (const std::optional<StepFailure> failure = m_documents.settle(*documents, stored))
+                record(*failure, kDocumentsTag);
+        } catch (const StoreError& error) {
+            // The booking is settled: its documents are left to an import.
+            record({error.number(), error.description()}, kDocumentsTag);
+        }
     }
     reportPosts(result);
     if (result.postsOwed > 0) {
@@ -668,6 +679,26 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         break;
     }
     return {false, WaitReason::Endpoint, QString()};
+}
+
+QString ProcessingCycle::recordDocumentsAlone(int fd, const QByteArray& bytes) {
+    if (!m_outage.mayTry())
+        return m_outage.reason();
+    try {
+        const std::optional<PendingDocuments> documents =
+            m_documents.prepare(std::nullopt, false, m_context.FileName, fd, bytes,
+                                [this](const QString& line) { addLine(line); });
+        if (!documents)
+            return {};
+        if (const std::optional<StepFailure> failure = m_documents.settle(*documents, false))
+            record(*failure, kDocumentsTag);
+    } catch (const StoreError& error) {
+        const StepFailure failure{error.number(),
+                                  error.description() + QLatin1String(kDocumentsTag)};
+        return storeUnavailable(failure, WaitReason::Database).waitFor;
+    }
+    storeAvailable();
+    return {};
 }
 
 // One row per post that failed, the two records of a booking each on their

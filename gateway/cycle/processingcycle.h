@@ -107,6 +107,10 @@ private:
     };
     Recording recordBooking(const mir::Interpretation& interpretation, int fd,
                             const QByteArray& bytes);
+    // The documents of a MIR the interpreter did not take (incomplete after
+    // its last reading, or too large), in a transaction of their own. Returns
+    // what the file waits for: the database, while it cannot be reached.
+    QString recordDocumentsAlone(int fd, const QByteArray& bytes);
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();

@@ -58,6 +58,25 @@ std::optional<QString> decimalField(QStringView field) {
     return text.toString();
 }
 
+std::optional<QString> impliedDecimalField(QStringView field, int decimals) {
+    const QStringView text = field.trimmed();
+    if (text.isEmpty())
+        return QString();
+    if (decimals < 0 || decimals > kMostDecimals || text.size() > kMostDigits)
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    QString digits = text.toString().rightJustified(decimals + 1, u'0');
+    if (decimals > 0)
+        digits.insert(digits.size() - decimals, QLatin1Char('.'));
+    // Leading zeros of the whole part go; one stays before the point.
+    while (digits.size() > 1 && digits[0] == u'0' && digits[1] != u'.')
+        digits.remove(0, 1);
+    return digits;
+}
+
 std::optional<QString> decimalSum(const QList<QString>& amounts) {
     int decimals = 0;
     for (const QString& amount : amounts)

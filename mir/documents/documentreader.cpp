@@ -1,12 +1,12 @@
 #include "mirdocuments.h"
 
-#include "columns.h"
 #include "decimaltext.h"
+#include "documentsections.h"
+#include "mirlayout.h"
 #include "mirtext.h"
-#include "sectionlayout.h"
+#include "sectionlines.h"
 #include "transactions.h"
 
-#include <QDate>
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -15,25 +15,10 @@ namespace mir::documents {
 
 namespace {
 
-constexpr qsizetype kHeaderLength = 343;
-
-struct Passenger {
-    int number = 0;
-    QString name;
-    QString serial;
-    int books = 0;
-    QString fareItem;
-    QString exchangeItem;
-};
-
-struct Fare {
-    QString currency;
-    QString total;
-    QList<Tax> taxes;
-};
+namespace header = layout::header;
 
 QString twoDigits(int number) {
-    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+    return u"%1"_s.arg(number, 2, 10, QLatin1Char('0'));
 }
 
 bool allDigits(QStringView text) {
@@ -44,367 +29,387 @@ bool allDigits(QStringView text) {
     return !text.isEmpty();
 }
 
-// DDMMMYY as the header gives it, as YYYY-MM-DD; "" when it is no date.
-QString isoDate(QStringView text) {
-    static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    if (text.size() != 7 || !allDigits(text.left(2)) || !allDigits(text.right(2)))
+// "0827 " or "0846A" / "0846P" as HH:MM on a 24-hour clock; "" when it is no time.
+QString clockTime(QStringView text) {
+    if (text.size() != 5 || !allDigits(text.left(4)))
         return {};
-    int month = 0;
-    for (int i = 0; i < 12; ++i) {
-        if (text.mid(2, 3) == QLatin1String(kMonths[i]))
-            month = i + 1;
+    int hour = text.left(2).toInt();
+    const int minute = text.mid(2, 2).toInt();
+    const QChar half = text[4];
+    if (half == u'A' || half == u'P') {
+        if (hour < 1 || hour > 12)
+            return {};
+        hour = hour % 12 + (half == u'P' ? 12 : 0);
+    } else if (half != u' ') {
+        return {};
     }
-    const int year = text.right(2).toInt();
-    const QDate date(year < 70 ? 2000 + year : 1900 + year, month, text.left(2).toInt());
-    return date.isValid() ? date.toString(Qt::ISODate) : QString();
+    if (hour > 23 || minute > 59)
+        return {};
+    return u"%1:%2"_s.arg(twoDigits(hour), twoDigits(minute));
+}
+
+// The ticket numbers of a conjunction run on: the serial plus the books after
+// the first, within the ten digits.
+QString laterNumber(const QString& number, int books) {
+    const qint64 serial = number.mid(3).toLongLong() + books - 1;
+    return number.left(3) + QString::number(serial % 10000000000LL).rightJustified(10, u'0');
 }
 
 class Reader {
 public:
-    explicit Reader(MirDocuments& result) : m_result(result) {}
+    Reader(MirDocuments& result, QStringView text, const HeaderLines& head)
+        : m_result(result), m_head(head),
+          m_sections(result.problems, decimalsOf(head.field(header::kDecimals))),
+          m_items(sectionItems(text, head.end)) {}
 
-    void readHeader(QStringView header) {
-        using namespace layout;
-        const auto field = [&](const char* label) {
-            return trimmedField(header, fieldOf(kHeader, label));
-        };
+    void readHeader() {
         HeaderFacts& facts = m_result.header;
-        facts.indicator = fieldText(header, kTicketingCommand).toString();
-        facts.exchange = field("T50IN3") == u"Y";
-        facts.issueDate = isoDate(field("T50CRE"));
+        const auto field = [this](const MirField& f) {
+            return m_head.field(f).trimmed().toString();
+        };
+        facts.command = m_head.field(header::kTicketingCommand).toString();
+        facts.exchange = field(header::kExchange) == u"Y";
+        facts.issueDate = isoDate(m_head.field(header::kDate));
         if (facts.issueDate.isEmpty())
+            problem(u"header"_s, u"T50DTE '%1' is not a date"_s.arg(field(header::kDate)));
+        facts.issueTime = clockTime(m_head.field(header::kTime));
+        facts.airline = field(header::kAirline);
+        facts.airlineNumber = field(header::kAirlineNumber);
+        facts.bookingPcc = field(header::kBookingPcc);
+        facts.ticketingPcc = field(header::kTicketingPcc);
+        facts.iataNumber = field(header::kIataNumber);
+        facts.bookingAgent = field(header::kBookingAgent);
+        facts.ticketingAgent = field(header::kTicketingAgent);
+        facts.fareCurrency = field(header::kFareCurrency);
+        facts.commissionText = field(header::kCommission);
+        facts.commission =
+            headerAmount(header::kCommission, decimalsOf(m_head.field(header::kDecimals)));
+        facts.commissionRate = headerAmount(header::kCommissionRate, 2);
+        facts.tourCode = field(header::kTourCode);
+        facts.recordLocator = field(header::kRecordLocator);
+        m_result.transaction = transactionOf(facts.command, m_head.field(header::kExchange));
+        if (m_result.transaction == Transaction::Unknown)
             problem(u"header"_s,
-                    QStringLiteral("issue date '%1' is not a date").arg(field("T50CRE")));
-        facts.airline = field("T50ISC");
-        facts.airlineNumber = field("T50ISA");
-        facts.bookingPcc = field("T50BPC");
-        facts.ticketingPcc = field("T50TPC");
-        facts.iataNumber = field("T50IAT");
-        facts.bookingAgent = field("T50BAS");
-        facts.ticketingAgent = field("T50TAS");
-        facts.commission = field("T50COM");
-        facts.tourCode = field("T50TCN");
-        facts.currency = field("T50CUR");
-        facts.recordLocator = field("T50RCL");
-        m_result.transaction = transactionOf(facts.indicator);
-        if (m_result.transaction == Transaction::Other)
-            problem(u"header"_s,
-                    QStringLiteral("ticketing-command indicator '%1' names no document transaction")
-                        .arg(facts.indicator));
+                    u"T50IN12 '%1' is no ticketing command: no document is read"_s.arg(
+                        facts.command));
     }
 
-    void readSections(QStringView text) {
-        QStringView remaining = text.mid(qMin(text.size(), kHeaderLength + 1));
-        while (!remaining.isEmpty()) {
-            const QStringView line = trimBlanks(SplitToken(remaining, u"\r"));
-            const QStringView code = columns(line, 1, 3);
-            if (code == u"A02")
-                readPassenger(line);
-            else if (code == u"A07")
-                readFare(line);
-            else if (code == u"A10")
-                readExchange(line);
-            else if (code == u"A11")
-                readPayment(line);
-            else if (code == u"A23")
-                readRefund(line);
-            else if (code == u"A29")
-                readEmd(line);
-            else if (code == u"A30")
-                readEmdCoupon(line);
-        }
-    }
-
-    void makeEvents() {
-        const Transaction transaction = m_result.transaction;
-        if (transaction == Transaction::Other)
+    void readDocuments() {
+        const DocumentSource source = documentSourceOf(m_result.transaction);
+        if (source == DocumentSource::None)
             return;
-        // A ticket transaction touches the tickets of A02 (or A23); the EMDs
-        // a booking lists beside them were issued by transactions of their own.
-        const Event event = eventOf(transaction);
-        if (isEmdTransaction(transaction)) {
-            addEmdEvents(event);
+        readPassengers(source == DocumentSource::Passengers);
+        if (!passengersCounted())
+            return;
+        if (isMco()) {
+            m_result.transaction = Transaction::McoIssue;
             return;
         }
-        const bool refund = event == Event::Refund || event == Event::RefundCancel;
-        if (refund && !m_refunded.isEmpty())
-            addRefundEvents(event);
-        else
-            addTicketEvents(event);
-        m_result.events.append(m_exchanged);
+        for (const SectionItem& item : m_items) {
+            if (item.code == u"A11")
+                m_result.payments.append(m_sections.payment(item));
+        }
+        switch (source) {
+        case DocumentSource::Passengers:
+            addPassengerEvents();
+            break;
+        case DocumentSource::Refunded:
+            addRefundEvents();
+            break;
+        case DocumentSource::Emds:
+            addEmdEvents();
+            break;
+        case DocumentSource::None:
+            break;
+        }
+        m_result.events += m_exchanged;
     }
 
 private:
+    static int decimalsOf(QStringView field) {
+        return field.size() == 1 && allDigits(field) ? field.toInt() : 0;
+    }
+
     void problem(const QString& section, const QString& text) {
-        m_result.problems.append({section, text});
+        m_sections.problem(section, text);
     }
 
-    // A decimal amount, or "" with a problem when the field holds no number.
-    QString amount(QStringView line, const Field& field, const QString& section) {
-        const std::optional<QString> value = decimalField(fieldText(line, field));
-        if (value)
+    QString headerAmount(const MirField& field, int decimals) {
+        const QStringView text = m_head.field(field);
+        if (const std::optional<QString> value = impliedDecimalField(text, decimals))
             return *value;
-        problem(section, QStringLiteral("%1 '%2' is not an amount")
-                             .arg(QLatin1String(field.label), fieldText(line, field).toString()));
+        problem(u"header"_s, u"%1 '%2' is not an amount"_s.arg(QLatin1String(field.label),
+                                                                text.toString()));
         return {};
     }
 
-    // A 13-digit document number from the front of a field, or "" with a problem.
-    QString documentNumber(QStringView line, const Field& field, const QString& section) {
-        const QStringView text = fieldText(line, field).left(13);
-        if (text.size() == 13 && allDigits(text))
-            return text.toString();
-        problem(section, QStringLiteral("%1 '%2' is not a 13-digit document number")
-                             .arg(QLatin1String(field.label), text.toString()));
-        return {};
-    }
-
-    void readPassenger(QStringView line) {
-        using namespace layout;
-        Passenger passenger;
-        passenger.number = static_cast<int>(m_passengers.size()) + 1;
-        passenger.name = trimmedField(line, fieldOf(kPassenger, "A02NME"));
-        passenger.fareItem = trimmedField(line, fieldOf(kPassenger, "A02FIN"));
-        passenger.exchangeItem = trimmedField(line, fieldOf(kPassenger, "A02EIN"));
-        const QString serial = trimmedField(line, fieldOf(kPassenger, "A02TKT"));
-        if (serial.size() == 10 && allDigits(serial))
-            passenger.serial = serial;
-        else if (!serial.isEmpty())
-            problem(u"A02"_s, QStringLiteral("A02TKT '%1' is not a 10-digit serial").arg(serial));
-        const QString books = trimmedField(line, fieldOf(kPassenger, "A02NBK"));
-        passenger.books = allDigits(books) ? books.toInt() : 1;
-        m_passengers.append(passenger);
-    }
-
-    void readFare(QStringView line) {
-        using namespace layout;
-        const QString section = QStringLiteral("A07");
-        Fare& fare = m_fares[trimmedField(line, fieldOf(kFare, "A07FSI"))];
-        const QString total = amount(line, fieldOf(kFare, "A07TTA"), section);
-        // An expanded tax line leaves the amounts blank and adds tax boxes.
-        if (!total.isEmpty()) {
-            fare.total = total;
-            fare.currency = trimmedField(line, fieldOf(kFare, "A07CRT"));
-        }
-        const qsizetype boxWidth = 3 + kTaxAmountWidth + kTaxCodeWidth;
-        for (qsizetype i = 0; i + boxWidth <= line.size(); ++i) {
-            if (line[i] != u'T' || !line[i + 1].isDigit() || line[i + 2] != u':')
-                continue;
-            const QStringView box = line.mid(i, boxWidth);
-            const std::optional<QString> value = decimalField(box.mid(3, kTaxAmountWidth));
-            const QString code = box.mid(3 + kTaxAmountWidth, kTaxCodeWidth).trimmed().toString();
-            if (!value || value->isEmpty() || code.isEmpty())
-                problem(
-                    section,
-                    QStringLiteral("tax box '%1' holds no amount and code").arg(box.toString()));
-            else
-                fare.taxes.append({code, *value});
-            i += boxWidth - 1;
+    void readPassengers(bool numbered) {
+        int number = 0;
+        for (const SectionItem& item : m_items) {
+            if (item.code == u"A02")
+                m_passengers.append(m_sections.passenger(item, ++number, numbered));
         }
     }
 
-    void readExchange(QStringView line) {
-        using namespace layout;
-        const QString original = documentNumber(line, fieldOf(kExchange, "A10OTN"), u"A10"_s);
-        if (!original.isEmpty())
-            m_originals.insert(trimmedField(line, fieldOf(kExchange, "A10EXI")), original);
+    // A file cut short holds fewer passengers than its header counts: its
+    // documents are left to the whole file.
+    bool passengersCounted() {
+        const QStringView counted = m_head.field(header::kPassengerCount);
+        if (!allDigits(counted) || counted.toInt() == m_passengers.size())
+            return true;
+        problem(u"header"_s, u"T50NPA counts %1 passengers, the file holds %2 A02 lines: no "
+                             "document is read"_s.arg(counted.toInt())
+                                 .arg(m_passengers.size()));
+        return false;
     }
 
-    void readPayment(QStringView line) {
-        using namespace layout;
-        Payment payment;
-        payment.type = trimmedField(line, fieldOf(kPayment, "A11TYP"));
-        payment.amount = amount(line, fieldOf(kPayment, "A11AMT"), u"A11"_s);
-        payment.cardCode = trimmedField(line, fieldOf(kPayment, "A11CCC"));
-        QString digits;
-        for (const QChar c : fieldText(line, fieldOf(kPayment, "A11CCN"))) {
-            if (c >= u'0' && c <= u'9')
-                digits.append(c);
+    bool hasSection(QStringView code) const {
+        return std::any_of(m_items.cbegin(), m_items.cend(),
+                           [code](const SectionItem& item) { return item.code == code; });
+    }
+
+    // An issue whose only document section is A19 issues an MCO, not a ticket.
+    bool isMco() const {
+        return m_result.transaction == Transaction::Issue && hasSection(u"A19") &&
+               !hasSection(u"A07") && !hasSection(u"A29");
+    }
+
+    // The airline code that heads the numbers made from A02 serials.
+    bool headerAirlineNumber() {
+        const QString& airline = m_result.header.airlineNumber;
+        if (airline.size() == 3 && allDigits(airline))
+            return true;
+        problem(u"header"_s, u"T50ISA '%1' is not a 3-digit airline code"_s.arg(airline));
+        return false;
+    }
+
+    QHash<QString, FareItem> fares() {
+        QHash<QString, FareItem> fares;
+        for (const SectionItem& item : m_items) {
+            if (item.code == u"A07") {
+                FareItem fare = m_sections.fare(item);
+                fares.insert(fare.section, fare);
+            }
         }
-        payment.cardLast4 = digits.right(4);
-        m_result.payments.append(payment);
+        return fares;
     }
 
-    void readRefund(QStringView line) {
-        using namespace layout;
-        const QString number = documentNumber(line, fieldOf(kRefund, "A23TKT"), u"A23"_s);
-        if (number.isEmpty())
-            return;
-        // A refunded conjunction names its last document too.
-        const QStringView last = fieldText(line, fieldOf(kRefund, "A23RTK")).left(13);
-        m_refunded.append(number);
-        m_refundedLast.append(
-            last.size() == 13 && allDigits(last) && last != number ? last.toString() : QString());
-    }
-
-    void readEmd(QStringView line) {
-        using namespace layout;
-        const QString section = QStringLiteral("A29");
-        DocumentEvent emd;
-        emd.kind = DocumentKind::Emd;
-        emd.number = documentNumber(line, fieldOf(kEmd, "A29EMD"), section);
-        if (emd.number.isEmpty())
-            return;
-        const QString last = trimmedField(line, fieldOf(kEmd, "A29CNJ"));
-        if (last.size() == 13 && allDigits(last) && last != emd.number)
-            emd.lastNumber = last;
-        emd.passenger = trimmedField(line, fieldOf(kEmd, "A29NAM"));
-        emd.airline = trimmedField(line, fieldOf(kEmd, "A29VCR"));
-        emd.currency = trimmedField(line, fieldOf(kEmd, "A29CTA"));
-        emd.amount = amount(line, fieldOf(kEmd, "A29TLA"), section);
-        m_emdPassengers.append(trimmedField(line, fieldOf(kEmd, "A29PAX")));
-        m_emds.append(emd);
-    }
-
-    void readEmdCoupon(QStringView line) {
-        using namespace layout;
-        (void)documentNumber(line, fieldOf(kEmdCoupon, "A30EMD"), u"A30"_s);
-    }
-
-    const Fare* fareFor(const Passenger& passenger) const {
+    // A passenger's fare: the fare section its line names, or the one of its
+    // running number, or the only one.
+    static const FareItem* fareFor(const PassengerLine& passenger,
+                                   const QHash<QString, FareItem>& fares) {
         for (const QString& key : {passenger.fareItem, twoDigits(passenger.number)}) {
-            const auto it = m_fares.constFind(key);
-            if (it != m_fares.cend())
+            const auto it = fares.constFind(key);
+            if (it != fares.cend())
                 return &*it;
         }
-        return m_fares.size() == 1 ? &*m_fares.cbegin() : nullptr;
+        return fares.size() == 1 ? &*fares.cbegin() : nullptr;
     }
 
-    QString ticketNumber(const QString& serial, qint64 offset = 0) {
-        const QString& airline = m_result.header.airlineNumber;
-        if (airline.size() != 3 || !allDigits(airline)) {
-            if (!m_airlineProblem)
-                problem(u"header"_s,
-                        QStringLiteral("T50ISA '%1' is not a 3-digit airline code").arg(airline));
-            m_airlineProblem = true;
-            return {};
-        }
-        const qint64 value = serial.toLongLong() + offset;
-        return airline + QString::number(value % 10000000000LL).rightJustified(10, u'0');
-    }
-
-    void addTicketEvents(Event event) {
-        for (const Passenger& passenger : std::as_const(m_passengers)) {
-            if (passenger.serial.isEmpty())
+    void addPassengerEvents() {
+        const Transaction transaction = m_result.transaction;
+        const QHash<QString, FareItem> fareItems = fares();
+        const QHash<QString, ExchangedItem> exchangedItems = exchanged();
+        const bool numbersKnown = headerAirlineNumber();
+        QList<DocumentEvent> issued;
+        for (const PassengerLine& passenger : std::as_const(m_passengers)) {
+            if (passenger.serial.isEmpty() || !numbersKnown)
                 continue;
-            DocumentEvent ticket;
-            ticket.number = ticketNumber(passenger.serial);
-            if (ticket.number.isEmpty())
-                continue;
+            DocumentEvent document;
+            document.number = m_result.header.airlineNumber + passenger.serial;
+            document.kind = kindOf(transaction);
+            document.event = eventOf(transaction);
             if (passenger.books > 1)
-                ticket.lastNumber = ticketNumber(passenger.serial, passenger.books - 1);
-            ticket.event = event;
-            ticket.passenger = passenger.name;
-            ticket.airline = m_result.header.airline;
-            ticket.currency = m_result.header.currency;
-            if (event == Event::Issue) {
-                if (const Fare* fare = fareFor(passenger)) {
-                    ticket.amount = fare->total;
-                    ticket.currency = fare->currency.isEmpty() ? ticket.currency : fare->currency;
-                    ticket.taxes = fare->taxes;
-                }
-                addExchange(ticket, {passenger.exchangeItem, twoDigits(passenger.number)});
+                document.lastNumber = laterNumber(document.number, passenger.books);
+            document.passenger = passenger.name;
+            document.airline = m_result.header.airline;
+            document.currency = m_result.header.fareCurrency;
+            if (const FareItem* fare = fareFor(passenger, fareItems)) {
+                document.amount = fare->total;
+                document.currency = fare->currency.isEmpty() ? document.currency : fare->currency;
+                if (document.event == Event::Issue)
+                    document.taxes = fare->taxes;
+            } else if (document.event == Event::Issue) {
+                problem(u"A07"_s, u"no fare for passenger %1 (fare item '%2')"_s.arg(
+                                      passenger.number)
+                                      .arg(passenger.fareItem));
             }
-            m_result.events.append(ticket);
+            if (transaction == Transaction::ExchangeIssue)
+                addExchanged(document, exchangeFor(passenger, exchangedItems));
+            issued.append(document);
         }
+        addCollected(issued);
+        m_result.events = issued;
     }
 
-    // A document issued in exchange names the one it replaced, which gets
-    // an exchange event of its own.
-    void addExchange(DocumentEvent& issued, const QStringList& keys) {
-        for (const QString& key : keys) {
-            const auto it = m_originals.constFind(key);
-            if (key.isEmpty() || it == m_originals.cend())
-                continue;
-            issued.original = *it;
+    QHash<QString, ExchangedItem> exchanged() {
+        QHash<QString, ExchangedItem> items;
+        for (const SectionItem& item : m_items) {
+            if (item.code == u"A10") {
+                ExchangedItem exchanged = m_sections.exchanged(item);
+                items.insert(exchanged.item, exchanged);
+            }
+        }
+        if (items.isEmpty() && (m_result.transaction == Transaction::ExchangeIssue ||
+                                m_result.transaction == Transaction::EmdExchange))
+            problem(u"A10"_s, u"an exchange without an A10 section names no original"_s);
+        return items;
+    }
+
+    static const ExchangedItem* exchangeFor(const PassengerLine& passenger,
+                                            const QHash<QString, ExchangedItem>& items) {
+        const auto it = items.constFind(passenger.exchangeItem);
+        if (it != items.cend())
+            return &*it;
+        return items.size() == 1 ? &*items.cbegin() : nullptr;
+    }
+
+    // A document issued in exchange names the first it replaced; each one
+    // replaced gets an exchange event, the books of a conjunction as one.
+    void addExchanged(DocumentEvent& issued, const ExchangedItem* item) {
+        if (!item || item->documents.isEmpty())
+            return;
+        issued.original = item->documents.first();
+        QList<DocumentEvent> originals;
+        for (const QString& number : item->documents) {
+            if (!originals.isEmpty()) {
+                DocumentEvent& last = originals.last();
+                const QString& end = last.lastNumber.isEmpty() ? last.number : last.lastNumber;
+                if (number == laterNumber(end, 2)) {
+                    last.lastNumber = number;
+                    continue;
+                }
+            }
             DocumentEvent original;
-            original.number = *it;
-            original.kind = DocumentKind::Ticket;
+            original.number = number;
+            original.kind = issued.kind;
             original.event = Event::Exchange;
             original.passenger = issued.passenger;
             original.airline = issued.airline;
             original.currency = issued.currency;
-            m_exchanged.append(original);
+            original.documentDate = item->originalDate;
+            // The amounts line gives the item's total once.
+            if (originals.isEmpty())
+                original.amount = item->originalTotal;
+            originals.append(original);
+        }
+        m_exchanged += originals;
+    }
+
+    // What an issue in exchange collected is the party's total (A11): it
+    // belongs to the new document when the file issues one.
+    void addCollected(QList<DocumentEvent>& issued) {
+        if (m_exchanged.isEmpty() || issued.size() != 1)
             return;
+        QList<QString> amounts;
+        for (const Payment& payment : std::as_const(m_result.payments)) {
+            if (!payment.amount.isEmpty())
+                amounts.append(payment.amount);
         }
+        if (!amounts.isEmpty())
+            issued.first().collected = decimalSum(amounts).value_or(QString());
     }
 
-    void addRefundEvents(Event event) {
-        QString amount;
-        if (m_refunded.size() == 1) {
-            QList<QString> amounts;
-            for (const Payment& payment : std::as_const(m_result.payments)) {
-                if (!payment.amount.isEmpty())
-                    amounts.append(payment.amount);
+    void addRefundEvents() {
+        const Event event = eventOf(m_result.transaction);
+        int refunds = 0;
+        for (const SectionItem& item : m_items) {
+            if (item.code != u"A23")
+                continue;
+            ++refunds;
+            const RefundItem refund = m_sections.refund(item);
+            if (refund.number.isEmpty())
+                continue;
+            DocumentEvent document;
+            document.number = refund.number;
+            document.lastNumber = refund.lastNumber;
+            document.kind = kindOf(m_result.transaction);
+            document.event = event;
+            document.passenger = refund.passenger;
+            document.documentDate = refund.issueDate;
+            document.airline = m_result.header.airline;
+            document.currency = refund.currency.isEmpty() ? m_result.header.fareCurrency
+                                                          : refund.currency;
+            if (event == Event::Refund) {
+                if (!refund.hasRefundLine)
+                    problem(u"A23"_s, u"refund of %1 has no RA: line: its total is not known"_s.arg(
+                                          refund.number));
+                document.amount = refund.total;
+                document.penalty = refund.penalty;
+                document.fareUsed = refund.fareUsed;
+                document.taxes = refund.taxes;
             }
-            if (!amounts.isEmpty())
-                amount = decimalSum(amounts).value_or(QString());
+            m_result.events.append(document);
         }
-        for (qsizetype i = 0; i < m_refunded.size(); ++i) {
-            const QString& number = m_refunded[i];
-            DocumentEvent refund;
-            refund.number = number;
-            refund.lastNumber = m_refundedLast[i];
-            refund.event = event;
-            refund.airline = m_result.header.airline;
-            refund.currency = m_result.header.currency;
-            refund.amount = event == Event::Refund ? amount : QString();
-            for (const Passenger& passenger : std::as_const(m_passengers)) {
-                if (!passenger.serial.isEmpty() && number.endsWith(passenger.serial))
-                    refund.passenger = passenger.name;
-            }
-            if (refund.passenger.isEmpty() && m_passengers.size() == 1)
-                refund.passenger = m_passengers.first().name;
-            m_result.events.append(refund);
-        }
+        if (refunds == 0)
+            problem(u"A23"_s, u"a refund without an A23 section names no refunded document"_s);
     }
 
-    void addEmdEvents(Event event) {
-        for (qsizetype i = 0; i < m_emds.size(); ++i) {
-            DocumentEvent emd = m_emds[i];
-            emd.event = event;
-            if (event != Event::Issue && event != Event::Refund)
-                emd.amount.clear();
-            if (emd.airline.isEmpty())
-                emd.airline = m_result.header.airline;
-            if (m_result.transaction == Transaction::EmdExchange)
-                addExchange(emd, {m_emdPassengers[i]});
-            m_result.events.append(emd);
+    void addEmdEvents() {
+        QList<DocumentEvent> issued;
+        for (const SectionItem& item : m_items) {
+            if (item.code != u"A29")
+                continue;
+            const std::optional<EmdItem> emd = m_sections.emd(item);
+            if (!emd)
+                continue;
+            DocumentEvent document;
+            document.number = emd->number;
+            document.lastNumber = emd->lastNumber;
+            document.kind = DocumentKind::Emd;
+            document.event = Event::Issue;
+            document.passenger = emd->name;
+            document.airline = emd->carrier.isEmpty() ? m_result.header.airline : emd->carrier;
+            document.currency = emd->currency;
+            document.amount = emd->total;
+            document.related = emd->related;
+            issued.append(document);
         }
-        m_result.events.append(m_exchanged);
-        m_exchanged.clear();
+        if (!hasSection(u"A29"))
+            problem(u"A29"_s, u"an EMD issue without an A29 section: the file names no EMD number"_s);
+        if (m_result.transaction == Transaction::EmdExchange) {
+            const QHash<QString, ExchangedItem> items = exchanged();
+            if (issued.size() == 1 && items.size() == 1)
+                addExchanged(issued.first(), &*items.cbegin());
+        }
+        m_result.events = issued;
     }
 
     MirDocuments& m_result;
-    QList<Passenger> m_passengers;
-    QHash<QString, Fare> m_fares;        // by fare section indicator
-    QHash<QString, QString> m_originals; // by exchange item number
-    QStringList m_refunded;
-    QStringList m_refundedLast; // the end of each refunded range, "" for one document
-    QList<DocumentEvent> m_emds;
-    QStringList m_emdPassengers;
-    QList<DocumentEvent> m_exchanged;
-    bool m_airlineProblem = false;
+    const HeaderLines& m_head;
+    SectionReader m_sections;
+    QList<SectionItem> m_items;
+    QList<PassengerLine> m_passengers;
+    QList<DocumentEvent> m_exchanged; // the documents given in for new ones
 };
 
 } // namespace
 
-MirDocuments readDocumentsText(QStringView text) {
-    MirDocuments result;
-    if (columns(text, 1, 2) != u"T5") {
-        result.problems.append({QStringLiteral("header"), QStringLiteral("not a MIR record")});
-        return result;
-    }
-    Reader reader(result);
-    reader.readHeader(text.left(kHeaderLength));
-    reader.readSections(text);
-    reader.makeEvents();
-    return result;
+bool isMirRecord(const QByteArray& fileBytes) {
+    return fileBytes.startsWith("T5");
 }
 
 MirDocuments readDocuments(const QByteArray& fileBytes) {
-    return readDocumentsText(mirTextFromBytes(fileBytes));
+    MirDocuments result;
+    if (!isMirRecord(fileBytes)) {
+        result.problems.append({u"header"_s, u"not a MIR record"_s});
+        return result;
+    }
+    const QString text = mirTextFromBytes(fileBytes);
+    const HeaderLines head = headerLines(text);
+    if (!head.conforming) {
+        QStringList breaks;
+        for (const qsizetype at : head.breaks())
+            breaks.append(QString::number(at));
+        result.problems.append(
+            {u"header"_s, u"breaks at %1, not at 80, 144, 241, 293 and 342: not a conforming MIR "
+                          "header, no document is read"_s.arg(breaks.join(u", "_s))});
+        return result;
+    }
+    Reader reader(result, text, head);
+    reader.readHeader();
+    reader.readDocuments();
+    return result;
 }
 
 } // namespace mir::documents

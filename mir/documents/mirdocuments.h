@@ -6,21 +6,32 @@
 #include <QStringView>
 
 // What a MIR file says about the ticketing documents it touches, read beside
-// the interpreter from the same text. Amounts are decimal texts exactly as
-// the MIR gave them ("1250.50"); nothing here passes through floating point.
+// the interpreter from the same text with the same layout (mirlayout.h).
+// Amounts are decimal texts exactly as the MIR gave them ("1250.50"; digits
+// with implied decimals come out with their point); nothing here passes
+// through floating point.
 namespace mir::documents {
 
-// The transaction the header's ticketing-command indicator names.
+// The version of this reader: rows read by an older one are read again.
+inline constexpr int kReaderVersion = 2;
+
+// The transaction the header's ticketing command (T50IN12) names.
 enum class Transaction {
-    Issue,
-    Void,
-    Refund,
-    RefundCancel,
-    EmdIssue,
-    EmdVoid,
-    EmdRefund,
-    EmdExchange,
-    Other, // no ticketing document transaction (an MCO, an unknown code)
+    Issue,         // H
+    ExchangeIssue, // H with the exchange indicator T50IN7 "Y"
+    McoIssue,      // H whose only document section is A19: no ticket
+    Void,          // V
+    Refund,        // R
+    RefundCancel,  // C
+    Unvoid,        // U
+    Spoiled,       // S
+    EmdIssue,      // F
+    EmdVoid,       // Z
+    EmdRefund,     // D
+    EmdExchange,   // I
+    NonAccounting, // A: a copy of a ticketing, not a sale
+    Special,       // X, N, J, B, E, L, G: dual and non-ticketing records
+    Unknown,       // any other code, or a header that does not conform
 };
 
 // What happened to one document in one file.
@@ -30,17 +41,22 @@ enum class DocumentKind { Ticket, Emd };
 
 QString eventName(Event event);      // "issue", "void", "refund", "refund-cancel", "exchange"
 QString kindName(DocumentKind kind); // "ticket", "emd"
-QString transactionName(Transaction transaction);
+QString transactionName(Transaction transaction); // "issue", "exchange-issue", ...
 
 struct HeaderFacts {
-    QString indicator; // T50IN12 as given
+    QString command; // T50IN12 as given
     bool exchange = false;
     QString issueDate;     // YYYY-MM-DD, "" when the header's date cannot be read
-    QString airline;       // 2-letter code
-    QString airlineNumber; // 3-digit code
+    QString issueTime;     // HH:MM on a 24-hour clock, "" when it cannot be read
+    QString airline;       // 2-letter code, blank in refunds
+    QString airlineNumber; // 3-digit code, blank in refunds
     QString bookingPcc, ticketingPcc, iataNumber;
     QString bookingAgent, ticketingAgent;
-    QString currency, commission, tourCode;
+    QString fareCurrency;
+    QString commissionText; // T50COM as given
+    QString commission;     // its decimal text, "" when blank
+    QString commissionRate; // percent as decimal text ("5.00"), "" when blank
+    QString tourCode;
     QString recordLocator;
 };
 
@@ -58,8 +74,15 @@ struct DocumentEvent {
     QString airline;
     QString currency;
     QString amount;   // "" when the MIR gives none for this event
+    QList<Tax> taxes; // an issue's taxes, a refund's refunded taxes
     QString original; // for a document issued in exchange: the one it replaced
-    QList<Tax> taxes;
+    QString related;  // for an EMD: the ticket it belongs to
+    // The document's own issue date where the file names it: a refunded
+    // document's (A23), an exchanged original's (A10). YYYY-MM-DD.
+    QString documentDate;
+    QString penalty;   // a refund's cancellation fee
+    QString fareUsed;  // a refund's fare used
+    QString collected; // what the issue in exchange collected (A11)
 };
 
 struct Payment {
@@ -76,17 +99,20 @@ struct Problem {
 };
 
 struct MirDocuments {
-    Transaction transaction = Transaction::Other;
+    Transaction transaction = Transaction::Unknown;
     HeaderFacts header;
     QList<DocumentEvent> events;
     QList<Payment> payments;
     QList<Problem> problems;
 };
 
-// Reads any bytes without failing: a text that is not a MIR record gives no
-// events and one problem; what a damaged section still gives is kept.
+// Reads any bytes without failing, whichever of CR, LF or CR LF ends their
+// lines: a text that is not a MIR record gives no events and one problem, a
+// header that does not conform or an unknown ticketing command gives one
+// problem and no events; what a damaged section still gives is kept.
 MirDocuments readDocuments(const QByteArray& fileBytes);
-// The same on a text in the interpreter's form (see mirtext.h).
-MirDocuments readDocumentsText(QStringView text);
+
+// Whether the bytes start a MIR record at all ("T5").
+bool isMirRecord(const QByteArray& fileBytes);
 
 } // namespace mir::documents

@@ -2,26 +2,61 @@
 
 namespace mir::documents {
 
-Transaction transactionOf(QStringView indicator) {
-    if (indicator.isEmpty() || indicator == u" " || indicator == u"N")
-        return Transaction::Issue;
-    switch (indicator[0].unicode()) {
+Transaction transactionOf(QStringView command, QStringView exchangeIndicator) {
+    if (command.size() != 1)
+        return Transaction::Unknown;
+    switch (command[0].unicode()) {
+    case 'H':
+        return exchangeIndicator == u"Y" ? Transaction::ExchangeIssue : Transaction::Issue;
+    case 'A':
+        return Transaction::NonAccounting;
     case 'V':
         return Transaction::Void;
     case 'R':
         return Transaction::Refund;
     case 'C':
         return Transaction::RefundCancel;
-    case 'E':
-        return Transaction::EmdIssue;
-    case 'D':
-        return Transaction::EmdVoid;
+    case 'U':
+        return Transaction::Unvoid;
+    case 'S':
+        return Transaction::Spoiled;
     case 'F':
+        return Transaction::EmdIssue;
+    case 'Z':
+        return Transaction::EmdVoid;
+    case 'D':
         return Transaction::EmdRefund;
-    case 'X':
+    case 'I':
         return Transaction::EmdExchange;
+    case 'X':
+    case 'N':
+    case 'J':
+    case 'B':
+    case 'E':
+    case 'L':
+    case 'G':
+        return Transaction::Special;
     default:
-        return Transaction::Other;
+        return Transaction::Unknown;
+    }
+}
+
+DocumentSource documentSourceOf(Transaction transaction) {
+    switch (transaction) {
+    case Transaction::Issue:
+    case Transaction::ExchangeIssue:
+    case Transaction::Void:
+    case Transaction::EmdVoid:
+        return DocumentSource::Passengers;
+    case Transaction::Refund:
+    case Transaction::RefundCancel:
+    case Transaction::EmdRefund:
+        return DocumentSource::Refunded;
+    case Transaction::EmdIssue:
+    case Transaction::EmdExchange:
+        return DocumentSource::Emds;
+    default:
+        return DocumentSource::None;
     }
 }
 
@@ -40,9 +75,16 @@ Event eventOf(Transaction transaction) {
     }
 }
 
-bool isEmdTransaction(Transaction transaction) {
-    return transaction == Transaction::EmdIssue || transaction == Transaction::EmdVoid ||
-           transaction == Transaction::EmdRefund || transaction == Transaction::EmdExchange;
+DocumentKind kindOf(Transaction transaction) {
+    switch (transaction) {
+    case Transaction::EmdIssue:
+    case Transaction::EmdVoid:
+    case Transaction::EmdRefund:
+    case Transaction::EmdExchange:
+        return DocumentKind::Emd;
+    default:
+        return DocumentKind::Ticket;
+    }
 }
 
 QString eventName(Event event) {
@@ -69,12 +111,20 @@ QString transactionName(Transaction transaction) {
     switch (transaction) {
     case Transaction::Issue:
         return QStringLiteral("issue");
+    case Transaction::ExchangeIssue:
+        return QStringLiteral("exchange-issue");
+    case Transaction::McoIssue:
+        return QStringLiteral("mco-issue");
     case Transaction::Void:
         return QStringLiteral("void");
     case Transaction::Refund:
         return QStringLiteral("refund");
     case Transaction::RefundCancel:
         return QStringLiteral("refund-cancel");
+    case Transaction::Unvoid:
+        return QStringLiteral("unvoid");
+    case Transaction::Spoiled:
+        return QStringLiteral("spoiled");
     case Transaction::EmdIssue:
         return QStringLiteral("emd-issue");
     case Transaction::EmdVoid:
@@ -83,10 +133,14 @@ QString transactionName(Transaction transaction) {
         return QStringLiteral("emd-refund");
     case Transaction::EmdExchange:
         return QStringLiteral("emd-exchange");
-    case Transaction::Other:
+    case Transaction::NonAccounting:
+        return QStringLiteral("non-accounting");
+    case Transaction::Special:
+        return QStringLiteral("special");
+    case Transaction::Unknown:
         break;
     }
-    return QStringLiteral("other");
+    return QStringLiteral("unknown");
 }
 
 } // namespace mir::documents

@@ -29,15 +29,22 @@ QStringList filesUnder(const QStringList& folders) {
     return files;
 }
 
-QSet<QString> recordedDigests(const QString& connectionText) {
+// The digests of the files recorded, by whether this reader read them.
+struct RecordedDigests {
+    QSet<QString> current, older;
+};
+
+RecordedDigests recordedDigests(const QString& connectionText) {
     return withThreadConnection(connectionText, [](QSqlDatabase& db) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (!query.exec(u"SELECT FILE_SHA FROM KDOCFILE"_s))
+        if (!query.exec(u"SELECT FILE_SHA, READER_VER FROM KDOCFILE"_s))
             throw StoreError::fromSqlError(query.lastError());
-        QSet<QString> digests;
-        while (query.next())
-            digests.insert(query.value(0).toString());
+        RecordedDigests digests;
+        while (query.next()) {
+            const bool current = query.value(1).toInt() >= mir::documents::kReaderVersion;
+            (current ? digests.current : digests.older).insert(query.value(0).toString());
+        }
         return digests;
     });
 }
@@ -52,7 +59,7 @@ struct ReadFile {
 ImportCounts importArchive(const QString& connectionText, const QStringList& folders,
                            const std::function<void(int, int)>& progress) {
     const QStringList paths = filesUnder(folders);
-    QSet<QString> known = recordedDigests(connectionText);
+    RecordedDigests recorded = recordedDigests(connectionText);
     ImportCounts counts;
     counts.files = static_cast<int>(paths.size());
     QList<ReadFile> batch;
@@ -73,17 +80,19 @@ ImportCounts importArchive(const QString& connectionText, const QStringList& fol
         if (!file.open(QIODevice::ReadOnly))
             continue;
         const QByteArray bytes = file.readAll();
-        if (!bytes.startsWith("T5")) {
+        if (!mir::documents::isMirRecord(bytes)) {
             ++counts.notMir;
             continue;
         }
         const QString sha = QString::fromLatin1(
             QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-        if (known.contains(sha)) {
+        if (recorded.current.contains(sha)) {
             ++counts.known;
             continue;
         }
-        known.insert(sha);
+        recorded.current.insert(sha);
+        if (recorded.older.contains(sha))
+            ++counts.reread;
         const QFileInfo info(path);
         ReadFile read;
         read.file = {sha, info.fileName(), bytes.size(),

@@ -30,14 +30,18 @@ QList<DailyLine> dailyReport(const QList<DocumentView>& documents, const QString
     for (const DocumentView& document : documents) {
         bool issued = false, voided = false, refunded = false;
         std::optional<ShownAmount> refund;
+        // What a void took back: the total its file gives, else the issue's.
+        std::optional<ShownAmount> voidedTotal = document.total;
         for (const StoredEvent& event : document.events) {
             if (event.date != day)
                 continue;
-            if (event.transaction == u"issue")
+            if (event.transaction == u"issue") {
                 issued = true;
-            else if (event.transaction == u"void")
+            } else if (event.transaction == u"void") {
                 voided = true;
-            else if (event.transaction == u"refund") {
+                if (event.amount)
+                    voidedTotal = event.amount;
+            } else if (event.transaction == u"refund") {
                 refunded = true;
                 add(refund.emplace(), event.amount);
             }
@@ -53,7 +57,7 @@ QList<DailyLine> dailyReport(const QList<DocumentView>& documents, const QString
         }
         if (voided) {
             ++line.voided;
-            add(line.voidedTotal, document.total);
+            add(line.voidedTotal, voidedTotal);
         }
         if (refunded) {
             ++line.refunded;

@@ -25,7 +25,8 @@ QList<StoredEvent> loadDocumentEvents(const QString& connectionText, const QStri
         query.setNumericalPrecisionPolicy(QSql::HighPrecision);
         QString sql = u"SELECT e.DOC_NO, e.DOC_KIND, e.TRANS, f.FILE_NM, f.RECLOC, f.SER_NO, "
                       "e.AMOUNT, e.AMT_DEC, e.CURRENCY, e.PAX_NM, e.AIRLINE, e.ISSUE_DT, "
-                      "e.ORIG_DOC FROM KDOCEVT e JOIN KDOCFILE f ON f.FILE_SHA = e.FILE_SHA"_s;
+                      "e.ORIG_DOC, e.RELATED_DOC, e.DOC_DT, e.PENALTY, e.FARE_USED, e.COLLECTED "
+                      "FROM KDOCEVT e JOIN KDOCFILE f ON f.FILE_SHA = e.FILE_SHA"_s;
         if (!number.isEmpty())
             sql += u" WHERE e.DOC_NO = ?"_s;
         sql += u" ORDER BY e.DOC_NO, e.ISSUE_DT, f.FILE_NM, e.EVT_NO"_s;
@@ -44,13 +45,24 @@ QList<StoredEvent> loadDocumentEvents(const QString& connectionText, const QStri
             event.file = query.value(3).toString();
             event.recordLocator = query.value(4).toString();
             event.serialNumber = query.value(5).toString();
-            if (const std::optional<Currency> amount = currencyFromColumn(query.value(6)))
-                event.amount = ShownAmount{*amount, query.value(7).toString().toInt()};
+            // Every amount of an event has the decimals its main one was given.
+            const int decimals = query.value(7).toString().toInt();
+            const auto shown = [&](int column) -> std::optional<ShownAmount> {
+                if (const std::optional<Currency> amount = currencyFromColumn(query.value(column)))
+                    return ShownAmount{*amount, decimals};
+                return std::nullopt;
+            };
+            event.amount = shown(6);
             event.currency = query.value(8).toString();
             event.passenger = query.value(9).toString();
             event.airline = query.value(10).toString();
             event.date = query.value(11).toString();
             event.original = query.value(12).toString();
+            event.related = query.value(13).toString();
+            event.documentDate = query.value(14).toString();
+            event.penalty = shown(15);
+            event.fareUsed = shown(16);
+            event.collected = shown(17);
             events.append(event);
         }
         if (query.lastError().isValid())
@@ -93,7 +105,8 @@ DocumentView viewOf(const QList<StoredEvent>& events) {
     // what the first of them gives.
     const StoredEvent& source = issue ? *issue : events.first();
     view.kind = source.kind;
-    view.airline = source.airline;
+    // A refund's header leaves the airline's code blank.
+    view.airline = source.airline.isEmpty() ? view.number.left(3) : source.airline;
     view.currency = source.currency;
     for (const StoredEvent* event : {&source, &events.first()}) {
         if (view.passenger.isEmpty())

@@ -29,13 +29,17 @@ struct StoredEvent {
     QString currency, passenger, airline;
     QString date; // the file's issue date, YYYY-MM-DD or ""
     QString original;
+    QString related;      // an EMD's ticket
+    QString documentDate; // the document's own issue date where the file names it
+    std::optional<ShownAmount> penalty, fareUsed, collected;
 };
 
 struct DocumentView {
     QString number;
     QString kind;
     QString state; // "issued", "voided", "refunded", "exchanged"
-    QString passenger, airline, currency;
+    QString passenger, currency;
+    QString airline; // the 2-letter code, or the number's 3-digit one when no file gave it
     QString issued; // YYYY-MM-DD, "" when no issue is known
     std::optional<ShownAmount> total;
     QString original;

@@ -32,9 +32,17 @@ QVariant decimalsOf(const QString& text) {
     return point < 0 ? 0 : static_cast<int>(text.size() - point - 1);
 }
 
-void appendFileRow(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
-                   const QString& recordLocator, const QString& serialNumber) {
+// Where the gateway met a file, as its first reading recorded it: a reading
+// that replaces an older one keeps it.
+struct FileOrigin {
+    DocumentFile file;
+    QString recordLocator, serialNumber;
+    QString date, time;
+};
+
+void appendFileRow(QSqlDatabase& db, const FileOrigin& origin, const MirDocuments& documents) {
     const HeaderFacts& header = documents.header;
+    const DocumentFile& file = origin.file;
     NewRow row(u"KDOCFILE"_s);
     row.set(u"FILE_SHA"_s, file.sha256);
     row.set(u"FILE_NM"_s, file.name.left(260));
@@ -42,7 +50,7 @@ void appendFileRow(QSqlDatabase& db, const DocumentFile& file, const MirDocument
     row.set(u"FILE_MTIME"_s, QString::number(file.modifiedNs));
     row.set(u"SOURCE"_s, file.imported ? u"I"_s : u"R"_s);
     row.set(u"TRANS"_s, transactionName(documents.transaction));
-    row.set(u"IND_CD"_s, header.indicator.left(1));
+    row.set(u"IND_CD"_s, header.command.left(1));
     row.set(u"EXCH_IND"_s, header.exchange ? u"Y"_s : QString());
     row.set(u"ISSUE_DT"_s, header.issueDate);
     row.set(u"AIRLINE"_s, header.airline.left(2));
@@ -52,14 +60,18 @@ void appendFileRow(QSqlDatabase& db, const DocumentFile& file, const MirDocument
     row.set(u"IATA_NO"_s, header.iataNumber.left(9));
     row.set(u"BOOK_AGT"_s, header.bookingAgent.left(4));
     row.set(u"TKT_AGT"_s, header.ticketingAgent.left(4));
-    row.set(u"CURRENCY"_s, header.currency.left(3));
-    row.set(u"COMM"_s, header.commission.left(8));
+    row.set(u"CURRENCY"_s, header.fareCurrency.left(3));
+    row.set(u"COMM"_s, header.commissionText.left(8));
     row.set(u"TOUR_CD"_s, header.tourCode.left(15));
-    row.set(u"RECLOC"_s, recordLocator);
-    row.set(u"SER_NO"_s, serialNumber);
+    row.set(u"RECLOC"_s, origin.recordLocator);
+    row.set(u"SER_NO"_s, origin.serialNumber);
     row.set(u"PROBLEMS"_s, problemSummary(documents).left(255));
-    row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
-    row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    row.set(u"DATE_1"_s, origin.date);
+    row.set(u"TIME_1"_s, origin.time);
+    row.set(u"READER_VER"_s, kReaderVersion);
+    row.set(u"ISSUE_TM"_s, header.issueTime);
+    row.set(u"COMM_AMT"_s, amountValue(header.commission));
+    row.set(u"COMM_RT"_s, header.commissionRate.left(6));
     appendRow(db, row);
 }
 
@@ -81,6 +93,11 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
         row.set(u"AMOUNT"_s, amountValue(event.amount));
         row.set(u"AMT_DEC"_s, decimalsOf(event.amount));
         row.set(u"ORIG_DOC"_s, event.original);
+        row.set(u"RELATED_DOC"_s, event.related);
+        row.set(u"DOC_DT"_s, event.documentDate);
+        row.set(u"PENALTY"_s, amountValue(event.penalty));
+        row.set(u"FARE_USED"_s, amountValue(event.fareUsed));
+        row.set(u"COLLECTED"_s, amountValue(event.collected));
         appendRow(db, row);
         for (const Tax& tax : event.taxes) {
             NewRow taxRow(u"KDOCTAX"_s);
@@ -104,44 +121,105 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
     }
 }
 
-bool recordedOn(QSqlDatabase& db, const QString& sha256) {
-    PreparedQuery query(db, u"SELECT FILE_SHA FROM KDOCFILE WHERE FILE_SHA = ?"_s);
+// The file's reading in the ledger, if any: where the gateway met the file
+// and which reader read it (0 for the first, which did not say).
+struct StoredReading {
+    FileOrigin origin;
+    int readerVersion = 0;
+};
+
+std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha256) {
+    PreparedQuery query(db, u"SELECT READER_VER, FILE_NM, FILE_SIZE, FILE_MTIME, SOURCE, RECLOC, "
+                            "SER_NO, DATE_1, TIME_1 FROM KDOCFILE WHERE FILE_SHA = ?"_s);
     query.bind(sha256);
     query.exec();
-    return query.query().next();
+    QSqlQuery& row = query.query();
+    if (!row.next())
+        return std::nullopt;
+    StoredReading stored;
+    stored.readerVersion = row.value(0).toInt();
+    stored.origin.file = {sha256, row.value(1).toString(), row.value(2).toLongLong(),
+                          row.value(3).toLongLong(), row.value(4).toString() == u"I"};
+    stored.origin.recordLocator = row.value(5).toString();
+    stored.origin.serialNumber = row.value(6).toString();
+    stored.origin.date = row.value(7).toString();
+    stored.origin.time = row.value(8).toString();
+    return stored;
+}
+
+void deleteReading(QSqlDatabase& db, const QString& sha256) {
+    for (const QString& table : {u"KDOCTAX"_s, u"KDOCFOP"_s, u"KDOCEVT"_s, u"KDOCFILE"_s}) {
+        PreparedQuery query(db, u"DELETE FROM "_s + table + u" WHERE FILE_SHA = ?"_s);
+        query.bind(sha256);
+        query.exec();
+    }
+}
+
+// Writes a reading of the file unless one of this reader is there; one of
+// an older reader is replaced, keeping where the gateway met the file.
+void writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
+                  const QString& recordLocator, const QString& serialNumber) {
+    const std::optional<StoredReading> stored = storedReading(db, file.sha256);
+    if (stored && stored->readerVersion >= kReaderVersion)
+        return;
+    const QDateTime now = currentClock().now();
+    FileOrigin origin{file, recordLocator, serialNumber, dateTextMdy(now.date()),
+                      timeTextHms(now.time())};
+    if (stored) {
+        const FileOrigin& old = stored->origin;
+        origin.file = old.file;
+        origin.date = old.date;
+        origin.time = old.time;
+        if (recordLocator.isEmpty()) {
+            origin.recordLocator = old.recordLocator;
+            origin.serialNumber = old.serialNumber;
+        }
+        deleteReading(db, file.sha256);
+    }
+    appendFileRow(db, origin, documents);
+    appendEventRows(db, file.sha256, documents);
 }
 
 } // namespace
 
-bool documentTablesPresent(const QString& connectionText) {
+DocumentTables documentTables(const QString& connectionText) {
     return withThreadConnection(connectionText, [](QSqlDatabase& db) {
         QSqlQuery query(db);
-        const bool present = query.exec(u"SELECT FILE_SHA FROM KDOCFILE WHERE 1=2"_s);
+        if (!query.exec(u"SELECT FILE_SHA FROM KDOCFILE WHERE 1=2"_s)) {
+            query.finish();
+            if (db.tables(QSql::Tables).isEmpty())
+                throw StoreError::fromSqlError(query.lastError());
+            return DocumentTables::Missing;
+        }
+        // The newest columns of both tables that gained some.
+        const bool current = query.exec(u"SELECT READER_VER FROM KDOCFILE WHERE 1=2"_s) &&
+                             query.exec(u"SELECT COLLECTED FROM KDOCEVT WHERE 1=2"_s);
         query.finish();
-        if (!present && db.tables(QSql::Tables).isEmpty())
-            throw StoreError::fromSqlError(query.lastError());
-        return present;
+        return current ? DocumentTables::Current : DocumentTables::Outdated;
     });
 }
 
-QString noDocumentTablesNotice() {
+QString documentTablesNotice(DocumentTables tables) {
+    if (tables == DocumentTables::Outdated)
+        return u"The document tables lack the columns of this version (KDOCFILE READER_VER, "
+               "KDOCEVT COLLECTED ...): ticketing documents are not recorded. Run kesto init-db "
+               "--upgrade to add them."_s;
     return u"The database has no document tables (KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP): "
            "ticketing documents are not recorded. Run kesto init-db --upgrade to add them."_s;
 }
 
 bool documentsRecorded(const QString& connectionText, const QString& sha256) {
-    return withThreadConnection(connectionText,
-                                [&](QSqlDatabase& db) { return recordedOn(db, sha256); });
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
+        const std::optional<StoredReading> stored = storedReading(db, sha256);
+        return stored && stored->readerVersion >= kReaderVersion;
+    });
 }
 
 void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
                         const MirDocuments& documents, const QString& recordLocator,
                         const QString& serialNumber) {
     withThreadConnection(connectionText, [&](QSqlDatabase& db) {
-        if (recordedOn(db, file.sha256))
-            return;
-        appendFileRow(db, file, documents, recordLocator, serialNumber);
-        appendEventRows(db, file.sha256, documents);
+        writeReading(db, file, documents, recordLocator, serialNumber);
     });
 }
 
@@ -161,10 +239,7 @@ std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
         run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         std::optional<StoreError> refused;
         try {
-            if (!recordedOn(db, file.sha256)) {
-                appendFileRow(db, file, documents, recordLocator, serialNumber);
-                appendEventRows(db, file.sha256, documents);
-            }
+            writeReading(db, file, documents, recordLocator, serialNumber);
         } catch (const StoreError& error) {
             refused = error;
             run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);

@@ -9,9 +9,9 @@
 
 // The document ledger (tables KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP): what each
 // MIR file says about its ticketing documents, written exactly once per file
-// and never changed. A file is known by the SHA-256 of its bytes, so the
-// same bytes met again (a retry, a restart, an archive imported later) add
-// nothing. All functions work on the calling thread's connection for the
+// by each version of the reader. A file is known by the SHA-256 of its bytes,
+// so the same bytes met again (a retry, a restart, an archive imported later)
+// add nothing; a newer reader replaces an older one's reading whole. All functions work on the calling thread's connection for the
 // connection text and throw StoreError.
 
 struct DocumentFile {
@@ -22,17 +22,21 @@ struct DocumentFile {
     bool imported = false; // read from the archive, not met by the cycle
 };
 
-// Whether the database has the document tables (one made before them does
-// not, until `kesto init-db --upgrade`), and what the operator is told then.
-bool documentTablesPresent(const QString& connectionText);
-QString noDocumentTablesNotice();
+// Whether the database has the document tables with the columns of this
+// version (one made before them has none, or older ones, until `kesto
+// init-db --upgrade`), and what the operator is told when it has not.
+enum class DocumentTables { Current, Outdated, Missing };
+DocumentTables documentTables(const QString& connectionText);
+QString documentTablesNotice(DocumentTables tables);
 
-// Whether the documents of the file with these bytes are recorded.
+// Whether this reader's documents of the file with these bytes are recorded.
 bool documentsRecorded(const QString& connectionText, const QString& sha256);
 
 // Writes the file's rows inside whatever transaction is open on the
-// connection (the version's), unless the file is recorded already; the
-// version's record locator and serial go with them ("" when it made none).
+// connection (the version's), unless this reader recorded them already;
+// the rows of an older reader are replaced, keeping where the gateway met
+// the file. The version's record locator and serial go with them ("" when
+// it made none).
 void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
                         const mir::documents::MirDocuments& documents, const QString& recordLocator,
                         const QString& serialNumber);

@@ -171,13 +171,15 @@ CREATE TABLE AMPOST (
 
 -- The document ledger, beside the booking tables: what each MIR file says
 -- about the ticketing documents it touches, written once per file (keyed by
--- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per
--- file, KDOCEVT one row per document event (issue, void, refund,
--- refund-cancel, exchange; AMT_DEC: the decimals the MIR gave its amount),
--- KDOCTAX the taxes of an event by code and KDOCFOP the forms of payment,
--- card numbers cut to their last four digits.
--- A document's state is derived from its events. RECLOC and SER_NO name the
--- version stored from the file, empty when it made none.
+-- the SHA-256 of its bytes). KDOCFILE holds one row per file, KDOCEVT one row
+-- per document event (issue, void, refund, refund-cancel, exchange; AMT_DEC:
+-- the decimals the MIR gave its amount), KDOCTAX the taxes of an event by
+-- code and KDOCFOP the forms of payment, card numbers cut to their last four
+-- digits. A document's state is derived from its events. RECLOC and SER_NO
+-- name the version stored from the file, empty when it made none.
+-- READER_VER is the version of the reader that read the file (empty: the
+-- first); a newer reader replaces an older one's rows of a file, all of them
+-- in one transaction, when it reads the file again.
 CREATE TABLE KDOCFILE (
     FILE_SHA   VARCHAR(64) NOT NULL,
     FILE_NM    VARCHAR(260),
@@ -202,7 +204,11 @@ CREATE TABLE KDOCFILE (
     SER_NO     VARCHAR(10),
     PROBLEMS   VARCHAR(255),
     DATE_1     VARCHAR(10),
-    TIME_1     VARCHAR(8)
+    TIME_1     VARCHAR(8),
+    READER_VER INTEGER,
+    ISSUE_TM   VARCHAR(5),
+    COMM_AMT   TEXT,
+    COMM_RT    VARCHAR(6)
 );
 
 CREATE TABLE KDOCEVT (
@@ -218,7 +224,12 @@ CREATE TABLE KDOCEVT (
     CURRENCY   VARCHAR(3),
     AMOUNT     TEXT,
     AMT_DEC    INTEGER,
-    ORIG_DOC   VARCHAR(13)
+    ORIG_DOC   VARCHAR(13),
+    RELATED_DOC VARCHAR(13),
+    DOC_DT      VARCHAR(10),
+    PENALTY     TEXT,
+    FARE_USED   TEXT,
+    COLLECTED   TEXT
 );
 
 CREATE TABLE KDOCTAX (

@@ -167,13 +167,15 @@ CREATE TABLE AMPOST (
 
 -- The document ledger, beside the booking tables: what each MIR file says
 -- about the ticketing documents it touches, written once per file (keyed by
--- the SHA-256 of its bytes) and never updated. KDOCFILE holds one row per
--- file, KDOCEVT one row per document event (issue, void, refund,
--- refund-cancel, exchange; AMT_DEC: the decimals the MIR gave its amount),
--- KDOCTAX the taxes of an event by code and KDOCFOP the forms of payment,
--- card numbers cut to their last four digits.
--- A document's state is derived from its events. RECLOC and SER_NO name the
--- version stored from the file, empty when it made none.
+-- the SHA-256 of its bytes). KDOCFILE holds one row per file, KDOCEVT one row
+-- per document event (issue, void, refund, refund-cancel, exchange; AMT_DEC:
+-- the decimals the MIR gave its amount), KDOCTAX the taxes of an event by
+-- code and KDOCFOP the forms of payment, card numbers cut to their last four
+-- digits. A document's state is derived from its events. RECLOC and SER_NO
+-- name the version stored from the file, empty when it made none.
+-- READER_VER is the version of the reader that read the file (empty: the
+-- first); a newer reader replaces an older one's rows of a file, all of them
+-- in one transaction, when it reads the file again.
 CREATE TABLE KDOCFILE (
     FILE_SHA   NVARCHAR(64) NOT NULL,
     FILE_NM    NVARCHAR(260),
@@ -198,7 +200,11 @@ CREATE TABLE KDOCFILE (
     SER_NO     NVARCHAR(10),
     PROBLEMS   NVARCHAR(255),
     DATE_1     NVARCHAR(10),
-    TIME_1     NVARCHAR(8)
+    TIME_1     NVARCHAR(8),
+    READER_VER INT,
+    ISSUE_TM   NVARCHAR(5),
+    COMM_AMT   DECIMAL(19,4),
+    COMM_RT    NVARCHAR(6)
 );
 
 CREATE TABLE KDOCEVT (
@@ -214,7 +220,12 @@ CREATE TABLE KDOCEVT (
     CURRENCY   NVARCHAR(3),
     AMOUNT     DECIMAL(19,4),
     AMT_DEC    INTEGER,
-    ORIG_DOC   NVARCHAR(13)
+    ORIG_DOC   NVARCHAR(13),
+    RELATED_DOC NVARCHAR(13),
+    DOC_DT      NVARCHAR(10),
+    PENALTY     DECIMAL(19,4),
+    FARE_USED   DECIMAL(19,4),
+    COLLECTED   DECIMAL(19,4)
 );
 
 CREATE TABLE KDOCTAX (
