@@ -115,8 +115,9 @@ void TestInitDb::createsTheServerTables() {
 }
 
 // A database made by an earlier version: --upgrade refuses, changing
-// nothing, while versions share a key; once they do not, it adds the ledger
-// and the unique key and keeps what is stored; run again it changes nothing.
+// nothing, while versions share a key; once they do not, it adds the ledger,
+// the unique key and the document ledger's newer columns and keeps what is
+// stored; run again it changes nothing.
 void TestInitDb::upgradeAddsWhatIsMissing() {
     QFETCH(TestEngine, engine);
     TestHome home;
@@ -126,6 +127,10 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
     db.selectRows(QStringLiteral("DROP TABLE AMFOREIGN"));
     db.selectRows(QStringLiteral("DROP INDEX AMAMDK"));
+    // The document ledger as the first reader's version made it.
+    for (const char* column : {"KDOCFILE DROP COLUMN READER_VER", "KDOCFILE DROP COLUMN COMM_AMT",
+                               "KDOCEVT DROP COLUMN RELATED_DOC", "KDOCEVT DROP COLUMN COLLECTED"})
+        db.selectRows(QStringLiteral("ALTER TABLE ") + QLatin1String(column));
     // After "999" the old rule gave "000" again and again.
     for (const char* serial : {"999", "000", "000", "001"})
         db.selectRows(QStringLiteral("INSERT INTO AMAMD (RECLOC, SER_NO) VALUES ('ZZZZZZ', '%1')")
@@ -151,6 +156,8 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     closeThreadConnections();
     QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 0);
     QCOMPARE(tablesOf(db.connectionText()), storeTableNames());
+    db.selectRows(QStringLiteral("SELECT READER_VER, COMM_AMT FROM KDOCFILE"));
+    db.selectRows(QStringLiteral("SELECT RELATED_DOC, COLLECTED FROM KDOCEVT"));
     QCOMPARE(db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD ORDER BY SER_NO")),
              QList<QVariantList>({{QStringLiteral("001")}, {QStringLiteral("999")}}));
     closeThreadConnections();
