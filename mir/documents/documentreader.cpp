@@ -183,15 +183,22 @@ private:
         return false;
     }
 
-    QHash<QString, FareItem> fares() {
-        QHash<QString, FareItem> fares;
+    // The items of a section as the reader makes them, by their own number.
+    template <typename Item>
+    QHash<QString, Item> itemsOf(QStringView code, Item (SectionReader::*read)(const SectionItem&),
+                                 QString Item::*key) {
+        QHash<QString, Item> items;
         for (const SectionItem& item : m_items) {
-            if (item.code == u"A07") {
-                FareItem fare = m_sections.fare(item);
-                fares.insert(fare.section, fare);
+            if (item.code == code) {
+                Item made = (m_sections.*read)(item);
+                items.insert(made.*key, made);
             }
         }
-        return fares;
+        return items;
+    }
+
+    QHash<QString, FareItem> fares() {
+        return itemsOf(u"A07", &SectionReader::fare, &FareItem::section);
     }
 
     // A passenger's fare: the fare section its line names, or the one of its
@@ -243,13 +250,8 @@ private:
     }
 
     QHash<QString, ExchangedItem> exchanged() {
-        QHash<QString, ExchangedItem> items;
-        for (const SectionItem& item : m_items) {
-            if (item.code == u"A10") {
-                ExchangedItem exchanged = m_sections.exchanged(item);
-                items.insert(exchanged.item, exchanged);
-            }
-        }
+        const QHash<QString, ExchangedItem> items =
+            itemsOf(u"A10", &SectionReader::exchanged, &ExchangedItem::item);
         if (items.isEmpty() && (m_result.transaction == Transaction::ExchangeIssue ||
                                 m_result.transaction == Transaction::EmdExchange))
             problem(u"A10"_s, u"an exchange without an A10 section names no original"_s);
