@@ -225,6 +225,10 @@ int runRunCommand(const QStringList& args) {
     g_cycle = nullptr;
     ::alarm(0);
     const RunSummary& summary = cycle.summary();
+    if (!summary.refusedToRun.isEmpty()) {
+        printLine(stderr, QStringLiteral("kesto run: ") + summary.refusedToRun);
+        return 1;
+    }
     printLine(stdout, QStringLiteral("kesto run: ") + summary.text());
     // --once fails when it could not finish: a folder it cannot reach, a
     // file left waiting for something that is missing, or a post left owed.

@@ -31,7 +31,8 @@ namespace {
 const char* const kUsage =
     "usage: kesto setup [--data DIR] [--download DIR] [--backup DIR] [--amtemp N]\n"
     "                   [--autostart on|off] [--settle listing|file]\n"
-    "                   [--metrics ADDR:PORT|off]\n";
+    "                   [--metrics ADDR:PORT|off]\n"
+    "       kesto setup --new-identity\n";
 
 int storeNotWritten() {
     printLine(stderr, QStringLiteral("kesto setup: the settings store could not be written: ") +
@@ -83,6 +84,10 @@ int printSettingsInForce() {
     show("MirSettle", settings.MirSettle, origin(probe.MirSettle));
     show("MirMetrics", settings.MirMetrics.isEmpty() ? QStringLiteral("off") : settings.MirMetrics,
          origin(probe.MirMetrics));
+    show("MirGateway",
+         settings.MirGateway.isEmpty() ? QStringLiteral("none yet") : settings.MirGateway,
+         settings.MirGateway.isEmpty() ? QStringLiteral("made at the gateway's first run")
+                                       : fromStore);
     show("Provider", settings.Provider, iniOrigin);
     show("Server", settings.Server, iniOrigin);
     show("uid", settings.uid, iniOrigin);
@@ -151,9 +156,23 @@ int applyMetrics(const QString& value) {
 
 } // namespace
 
+// --new-identity: this gateway becomes one of its own on the database (its
+// settings store was copied from another's); what it recorded under the old
+// one stays with that one.
+int applyNewIdentity() {
+    GatewaySettings settings;
+    if (saveOneSetting("MirGateway", QString()) != kesto::registry::Status::Ok ||
+        !ensureGatewayIdentity(settings).isEmpty())
+        return storeNotWritten();
+    printLine(stdout, QStringLiteral("MirGateway=") + settings.MirGateway);
+    return 0;
+}
+
 int runSetupCommand(const QStringList& args) {
     if (args.isEmpty())
         return printSettingsInForce();
+    if (args == QStringList(QStringLiteral("--new-identity")))
+        return applyNewIdentity();
 
     GatewaySettings settings = loadGatewaySettings();
     SetupFields fields{settings.MirDataSource, settings.MirDownPath, settings.MirBackupPath,

@@ -1,8 +1,11 @@
 #include "commandoutput.h"
 #include "commands.h"
 
+#include "connectiontext.h"
+#include "gatewayidentity.h"
 #include "healthcheck.h"
 #include "settingsloader.h"
+#include "storeerror.h"
 
 #include <QDateTime>
 
@@ -18,7 +21,14 @@ int runStatusCommand(const QStringList& args) {
         std::fputs("kesto status: unexpected arguments\nusage: kesto status [--json]\n", stderr);
         return 3; // "unknown" to a monitoring plugin, as a bad call is
     }
-    const Health health = checkHealth(loadGatewaySettings(), QDateTime::currentDateTime());
+    const GatewaySettings settings = loadGatewaySettings();
+    // What this gateway owes and has recorded, not the others on the database.
+    try {
+        readAsGateway(connectionTextFor(settings), settings.MirGateway);
+    } catch (const StoreError&) {
+        // The health check says the database cannot be reached.
+    }
+    const Health health = checkHealth(settings, QDateTime::currentDateTime());
     printLine(stdout, json ? health.json() : health.text());
     return static_cast<int>(health.state());
 }

@@ -72,19 +72,24 @@ NewRow withoutColumn(const NewRow& row, const QString& left) {
 
 } // namespace
 
+NewRow errorRow(const QString& source, qint32 code, const QString& text) {
+    NewRow row(QStringLiteral("AMERROR"));
+    // Two readings of the clock, as the date and the time are taken apart.
+    row.set(QStringLiteral("DATE_1"), dateTextMdy(currentClock().now().date()));
+    row.set(QStringLiteral("TIME_1"), timeTextHms(currentClock().now().time()));
+    row.set(QStringLiteral("MESSAGE"), errorLogMessage(source, code, text));
+    return row;
+}
+
 bool LogError(const QString& source, qint32 code, const QString& text) {
     const QString connectionText = ConnectionString();
-    // Two readings of the clock, as the date and the time are taken apart.
-    const QString date = dateTextMdy(currentClock().now().date());
-    const QString time = timeTextHms(currentClock().now().time());
-    const QString message = errorLogMessage(source, code, text);
+    const NewRow row = errorRow(source, code, text);
+    const QString date = row.values().at(0).toString();
+    const QString time = row.values().at(1).toString();
+    const QString message = row.values().at(2).toString();
     bool failed = false;
     bool stored = false;
     try {
-        NewRow row(QStringLiteral("AMERROR"));
-        row.set(QStringLiteral("DATE_1"), date);
-        row.set(QStringLiteral("TIME_1"), time);
-        row.set(QStringLiteral("MESSAGE"), message);
         // No connection: nothing is written, and no retry waits on it again.
         QSqlDatabase db = threadConnection(connectionText);
         stored = tryAppend(db, row);

@@ -18,6 +18,11 @@ void setLocalErrorLog(const QString& path);
 // The MESSAGE value LogError stores.
 QString errorLogMessage(const QString& source, qint32 code, const QString& text);
 
+class NewRow;
+// The AMERROR row LogError writes, for a caller that writes it itself inside
+// a transaction of its own rows.
+NewRow errorRow(const QString& source, qint32 code, const QString& text);
+
 struct LoggedError {
     QString message;     // the row's MESSAGE
     bool stored = false; // written to the database (not only to the local error log)

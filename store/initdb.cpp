@@ -64,6 +64,10 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         added.append(QStringLiteral("AMPOST, the posts owed to the endpoint"));
         statements += statementsNaming(engine, QStringLiteral("AMPOST"));
     }
+    if (!present.contains(QLatin1String("AMGATEWAY"))) {
+        added.append(QStringLiteral("AMGATEWAY, the gateways that share the database"));
+        statements += statementsNaming(engine, QStringLiteral("AMGATEWAY"));
+    }
     if (!hasVersionKey(db, engine)) {
         // Versions that already share a key keep it from being made.
         const QStringList duplicates = duplicateVersionKeys(db);
@@ -82,16 +86,27 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         for (const QString& table : documentTables)
             statements += statementsNaming(engine, table);
     }
-    // Tables of an earlier version gain the columns added since.
+    // Tables of an earlier version gain the columns added since: the
+    // gateway's identity on the rows of several gateways (those written
+    // before keep it empty), the document reader's.
     QStringList columns;
-    for (const QString& table : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT")}) {
-        if (!documentTables.contains(table))
+    for (const QString& table : {QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
+                                 QStringLiteral("AMPOST")}) {
+        if (present.contains(table))
             statements += missingColumnStatements(db, engine, table, columns);
     }
     if (!columns.isEmpty())
+        added.append(QStringLiteral("the gateway's identity on its rows (%1)")
+                         .arg(columns.join(QStringLiteral(", "))));
+    QStringList documentColumns;
+    for (const QString& table : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT")}) {
+        if (!documentTables.contains(table))
+            statements += missingColumnStatements(db, engine, table, documentColumns);
+    }
+    if (!documentColumns.isEmpty())
         added.append(QStringLiteral("the document ledger's columns %1 (kesto documents --import "
                                     "reads the backup folders again for them)")
-                         .arg(columns.join(QStringLiteral(", "))));
+                         .arg(documentColumns.join(QStringLiteral(", "))));
     if (added.isEmpty())
         return {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
     runSchemaStatements(db, statements);

@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "connectionstring.h"
 #include "fixedforms.h"
+#include "gatewayidentity.h"
 #include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
@@ -16,6 +17,18 @@ namespace {
 
 const QString kColumns =
     u"POST_NO, DIR_NM, FILE_NM, FILE_SIZE, FILE_MTIME, FILE_SHA, PASS_NO, RECLOC, SER_NO, XML_TX"_s;
+
+// The posts this gateway owes: those it stored, and those stored under its
+// folder before gateways had identities.
+QString ownPostsCondition() {
+    return GatewayId().isEmpty() ? u"DIR_NM = ?"_s : u"(GW_ID = ? OR (GW_ID IS NULL AND DIR_NM = ?))"_s;
+}
+
+void bindOwnPosts(PreparedQuery& query, const QString& folder) {
+    if (!GatewayId().isEmpty())
+        query.bind(GatewayId());
+    query.bind(folder);
+}
 
 } // namespace
 
@@ -43,16 +56,19 @@ void addOwedPost(const OwedPost& post) {
     row.set(u"XML_TX"_s, post.xmlText);
     row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
     row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    if (!GatewayId().isEmpty())
+        row.set(u"GW_ID"_s, GatewayId());
     appendRow(ConnectionString(), row);
 }
 
 bool isPostOwed(const QString& folder, const FileIdentity& file, int pass) {
     return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        PreparedQuery query(db,
-                            u"SELECT POST_NO FROM AMPOST WHERE DIR_NM = ? AND FILE_NM = ? AND "
-                            "FILE_SIZE = ? AND FILE_MTIME = ? AND FILE_SHA = ? AND PASS_NO = ?"_s);
+        PreparedQuery query(db, u"SELECT POST_NO FROM AMPOST WHERE "_s + ownPostsCondition() +
+                                    u" AND FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND "
+                                    "FILE_SHA = ? AND PASS_NO = ?"_s);
+        bindOwnPosts(query, folder);
         for (const QVariant& value :
-             {QVariant(folder), QVariant(file.name), QVariant(QString::number(file.size)),
+             {QVariant(file.name), QVariant(QString::number(file.size)),
               QVariant(QString::number(file.modifiedNs)), QVariant(file.sha256),
               QVariant(QString::number(pass))})
             query.bind(value);
@@ -63,9 +79,9 @@ bool isPostOwed(const QString& folder, const FileIdentity& file, int pass) {
 
 std::optional<OwedPost> oldestOwedPost(const QString& folder) {
     return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        PreparedQuery lookup(db, u"SELECT "_s + kColumns +
-                                     u" FROM AMPOST WHERE DIR_NM = ? ORDER BY POST_NO"_s);
-        lookup.bind(folder);
+        PreparedQuery lookup(db, u"SELECT "_s + kColumns + u" FROM AMPOST WHERE "_s +
+                                     ownPostsCondition() + u" ORDER BY POST_NO"_s);
+        bindOwnPosts(lookup, folder);
         lookup.exec();
         QSqlQuery& query = lookup.query();
         std::optional<OwedPost> post;
@@ -102,8 +118,8 @@ void settleOwedPost(const OwedPost& post, PostState state) {
 std::optional<int> owedPostCount(const QString& connectionText, const QString& folder) {
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<int> {
         try {
-            PreparedQuery query(db, u"SELECT COUNT(*) FROM AMPOST WHERE DIR_NM = ?"_s);
-            query.bind(folder);
+            PreparedQuery query(db, u"SELECT COUNT(*) FROM AMPOST WHERE "_s + ownPostsCondition());
+            bindOwnPosts(query, folder);
             query.exec();
             return query.query().next() ? query.query().value(0).toInt() : 0;
         } catch (const StoreError&) {

@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "connectionstring.h"
 #include "fixedforms.h"
+#include "gatewayidentity.h"
 #include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
@@ -106,8 +107,9 @@ QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
     return withThreadConnection(ConnectionString(), [&file](QSqlDatabase& db) {
         PreparedQuery lookup(db,
                              u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
-                                 kFileCondition + u" ORDER BY PASS_NO"_s);
+                                 kFileCondition + ownRowsCondition() + u" ORDER BY PASS_NO"_s);
         bindFile(lookup, file);
+        bindOwnRows(lookup);
         lookup.exec();
         QSqlQuery& query = lookup.query();
         QList<RecordedPass> passes;
@@ -137,6 +139,8 @@ NewRow ledgerRow(const FileIdentity& file, const RecordedPass& pass) {
     row.set(u"KIND"_s, pass.kind);
     row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
     row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    if (!GatewayId().isEmpty())
+        row.set(u"GW_ID"_s, GatewayId());
     return row;
 }
 
@@ -147,10 +151,11 @@ void appendRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
 void updatePostState(const FileIdentity& file, int pass, PostState state) {
     withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
         PreparedQuery query(db, u"UPDATE AMFILE SET POST_ST = ? WHERE "_s + kFileCondition +
-                                    u" AND PASS_NO = ?"_s);
+                                    u" AND PASS_NO = ?"_s + ownRowsCondition());
         query.bind(postCode(state));
         bindFile(query, file);
         query.bind(QString::number(pass));
+        bindOwnRows(query);
         query.exec();
     });
 }

@@ -3,6 +3,8 @@
 #include "clock.h"
 #include "connectionstring.h"
 #include "fixedforms.h"
+#include "gatewayidentity.h"
+#include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
 
@@ -25,20 +27,16 @@ bool reportedEntriesPresent() {
 
 bool wasReported(const ReportedEntry& entry) {
     return withThreadConnection(ConnectionString(), [&entry](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.prepare(u"SELECT FILE_NM FROM AMFOREIGN WHERE DIR_NM = ? AND FILE_NM = ? AND "
-                           "FILE_DEV = ? AND FILE_INO = ?"_s))
-            throw StoreError::fromSqlError(query.lastError());
-        query.addBindValue(entry.folder);
-        query.addBindValue(entry.name);
-        query.addBindValue(QString::number(entry.device));
-        query.addBindValue(QString::number(entry.inode));
-        if (!query.exec())
-            throw StoreError::fromSqlError(query.lastError());
-        const bool found = query.next();
-        query.finish();
-        return found;
+        PreparedQuery query(db, u"SELECT FILE_NM FROM AMFOREIGN WHERE DIR_NM = ? AND FILE_NM = ? "
+                                "AND FILE_DEV = ? AND FILE_INO = ?"_s +
+                                    ownRowsCondition());
+        query.bind(entry.folder);
+        query.bind(entry.name);
+        query.bind(QString::number(entry.device));
+        query.bind(QString::number(entry.inode));
+        bindOwnRows(query);
+        query.exec();
+        return query.query().next();
     });
 }
 
@@ -51,5 +49,7 @@ void addReportedEntry(const ReportedEntry& entry) {
     row.set(u"FILE_INO"_s, QString::number(entry.inode));
     row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
     row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    if (!GatewayId().isEmpty())
+        row.set(u"GW_ID"_s, GatewayId());
     appendRow(ConnectionString(), row);
 }

@@ -27,7 +27,7 @@ QStringList storeTableNames() {
     return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
             QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
             QStringLiteral("AMERROR"), QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
-            QStringLiteral("AMPOST")};
+            QStringLiteral("AMPOST"),  QStringLiteral("AMGATEWAY")};
 }
 
 QStringList statementsNaming(DbEngine engine, const QString& name) {

@@ -28,6 +28,9 @@ struct GatewaySettings {
     // Where `kesto run` and the desktop's cycle serve their metrics
     // (ADDR:PORT); empty, the default: nowhere.
     QString MirMetrics;
+    // This gateway's identity among those that share a database, made at its
+    // first run ("HOST-" and twelve random hex digits); empty until then.
+    QString MirGateway;
 
     // Derived at start-up.
     int PlatformId = 2;

@@ -3,6 +3,8 @@
 #include "programfolder.h"
 
 #include <QDir>
+#include <QRandomGenerator>
+#include <QSysInfo>
 
 #include <vector>
 
@@ -45,6 +47,7 @@ void readStoredSettings(GatewaySettings& settings) {
         {"MirDataSource", &settings.MirDataSource}, {"MirDownPath", &settings.MirDownPath},
         {"MirBackupPath", &settings.MirBackupPath}, {"MirProcessTKT", &settings.MirProcessTKT},
         {"MirSettle", &settings.MirSettle},         {"MirMetrics", &settings.MirMetrics},
+        {"MirGateway", &settings.MirGateway},
     };
     for (const auto& [name, field] : values) {
         if (auto text = readSzValue(*key, name))
@@ -101,4 +104,31 @@ Status saveStoredSettings(const GatewaySettings& settings) {
             first = written;
     }
     return first;
+}
+
+QString ensureGatewayIdentity(GatewaySettings& settings) {
+    // Made by an earlier run since these settings were read, it stays.
+    if (settings.MirGateway.isEmpty()) {
+        GatewaySettings stored;
+        readStoredSettings(stored);
+        settings.MirGateway = stored.MirGateway;
+    }
+    if (!settings.MirGateway.isEmpty())
+        return {};
+    QString host;
+    for (const QChar c : QSysInfo::machineHostName()) {
+        if (c.isLetterOrNumber() && c.unicode() < 128)
+            host.append(c);
+        else if (c == u'.' || c == u'-')
+            host.append(u'-');
+    }
+    const QString id = (host.isEmpty() ? QStringLiteral("gateway") : host.left(40)) +
+                       QLatin1Char('-') +
+                       QString::number(QRandomGenerator::system()->generate64() & 0xffffffffffffULL, 16)
+                           .rightJustified(12, u'0');
+    if (saveOneSetting("MirGateway", id) != Status::Ok)
+        return QStringLiteral("the gateway's identity cannot be kept: the settings store could "
+                              "not be written");
+    settings.MirGateway = id;
+    return {};
 }

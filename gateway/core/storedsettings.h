@@ -18,7 +18,7 @@ inline constexpr int kStoredTextLength = 100;
 // MirSettle = "listing".
 void applyStoredSettingDefaults(GatewaySettings& settings);
 
-// Overrides the four settings, MirSettle and MirMetrics with what the store holds, one value at a
+// Overrides the four settings, MirSettle, MirMetrics and MirGateway with what the store holds, one value at a
 // time: only a REG_SZ value counts (its type is asked first), its text runs up to the first NUL,
 // and an empty value gives the empty text. A value of another type, a missing value or a value that
 // cannot be read keeps the setting as it was; when the key cannot be opened (missing, unreadable or
@@ -44,6 +44,11 @@ kesto::registry::Status writeFolderSetting(kesto::registry::RegistryKey& key, co
 // (the later values are still attempted), or Ok.
 kesto::registry::Status saveStoredSettings(const GatewaySettings& settings);
 
-// Writes one value that the Setup button leaves alone (MirSettle, MirMetrics),
-// or removes it when the text is empty.
+// Writes one value that the Setup button leaves alone (MirSettle, MirMetrics,
+// MirGateway), or removes it when the text is empty.
 kesto::registry::Status saveOneSetting(const char* name, const QString& text);
+
+// Makes the gateway's identity (MirGateway) when it has none yet and keeps
+// it in the settings store: the host's name and twelve random hex digits.
+// Returns why it could not be kept, "" when all is well.
+QString ensureGatewayIdentity(GatewaySettings& settings);

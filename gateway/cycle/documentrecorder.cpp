@@ -2,6 +2,7 @@
 
 #include "connectionstring.h"
 #include "cyclemetrics.h"
+#include "errorlog.h"
 #include "fileops.h"
 #include "storeerror.h"
 #include "trappederror.h"
@@ -29,6 +30,7 @@ DocumentRecorder::prepare(const std::optional<FileIdentity>& known, bool version
         return std::nullopt;
     PendingDocuments pending;
     pending.file = {identity->sha256, identity->name, identity->size, identity->modifiedNs, false};
+    pending.problemRow = {shownName, ErrorNumber::InternalError, QLatin1String(kDocumentsTag)};
     // A file the ledger has not met was not recorded by a gateway; an import
     // of the same bytes meanwhile is found when the rows are written.
     try {
@@ -45,23 +47,32 @@ DocumentRecorder::prepare(const std::optional<FileIdentity>& known, bool version
     return pending;
 }
 
-std::optional<StepFailure> DocumentRecorder::settle(const PendingDocuments& pending, bool stored) {
+SettledDocuments DocumentRecorder::settle(const PendingDocuments& pending, bool stored) {
+    SettledDocuments settled;
     if (pending.recordedBefore)
-        return std::nullopt;
+        return settled;
+    bool written = stored && pending.withVersion && pending.writtenWithVersion;
     try {
         if (!stored || !pending.withVersion)
-            recordFileDocuments(ConnectionString(), pending.file, pending.documents);
+            written = recordFileDocuments(ConnectionString(), pending.file, pending.documents,
+                                          &pending.problemRow);
     } catch (const StoreError& error) {
         if (error.cause() == StoreError::Cause::Connection)
             throw;
-        return StepFailure{error.number(), error.description()};
+        settled.refused = StepFailure{error.number(), error.description()};
+        return settled;
     }
+    // Rows found written meanwhile (an import of the same bytes) were counted then.
+    if (!written)
+        return settled;
     for (const mir::documents::DocumentEvent& event : pending.documents.events)
         CycleMetrics::instance().countDocumentEvent(std::size_t(event.kind),
                                                     std::size_t(event.event));
-    if (pending.documents.problems.isEmpty())
-        return std::nullopt;
-    return StepFailure{ErrorNumber::InternalError, problemSummary(pending.documents)};
+    if (!pending.documents.problems.isEmpty())
+        settled.problemRow = errorLogMessage(pending.problemRow.source, pending.problemRow.number,
+                                             problemSummary(pending.documents) +
+                                                 pending.problemRow.tag);
+    return settled;
 }
 
 void writeDocumentsWithVersion(const PendingDocuments& pending, const QString& recordLocator,
@@ -69,6 +80,9 @@ void writeDocumentsWithVersion(const PendingDocuments& pending, const QString& r
     if (pending.recordedBefore)
         return;
     // Rows the database refuses are left to settle(), which reports them.
-    pending.withVersion = !writeFileDocumentsApart(ConnectionString(), pending.file,
-                                                   pending.documents, recordLocator, serialNumber);
+    const WriteApart write =
+        writeFileDocumentsApart(ConnectionString(), pending.file, pending.documents,
+                                recordLocator, serialNumber, &pending.problemRow);
+    pending.withVersion = !write.refused;
+    pending.writtenWithVersion = write.written;
 }

@@ -19,9 +19,19 @@ struct PendingDocuments {
     DocumentFile file;
     mir::documents::MirDocuments documents;
     bool recordedBefore = false; // found in the ledger when the file was read
-    // Written in the transaction of the file's first version (which may
-    // still have been rolled back).
+    // Taken care of in the transaction of the file's first version (which
+    // may still have been rolled back), and whether its rows were written
+    // there or found written.
     mutable bool withVersion = false;
+    mutable bool writtenWithVersion = false;
+    // The error row of a reading with problems, written with its rows.
+    ProblemRow problemRow;
+};
+
+// What settling a file's documents leaves to the cycle.
+struct SettledDocuments {
+    std::optional<StepFailure> refused; // the database refused the rows: an error row to write
+    QString problemRow; // the MESSAGE of the problem row written with the rows, "" none
 };
 
 // Records each MIR file's documents exactly once: with the file's first
@@ -48,11 +58,10 @@ public:
                                             const std::function<void(const QString&)>& addLine);
 
     // After the record phase has settled the file (`stored`: its versions
-    // committed): records what is not recorded yet. Returns the error row
-    // the file's documents need: a section the reader could not make sense
-    // of (once per file), or the database refusing the rows. Throws
-    // StoreError while the database cannot be reached.
-    std::optional<StepFailure> settle(const PendingDocuments& pending, bool stored);
+    // committed): records what is not recorded yet. A reading with a section
+    // it could not make sense of has its error row written with its rows,
+    // once per file. Throws StoreError while the database cannot be reached.
+    SettledDocuments settle(const PendingDocuments& pending, bool stored);
 
 private:
     std::optional<bool> m_tablesPresent;

@@ -120,6 +120,7 @@ void readFolders(const GatewaySettings& settings, const QDateTime& now, bool led
 
 Health checkHealth(const GatewaySettings& settings, const QDateTime& now, HealthDepth depth) {
     Health health;
+    health.gateway = settings.MirGateway;
     health.mode = settings.isSqlMode() ? QStringLiteral("SQL") : QStringLiteral("MDB");
     const QString text = connectionTextFor(settings);
     // The ledger's lookups read through the process's connection text.
@@ -186,13 +187,17 @@ QString Health::text() const {
           << QStringLiteral("posts owed: %1").arg(postsOwed)
           << QStringLiteral("error rows: %1 in 24 h, %2 in the last hour")
                  .arg(errorRows24h)
-                 .arg(errorRows1h);
+                 .arg(errorRows1h)
+          << QStringLiteral("gateway: %1")
+                 .arg(gateway.isEmpty() ? QStringLiteral("none yet (made at its first run)")
+                                        : gateway);
     return lines.join(QLatin1Char('\n'));
 }
 
 QString Health::json() const {
     const QJsonObject object{
         {QStringLiteral("state"), stateName()},
+        {QStringLiteral("gateway"), gateway},
         {QStringLiteral("mode"), mode},
         {QStringLiteral("databaseReached"), databaseError.isEmpty()},
         {QStringLiteral("databaseError"), databaseError},

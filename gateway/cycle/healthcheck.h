@@ -12,6 +12,7 @@
 struct Health {
     enum class State { Healthy = 0, Degraded = 1, Down = 2 }; // the exit status
 
+    QString gateway;       // the gateway's identity, "" before its first run
     QString mode;          // "MDB" or "SQL"
     QString databaseError; // "" when the database answered
     QString ledgerError;   // "" unless the ledger of recorded files refuses to note a version

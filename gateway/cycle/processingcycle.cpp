@@ -194,7 +194,12 @@ void ProcessingCycle::run() {
     m_http = &http;
     m_logLines = 0;
     m_summary = RunSummary();
-    startPoster();
+    m_identityHeld = false;
+    if (!holdIdentity()) {
+        m_http = nullptr;
+        Q_EMIT finished();
+        return;
+    }
     // Said once at start when the database lacks the ledger; a database
     // that does not answer now is asked again at the first booking.
     try {
@@ -212,9 +217,58 @@ void ProcessingCycle::run() {
     runPasses(watch);
     deleteCopied();
     finishPoster();
+    m_identity.release();
     countWaitingFiles();
     m_http = nullptr;
     Q_EMIT finished();
+}
+
+bool ProcessingCycle::holdIdentity() {
+    if (m_identityHeld)
+        return true;
+    switch (m_identity.claim(m_options.settings)) {
+    case IdentityHold::Claim::Held:
+        m_identityHeld = true;
+        if (!m_identity.notice().isEmpty())
+            addLine(m_identity.notice() + QStringLiteral("\r\n"));
+        // Posts owed are the identity's: the poster starts once it is held.
+        startPoster();
+        return true;
+    case IdentityHold::Claim::Refused:
+        m_summary.refusedToRun = m_identity.refusal();
+        Q_EMIT errorRecorded(m_identity.refusal());
+        requestStop();
+        return false;
+    case IdentityHold::Claim::Unreachable:
+        break;
+    }
+    // Claimed when the database answers; until then files wait for it.
+    return !m_stop.isStopRequested();
+}
+
+// Whether the run holds its identity now, claiming it when the database
+// could not say at the start; a file waits for the database until then.
+bool ProcessingCycle::identityHeldNow() {
+    if (holdIdentity() && m_identityHeld)
+        return true;
+    if (m_summary.refusedToRun.isEmpty())
+        storeUnavailable({ErrorNumber::InternalError,
+                          QStringLiteral("the gateway's identity cannot be claimed: the database "
+                                         "does not answer") +
+                              QLatin1String(kRecordPhaseTag)},
+                         WaitReason::Database);
+    return false;
+}
+
+void ProcessingCycle::keepIdentity() {
+    if (!m_identityHeld || m_identity.beat())
+        return;
+    record({ErrorNumber::InternalError,
+            QStringLiteral("another gateway took this gateway's identity %1: this one stops")
+                .arg(m_options.settings.MirGateway)},
+           "[Identity]");
+    m_summary.refusedToRun = QStringLiteral("another gateway took this gateway's identity");
+    requestStop();
 }
 
 void ProcessingCycle::runPasses(ChangeWatch& watch) {
@@ -231,6 +285,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         int failures = 0;
         for (;;) {
             Q_EMIT alive();
+            keepIdentity();
             watch.rearm();
             listing = listDownloadFolder(down);
             if (listing.ok()) {
@@ -273,6 +328,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 return;
             }
             Q_EMIT alive();
+            keepIdentity();
             bool relist = m_options.settings.settlesPerFile() || listed.hasExpired(kRelistMs);
             if (!relist) {
                 // A name of an older listing that is gone meanwhile is passed over.
@@ -596,6 +652,8 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
     // Behind an outage the file waits for the next probe without trying.
     if (!m_outage.mayTry())
         return {false, m_outage.reason(), QString()};
+    if (!identityHeldNow())
+        return {false, WaitReason::Database, QString()};
     m_context.Cpnid = interpretation.Cpnid;
     m_context.Cpnid2Source = interpretation.Cpnid2Source;
     // A file the ledger knows resumes where it stopped; the lookup needs the database.
@@ -628,8 +686,7 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
         (result.outcome == RecordOutcome::Stored || result.outcome == RecordOutcome::Refused)) {
         const bool stored = result.outcome == RecordOutcome::Stored;
         try {
-            if (const std::optional<StepFailure> failure = m_documents.settle(*documents, stored))
-                record(*failure, kDocumentsTag);
+            reportDocuments(m_documents.settle(*documents, stored));
         } catch (const StoreError& error) {
             // The booking is settled: its documents are left to an import.
             record({error.number(), error.description()}, kDocumentsTag);
@@ -684,14 +741,15 @@ ProcessingCycle::Recording ProcessingCycle::recordBooking(const mir::Interpretat
 QString ProcessingCycle::recordDocumentsAlone(int fd, const QByteArray& bytes) {
     if (!m_outage.mayTry())
         return m_outage.reason();
+    if (!identityHeldNow())
+        return WaitReason::Database;
     try {
         const std::optional<PendingDocuments> documents =
             m_documents.prepare(std::nullopt, false, m_context.FileName, fd, bytes,
                                 [this](const QString& line) { addLine(line); });
         if (!documents)
             return {};
-        if (const std::optional<StepFailure> failure = m_documents.settle(*documents, false))
-            record(*failure, kDocumentsTag);
+        reportDocuments(m_documents.settle(*documents, false));
     } catch (const StoreError& error) {
         const StepFailure failure{error.number(),
                                   error.description() + QLatin1String(kDocumentsTag)};
@@ -699,6 +757,18 @@ QString ProcessingCycle::recordDocumentsAlone(int fd, const QByteArray& bytes) {
     }
     storeAvailable();
     return {};
+}
+
+// The error rows of a file's documents: the database refusing them, or the
+// row that says what the reader could not read, written with the rows.
+void ProcessingCycle::reportDocuments(const SettledDocuments& settled) {
+    if (settled.refused)
+        record(*settled.refused, kDocumentsTag);
+    if (settled.problemRow.isEmpty())
+        return;
+    ++m_summary.errorRows;
+    CycleMetrics::instance().countErrorRow();
+    Q_EMIT errorRecorded(settled.problemRow);
 }
 
 // One row per post that failed, the two records of a booking each on their

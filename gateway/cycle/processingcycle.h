@@ -5,6 +5,7 @@
 #include "failurereports.h"
 #include "filecontext.h"
 #include "gatewaysettings.h"
+#include "identityhold.h"
 #include "runsummary.h"
 #include "stepfailure.h"
 #include "stopsignal.h"
@@ -111,12 +112,21 @@ private:
     // its last reading, or too large), in a transaction of their own. Returns
     // what the file waits for: the database, while it cannot be reached.
     QString recordDocumentsAlone(int fd, const QByteArray& bytes);
+    void reportDocuments(const SettledDocuments& settled);
     // Whether the database has the ledger, read once; throws StoreError
     // while it cannot be read.
     bool ledgerInUse();
     // The folder under which posts are owed to the poster; "" when each post
     // is waited for. Throws StoreError while the database cannot say.
     QString owedFolder();
+    // Claims the gateway's identity before any file or post, and starts the
+    // poster once it holds it; false when the run must not go on (another
+    // gateway holds it, or a stop came first). While the database cannot
+    // say, it is claimed again before the next booking.
+    bool holdIdentity();
+    bool identityHeldNow();
+    // Says the run is alive; stops it when another run took its identity.
+    void keepIdentity();
     void startPoster();
     void finishPoster();
     // `whole`: the file's bytes as they were read, when it was read whole.
@@ -160,6 +170,8 @@ private:
     RunSummary m_summary;
     std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
     DocumentRecorder m_documents;
+    IdentityHold m_identity;
+    bool m_identityHeld = false;
     XmlHttpPost* m_http = nullptr;
     // Files copied into the backup whose folder entries are not flushed yet,
     // so not deleted yet.

@@ -11,6 +11,7 @@ struct RunSummary {
     int errorRows = 0;          // error rows written (or kept locally when the database was away)
     QMap<QString, int> waiting; // files left in the download folder, by what they wait for
     int postsOwed = 0;          // posts left owed to the endpoint (their files are filed)
+    QString refusedToRun;       // why the run did not start: its identity is another's
 
     bool leftWaiting() const { return !waiting.isEmpty() || postsOwed > 0; }
     // "3 stored, 0 refused, 1 filed uninterpreted, 2 left waiting (1 for the

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "currency.h"
+#include "errorlog.h"
 #include "fixedforms.h"
 #include "preparedquery.h"
 #include "rowappender.h"
@@ -157,11 +158,12 @@ void deleteReading(QSqlDatabase& db, const QString& sha256) {
 
 // Writes a reading of the file unless one of this reader is there; one of
 // an older reader is replaced, keeping where the gateway met the file.
-void writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
-                  const QString& recordLocator, const QString& serialNumber) {
+bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
+                  const QString& recordLocator, const QString& serialNumber,
+                  const ProblemRow* problemRow) {
     const std::optional<StoredReading> stored = storedReading(db, file.sha256);
     if (stored && stored->readerVersion >= kReaderVersion)
-        return;
+        return false;
     const QDateTime now = currentClock().now();
     FileOrigin origin{file, recordLocator, serialNumber, dateTextMdy(now.date()),
                       timeTextHms(now.time())};
@@ -178,6 +180,10 @@ void writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
     }
     appendFileRow(db, origin, documents);
     appendEventRows(db, file.sha256, documents);
+    if (problemRow && !documents.problems.isEmpty())
+        appendRow(db, errorRow(problemRow->source, problemRow->number,
+                               problemSummary(documents) + problemRow->tag));
+    return true;
 }
 
 } // namespace
@@ -215,20 +221,18 @@ bool documentsRecorded(const QString& connectionText, const QString& sha256) {
     });
 }
 
-void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
+bool writeFileDocuments(const QString& connectionText, const DocumentFile& file,
                         const MirDocuments& documents, const QString& recordLocator,
-                        const QString& serialNumber) {
-    withThreadConnection(connectionText, [&](QSqlDatabase& db) {
-        writeReading(db, file, documents, recordLocator, serialNumber);
+                        const QString& serialNumber, const ProblemRow* problemRow) {
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
+        return writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
     });
 }
 
-std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
-                                                  const DocumentFile& file,
-                                                  const MirDocuments& documents,
-                                                  const QString& recordLocator,
-                                                  const QString& serialNumber) {
-    return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<StoreError> {
+WriteApart writeFileDocumentsApart(const QString& connectionText, const DocumentFile& file,
+                                   const MirDocuments& documents, const QString& recordLocator,
+                                   const QString& serialNumber, const ProblemRow* problemRow) {
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
         // SQL Server names its savepoints differently and releases them at the commit.
         const bool sqlServer = engineOf(db) == DbEngine::SqlServer;
         const auto run = [&db](const QString& sql) {
@@ -237,26 +241,30 @@ std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
                 throw StoreError::fromSqlError(query.lastError());
         };
         run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
-        std::optional<StoreError> refused;
+        WriteApart write;
         try {
-            writeReading(db, file, documents, recordLocator, serialNumber);
+            write.written =
+                writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
         } catch (const StoreError& error) {
-            refused = error;
+            write.refused = error;
             run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
         }
         if (!sqlServer)
             run(u"RELEASE SAVEPOINT KDOC"_s);
-        return refused;
+        return write;
     });
 }
 
-void recordFileDocuments(const QString& connectionText, const DocumentFile& file,
-                         const MirDocuments& documents) {
+bool recordFileDocuments(const QString& connectionText, const DocumentFile& file,
+                         const MirDocuments& documents, const ProblemRow* problemRow) {
     if (documentsRecorded(connectionText, file.sha256))
-        return;
+        return false;
+    bool written = false;
     runInThreadTransaction(connectionText, [&] {
-        writeFileDocuments(connectionText, file, documents, QString(), QString());
+        written = writeFileDocuments(connectionText, file, documents, QString(), QString(),
+                                     problemRow);
     });
+    return written;
 }
 
 QString problemSummary(const MirDocuments& documents) {

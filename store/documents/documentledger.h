@@ -32,28 +32,42 @@ QString documentTablesNotice(DocumentTables tables);
 // Whether this reader's documents of the file with these bytes are recorded.
 bool documentsRecorded(const QString& connectionText, const QString& sha256);
 
+// The error row of a reading that met problems: written with the reading's
+// rows, in their transaction, so that a file has it exactly once whatever
+// stops the gateway. MESSAGE as LogError writes it, the problems' summary
+// followed by the tag.
+struct ProblemRow {
+    QString source; // the file's shown name
+    qint32 number = 0;
+    QString tag;
+};
+
 // Writes the file's rows inside whatever transaction is open on the
 // connection (the version's), unless this reader recorded them already;
 // the rows of an older reader are replaced, keeping where the gateway met
 // the file. The version's record locator and serial go with them ("" when
-// it made none).
-void writeFileDocuments(const QString& connectionText, const DocumentFile& file,
+// it made none), and the problem row when given. Returns whether it wrote.
+bool writeFileDocuments(const QString& connectionText, const DocumentFile& file,
                         const mir::documents::MirDocuments& documents, const QString& recordLocator,
-                        const QString& serialNumber);
+                        const QString& serialNumber, const ProblemRow* problemRow = nullptr);
 
 // The same inside the version's transaction, kept apart from the version's
 // rows by a savepoint: when the database refuses one of the file's rows, none
-// of them stays and the version goes on. Returns that refusal. Throws
-// StoreError when the savepoint itself fails.
-std::optional<StoreError> writeFileDocumentsApart(const QString& connectionText,
-                                                  const DocumentFile& file,
-                                                  const mir::documents::MirDocuments& documents,
-                                                  const QString& recordLocator,
-                                                  const QString& serialNumber);
+// of them stays and the version goes on. Throws StoreError when the
+// savepoint itself fails.
+struct WriteApart {
+    bool written = false;
+    std::optional<StoreError> refused;
+};
+WriteApart writeFileDocumentsApart(const QString& connectionText, const DocumentFile& file,
+                                   const mir::documents::MirDocuments& documents,
+                                   const QString& recordLocator, const QString& serialNumber,
+                                   const ProblemRow* problemRow);
 
 // The same in a transaction of its own, for a file that made no version.
-void recordFileDocuments(const QString& connectionText, const DocumentFile& file,
-                         const mir::documents::MirDocuments& documents);
+bool recordFileDocuments(const QString& connectionText, const DocumentFile& file,
+                         const mir::documents::MirDocuments& documents,
+                         const ProblemRow* problemRow = nullptr);
 
 // The problems of a reading as one line for an error row: the sections named.
 QString problemSummary(const mir::documents::MirDocuments& documents);

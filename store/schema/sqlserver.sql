@@ -102,7 +102,9 @@ CREATE TABLE AMERROR (
 -- was already recorded and which steps after the rows are still to do.
 -- KIND is the kind text the version was stored and posted with.
 -- POST_ST: "" no post, "W" waiting, "A" acknowledged, "R" refused by the
--- endpoint, "F" failed and given up.
+-- endpoint, "F" failed and given up. GW_ID is the gateway that recorded it
+-- (see AMGATEWAY); each gateway looks up only its own rows, and those
+-- written before gateways had identities (GW_ID empty) as before.
 CREATE TABLE AMFILE (
     FILE_NM    NVARCHAR(260),
     FILE_SIZE  NVARCHAR(20),
@@ -116,7 +118,8 @@ CREATE TABLE AMFILE (
     POST_ST    NVARCHAR(2),
     KIND       NVARCHAR(2000),
     DATE_1     NVARCHAR(10),
-    TIME_1     NVARCHAR(8)
+    TIME_1     NVARCHAR(8),
+    GW_ID      NVARCHAR(64)
 );
 
 CREATE UNIQUE INDEX AMAMDK ON AMAMD (RECLOC,SER_NO);
@@ -131,7 +134,8 @@ CREATE INDEX AMFILE1 ON AMFILE (FILE_NM,FILE_SHA);
 
 -- Entries of the download folder that are not regular files (links, FIFOs,
 -- sockets, devices), each reported once, across restarts too: its folder,
--- its shown name, what it is, and the device and inode of the entry itself.
+-- its shown name, what it is, the device and inode of the entry itself, and
+-- the gateway that reported it.
 CREATE TABLE AMFOREIGN (
     DIR_NM     NVARCHAR(1024),
     FILE_NM    NVARCHAR(260),
@@ -139,7 +143,8 @@ CREATE TABLE AMFOREIGN (
     FILE_DEV   NVARCHAR(20),
     FILE_INO   NVARCHAR(20),
     DATE_1     NVARCHAR(10),
-    TIME_1     NVARCHAR(8)
+    TIME_1     NVARCHAR(8),
+    GW_ID      NVARCHAR(64)
 );
 
 CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
@@ -147,8 +152,9 @@ CREATE INDEX AMFOREIGN1 ON AMFOREIGN (FILE_NM,FILE_INO);
 -- Posts owed to the agency's endpoint: the booking XML text of a stored
 -- version, written in the version's own transaction and deleted in the one
 -- that notes in AMFILE how its post went, so that a crash in between posts it
--- again and never loses it. The gateway watching DIR_NM delivers them in the
--- order they were stored (POST_NO). The table holds only what is owed, so
+-- again and never loses it. The gateway that stored it (GW_ID; for a row
+-- written before gateways had identities, the one watching DIR_NM) delivers
+-- them in the order they were stored (POST_NO). The table holds only what is owed, so
 -- it stays small and needs no index beyond its key.
 CREATE TABLE AMPOST (
     POST_NO    BIGINT IDENTITY(1,1) PRIMARY KEY,
@@ -162,8 +168,28 @@ CREATE TABLE AMPOST (
     SER_NO     NVARCHAR(10),
     XML_TX     NVARCHAR(MAX),
     DATE_1     NVARCHAR(10),
+    TIME_1     NVARCHAR(8),
+    GW_ID      NVARCHAR(64)
+);
+
+-- The gateways that write to this database, one row for each identity (the
+-- GW_ID that each one's ledger rows, owed posts and foreign entries carry):
+-- the host and process that runs it now, a token of that run, its download
+-- folder, and when it last said it was alive (BEAT_MS, milliseconds since
+-- the epoch; 0 once it stopped). A gateway started with the identity of
+-- another that is alive is refused.
+CREATE TABLE AMGATEWAY (
+    GW_ID      NVARCHAR(64) NOT NULL,
+    HOST_NM    NVARCHAR(255),
+    PROC_ID    NVARCHAR(20),
+    RUN_ID     NVARCHAR(32),
+    DIR_NM     NVARCHAR(1024),
+    BEAT_MS    NVARCHAR(20),
+    DATE_1     NVARCHAR(10),
     TIME_1     NVARCHAR(8)
 );
+
+CREATE UNIQUE INDEX AMGATEWAYK ON AMGATEWAY (GW_ID);
 
 -- The document ledger, beside the booking tables: what each MIR file says
 -- about the ticketing documents it touches, written once per file (keyed by

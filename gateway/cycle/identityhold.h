@@ -1,0 +1,36 @@
+#pragma once
+
+#include "gatewaysettings.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+// The cycle's hold on its gateway's identity while it runs (see
+// gatewayidentity.h): claimed before the first file and before the poster
+// starts, said alive while it runs, given up at its end. Lives on the
+// cycle's thread.
+class IdentityHold {
+public:
+    enum class Claim {
+        Held,        // held, or the database keeps no identities
+        Refused,     // another live gateway holds it: the run must not go on
+        Unreachable, // the database cannot say now
+    };
+
+    // Makes the identity in the settings store when it has none yet, and
+    // claims it on the database. `refusal()` and `notice()` say why.
+    Claim claim(GatewaySettings& settings);
+    QString refusal() const { return m_refusal; }
+    // Said once when the database keeps no identities.
+    QString notice() const { return m_notice; }
+
+    // Says the run is alive, at most every few seconds; false when another
+    // run has taken the identity meanwhile.
+    bool beat();
+    void release();
+
+private:
+    QString m_refusal;
+    QString m_notice;
+    QElapsedTimer m_sinceBeat;
+};

@@ -1,0 +1,172 @@
+#include "gatewayidentity.h"
+
+#include "clock.h"
+#include "fixedforms.h"
+#include "preparedquery.h"
+#include "rowappender.h"
+#include "storecall.h"
+
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Set by a claim on the thread that starts the run, before the threads that
+// write rows start; read by them afterwards.
+QString s_id;
+QString s_runId; // the token of the run that holds s_id
+
+// Whether every table that keeps rows of several gateways has their column,
+// and the roster is there.
+bool identitiesKept(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    const bool roster = query.exec(u"SELECT GW_ID, RUN_ID, BEAT_MS FROM AMGATEWAY WHERE 1=2"_s);
+    query.finish();
+    if (!roster) {
+        if (db.tables(QSql::Tables).isEmpty())
+            throw StoreError::fromSqlError(query.lastError());
+        return false;
+    }
+    const QStringList tables = db.tables(QSql::Tables);
+    for (const QString& table : {u"AMFILE"_s, u"AMPOST"_s, u"AMFOREIGN"_s}) {
+        if (!tables.contains(table, Qt::CaseInsensitive))
+            continue;
+        const bool column = query.exec(u"SELECT GW_ID FROM "_s + table + u" WHERE 1=2"_s);
+        query.finish();
+        if (!column)
+            return false;
+    }
+    return true;
+}
+
+std::optional<std::pair<IdentityHolder, QString>> holderOf(QSqlDatabase& db, const QString& id) {
+    PreparedQuery query(db, u"SELECT HOST_NM, PROC_ID, BEAT_MS, RUN_ID FROM AMGATEWAY "
+                            "WHERE GW_ID = ?"_s);
+    query.bind(id);
+    query.exec();
+    QSqlQuery& row = query.query();
+    if (!row.next())
+        return std::nullopt;
+    return std::pair{IdentityHolder{row.value(0).toString(), row.value(1).toString().toLongLong(),
+                                    row.value(2).toString().toLongLong()},
+                     row.value(3).toString()};
+}
+
+QString newRunId() {
+    QString token;
+    for (int i = 0; i < 4; ++i)
+        token += QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, u'0');
+    return token;
+}
+
+NewRow holderRow(const QString& id, const QString& host, const QString& folder,
+                 const QString& runId, qint64 nowMs) {
+    NewRow row(u"AMGATEWAY"_s);
+    row.set(u"GW_ID"_s, id);
+    row.set(u"HOST_NM"_s, host.left(255));
+    row.set(u"PROC_ID"_s, QString::number(::getpid()));
+    row.set(u"RUN_ID"_s, runId);
+    row.set(u"DIR_NM"_s, folder);
+    row.set(u"BEAT_MS"_s, QString::number(nowMs));
+    row.set(u"DATE_1"_s, dateTextMdy(currentClock().now().date()));
+    row.set(u"TIME_1"_s, timeTextHms(currentClock().now().time()));
+    return row;
+}
+
+// Sets the run's beat, only while `runId` holds the identity; whether it did.
+bool setBeat(QSqlDatabase& db, const QString& runId, qint64 beatMs) {
+    PreparedQuery query(db, u"UPDATE AMGATEWAY SET BEAT_MS = ? WHERE GW_ID = ? AND RUN_ID = ?"_s);
+    query.bind(QString::number(beatMs));
+    query.bind(s_id);
+    query.bind(runId);
+    query.exec();
+    return query.query().numRowsAffected() == 1;
+}
+
+} // namespace
+
+const QString& GatewayId() {
+    return s_id;
+}
+
+QString ownRowsCondition() {
+    return s_id.isEmpty() ? QString() : u" AND (GW_ID = ? OR GW_ID IS NULL)"_s;
+}
+
+void bindOwnRows(PreparedQuery& query) {
+    if (!s_id.isEmpty())
+        query.bind(s_id);
+}
+
+IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString& id,
+                                   const QString& host, const QString& folder, qint64 nowMs,
+                                   const std::function<bool(const IdentityHolder&)>& ended) {
+    s_id.clear();
+    s_runId.clear();
+    IdentityClaim claim;
+    const QString runId = newRunId();
+    runInThreadTransaction(connectionText, [&] {
+        withThreadConnection(connectionText, [&](QSqlDatabase& db) {
+            if (!identitiesKept(db))
+                return;
+            const auto held = holderOf(db, id);
+            if (!held) {
+                appendRow(db, holderRow(id, host, folder, runId, nowMs));
+                claim.use = IdentityUse::Held;
+                return;
+            }
+            const IdentityHolder& holder = held->first;
+            const bool alive = holder.beatMs > 0 && nowMs - holder.beatMs < kIdentityLiveMs &&
+                               !ended(holder);
+            if (alive) {
+                claim = {IdentityUse::HeldElsewhere, holder};
+                return;
+            }
+            // Taken over only from the run that was seen: two that start at
+            // once cannot both take it.
+            PreparedQuery take(db, u"UPDATE AMGATEWAY SET HOST_NM = ?, PROC_ID = ?, RUN_ID = ?, "
+                                   "DIR_NM = ?, BEAT_MS = ? WHERE GW_ID = ? AND RUN_ID = ?"_s);
+            for (const QString& value :
+                 {host.left(255), QString::number(::getpid()), runId, folder,
+                  QString::number(nowMs), id, held->second})
+                take.bind(value);
+            take.exec();
+            claim.use = take.query().numRowsAffected() == 1 ? IdentityUse::Held
+                                                             : IdentityUse::HeldElsewhere;
+            claim.holder = holder;
+        });
+    });
+    if (claim.use == IdentityUse::Held) {
+        s_id = id;
+        s_runId = runId;
+    }
+    return claim;
+}
+
+bool beatGatewayIdentity(const QString& connectionText, qint64 nowMs) {
+    if (s_runId.isEmpty())
+        return true;
+    return withThreadConnection(connectionText,
+                                [&](QSqlDatabase& db) { return setBeat(db, s_runId, nowMs); });
+}
+
+void releaseGatewayIdentity(const QString& connectionText) {
+    if (s_runId.isEmpty())
+        return;
+    const QString runId = s_runId;
+    s_runId.clear();
+    withThreadConnection(connectionText, [&](QSqlDatabase& db) { setBeat(db, runId, 0); });
+}
+
+void readAsGateway(const QString& connectionText, const QString& id) {
+    s_id.clear();
+    s_runId.clear();
+    if (!id.isEmpty() &&
+        withThreadConnection(connectionText, [](QSqlDatabase& db) { return identitiesKept(db); }))
+        s_id = id;
+}
