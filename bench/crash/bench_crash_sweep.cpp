@@ -1,11 +1,12 @@
 // bench_crash_sweep [--kills N] [--copies N] [--engine sqlite|postgresql]
 //
 // Kills `kesto run --once` with SIGKILL at random moments over a download
-// folder of sample files (6 kinds x COPIES), starts it again and again until
+// folder of sample files (7 kinds x COPIES), starts it again and again until
 // a run ends by itself, and compares what is stored with a run that was never
 // killed. Rounds start afresh until at least N kills (default 200) were made.
 // Prints, over all rounds, the files lost, stored twice, stored half and not
-// filed (all must be 0), and how long a restart took to reach its first file.
+// filed, and those without exactly their [Documents] rows (all must be 0),
+// and how long a restart took to reach its first file.
 // PostgreSQL needs the KESTO_TEST_PG_* variables (run-crash-sweep.sh sets them).
 #include "gatewayrun.h"
 
@@ -25,6 +26,7 @@ void print(const QString& line) {
 
 struct Tally {
     int lost = 0, twice = 0, half = 0, notFiled = 0;
+    int documentRows = 0; // files without exactly their [Documents] rows
 };
 
 // Compares one round's database and folders with the clean run's.
@@ -49,6 +51,7 @@ void tallyRound(const GatewayHome& gateway, const QMap<QString, QByteArray>& fil
                 ++tally.half;
         }
     }
+    tally.documentRows += int(documentRowProblems(gateway, files).size());
 }
 
 QString figures(QList<qint64> ms) {
@@ -102,7 +105,7 @@ int main(int argc, char** argv) {
         }
         clean = storedVersions(gateway.db());
     }
-    print(QStringLiteral("%1 files (%2 copies of 6 kinds) on %3; a clean run takes %4 ms")
+    print(QStringLiteral("%1 files (%2 copies of 7 kinds) on %3; a clean run takes %4 ms")
               .arg(files.size())
               .arg(copies)
               .arg(QLatin1String(engineRowName(engine)))
@@ -130,13 +133,16 @@ int main(int argc, char** argv) {
         }
         tallyRound(gateway, files, clean, tally);
     }
-    print(QStringLiteral("%1 kills in %2 rounds: lost %3, twice %4, half %5, not filed %6")
+    print(QStringLiteral("%1 kills in %2 rounds: lost %3, twice %4, half %5, not filed %6, "
+                         "[Documents] rows not exactly once %7")
               .arg(kills)
               .arg(rounds)
               .arg(tally.lost)
               .arg(tally.twice)
               .arg(tally.half)
-              .arg(tally.notFiled));
+              .arg(tally.notFiled)
+              .arg(tally.documentRows));
     print(QStringLiteral("restart to its first file: ") + figures(resumeMs));
-    return tally.lost + tally.twice + tally.half + tally.notFiled == 0 ? 0 : 1;
+    return tally.lost + tally.twice + tally.half + tally.notFiled + tally.documentRows == 0 ? 0
+                                                                                          : 1;
 }

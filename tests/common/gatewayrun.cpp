@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -131,8 +132,13 @@ QByteArray twoRecordSample() {
 } // namespace
 
 QMap<QString, QByteArray> sweepFiles(int copies) {
+    // A booking whose fare total the document reader cannot read: stored as
+    // any other, with one [Documents] row.
+    QByteArray damaged = sample("ticketed-lf.mir");
+    damaged.replace("    16747.00", "    167X7.00");
     const QMap<QString, QByteArray> kinds = {
         {QStringLiteral("TKT"), sample("ticketed-lf.mir")},
+        {QStringLiteral("DMG"), damaged},
         {QStringLiteral("TWO"), twoRecordSample()},
         {QStringLiteral("VOID"), sample("void.mir")},
         {QStringLiteral("RFND"), sample("refund.mir")},
@@ -168,6 +174,10 @@ QByteArray ticketedBooking(const QByteArray& locator) {
     QByteArray bytes = sample("ticketed-lf.mir");
     bytes.replace("TPEK4T", locator);
     return bytes;
+}
+
+QByteArray twoRecordBooking(const QByteArray& locator) {
+    return twoRecordSample().replace("TPEK4T", locator);
 }
 
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files) {
@@ -296,4 +306,29 @@ QStringList duplicateKeys(const TestDatabase& db) {
              "SELECT RECLOC, SER_NO FROM AMAMD GROUP BY RECLOC, SER_NO HAVING COUNT(*) > 1")))
         keys.append(row[0].toString() + QLatin1Char('/') + row[1].toString());
     return keys;
+}
+
+QStringList documentRowProblems(const GatewayHome& gateway,
+                                const QMap<QString, QByteArray>& files) {
+    QMap<QString, int> rows;
+    for (const QVariantList& row : gateway.db().selectRows(
+             QStringLiteral("SELECT MESSAGE FROM AMERROR WHERE MESSAGE LIKE '%[Documents]'")))
+        ++rows[row[0].toString().section(QStringLiteral("-->"), 0, 0)];
+    QStringList problems;
+    QSet<QByteArray> damaged;
+    int damagedRows = 0;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (it.key().startsWith(QLatin1String("DMG"))) {
+            damaged.insert(it.value());
+            damagedRows += rows.value(it.key());
+        } else if (rows.value(it.key()) != 0) {
+            problems.append(QStringLiteral("%1: %2 [Documents] rows").arg(it.key()).arg(rows.value(it.key())));
+        }
+    }
+    // The same bytes are read once, whichever copy comes first.
+    if (damagedRows != damaged.size())
+        problems.append(QStringLiteral("%1 [Documents] rows for %2 damaged bookings")
+                            .arg(damagedRows)
+                            .arg(damaged.size()));
+    return problems;
 }

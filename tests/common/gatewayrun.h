@@ -66,15 +66,22 @@ struct RunEnd {
 RunEnd runOnce(const QProcessEnvironment& environment, int killAfterMs = -1, int killAtFile = 0);
 
 // Sample MIR files for a folder: `copies` of each kind (one record, two
-// records, void, refund, EMD, not a MIR file), with distinct names; the
-// copies share record locators, so their versions follow each other.
+// records, void, refund, EMD, a booking whose fare the document reader
+// cannot read, not a MIR file), with distinct names; the copies share
+// record locators, so their versions follow each other.
 QMap<QString, QByteArray> sweepFiles(int copies);
+// What is wrong with the [Documents] rows of the sweep files: there must be
+// one for each damaged booking ("DMG...", its copies read once as the same
+// bytes) and none for the others.
+QStringList documentRowProblems(const GatewayHome& gateway, const QMap<QString, QByteArray>& files);
 void dropFiles(const QString& folder, const QMap<QString, QByteArray>& files);
 // Runs statements on an SQLite file outside the gateway's connections (and
 // the test's own); fails the calling test when one fails.
 void runOnSqliteFile(const QString& path, const QStringList& statements);
 // The ticketed sample under a record locator of its own (header columns 99-104).
 QByteArray ticketedBooking(const QByteArray& locator);
+// The same as a booking of two records (a hand-entered ticket on passenger 1).
+QByteArray twoRecordBooking(const QByteArray& locator);
 
 // `count` gateways on one database of the engine: the first owns it, the
 // others share it. Check first().skipReason() before use.

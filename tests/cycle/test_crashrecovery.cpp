@@ -78,6 +78,8 @@ void verifyRecovered(const GatewayHome& gateway, const TestEndpoint& endpoint) {
     const QMap<QString, QStringList> clean = cleanVersions(gateway.db().engine());
     QVERIFY(!clean.isEmpty());
     QCOMPARE(storedVersions(gateway.db()), clean);
+    const QStringList documentRows = documentRowProblems(gateway, files);
+    QVERIFY2(documentRows.isEmpty(), qPrintable(documentRows.join(u'|')));
 
     // At least once: every stored version reached the endpoint (a posted
     // document names its file, and its header tells the two records of a

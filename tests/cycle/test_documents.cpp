@@ -25,6 +25,8 @@ private Q_SLOTS:
     void statesFollowTheEventsInAnyOrder();
     void crashAfterTheVersionRecordsDocumentsOnce_data() { addEngineRows(); }
     void crashAfterTheVersionRecordsDocumentsOnce();
+    void problemRowSurvivesAKill_data() { addEngineRows(); }
+    void problemRowSurvivesAKill();
     void refusedDocumentRowsNeverBlockTheBooking_data() { addEngineRows(); }
     void refusedDocumentRowsNeverBlockTheBooking();
     void realFilesThroughRunAndImport_data() { addEngineRows(); }
@@ -333,6 +335,25 @@ void TestDocuments::crashAfterTheVersionRecordsDocumentsOnce() {
                              "HAVING COUNT(*) > 1"_s)
                  .size(),
              0);
+}
+
+// A reading that met a problem has its error row written with its rows: a
+// kill right after their commit keeps it, and the restart adds none.
+void TestDocuments::problemRowSurvivesAKill() {
+    QFETCH(TestEngine, engine);
+    GatewayHome gateway(engine);
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    dropFiles(gateway.downloadFolder(),
+              {{u"DAMAGED.MIR"_s, mirFile(header(u"DMG001"_s),
+                                          {passenger(u"DOE/JOHN MR"_s, u"1234500001"_s),
+                                           fare(u"01"_s, u"12X0.50"_s)})}});
+    const RunEnd crashed = runOnce(gateway.environment({{u"KESTO_CRASH_AT"_s, u"after-commit"_s}}));
+    QVERIFY(crashed.killed);
+    QCOMPARE(documentErrors(gateway), 1);
+    QVERIFY(runAll(gateway, {}));
+    QCOMPARE(documentErrors(gateway), 1);
+    QCOMPARE(gateway.backedUpFiles(), QStringList{u"DAMAGED.MIR"_s});
 }
 
 // A table of the ledger that refuses rows: every booking is stored as before,
