@@ -6,6 +6,7 @@
 #include "rowappender.h"
 #include "storecall.h"
 
+#include <QMutex>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,10 +17,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Set by a claim on the thread that starts the run, before the threads that
-// write rows start; read by them afterwards.
+// Set by a claim on the cycle's thread, read by the poster's and the metrics
+// endpoint's too.
+QMutex s_mutex;
 QString s_id;
 QString s_runId; // the token of the run that holds s_id
+
+void setHeld(const QString& id, const QString& runId) {
+    const QMutexLocker lock(&s_mutex);
+    s_id = id;
+    s_runId = runId;
+}
+
+QString heldRun() {
+    const QMutexLocker lock(&s_mutex);
+    return s_runId;
+}
 
 // Whether every table that keeps rows of several gateways has their column,
 // and the roster is there.
@@ -82,7 +95,7 @@ NewRow holderRow(const QString& id, const QString& host, const QString& folder,
 bool setBeat(QSqlDatabase& db, const QString& runId, qint64 beatMs) {
     PreparedQuery query(db, u"UPDATE AMGATEWAY SET BEAT_MS = ? WHERE GW_ID = ? AND RUN_ID = ?"_s);
     query.bind(QString::number(beatMs));
-    query.bind(s_id);
+    query.bind(GatewayId());
     query.bind(runId);
     query.exec();
     return query.query().numRowsAffected() == 1;
@@ -90,24 +103,24 @@ bool setBeat(QSqlDatabase& db, const QString& runId, qint64 beatMs) {
 
 } // namespace
 
-const QString& GatewayId() {
+QString GatewayId() {
+    const QMutexLocker lock(&s_mutex);
     return s_id;
 }
 
 QString ownRowsCondition() {
-    return s_id.isEmpty() ? QString() : u" AND (GW_ID = ? OR GW_ID IS NULL)"_s;
+    return GatewayId().isEmpty() ? QString() : u" AND (GW_ID = ? OR GW_ID IS NULL)"_s;
 }
 
 void bindOwnRows(PreparedQuery& query) {
-    if (!s_id.isEmpty())
-        query.bind(s_id);
+    if (const QString id = GatewayId(); !id.isEmpty())
+        query.bind(id);
 }
 
 IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString& id,
                                    const QString& host, const QString& folder, qint64 nowMs,
                                    const std::function<bool(const IdentityHolder&)>& ended) {
-    s_id.clear();
-    s_runId.clear();
+    setHeld({}, {});
     IdentityClaim claim;
     const QString runId = newRunId();
     runInThreadTransaction(connectionText, [&] {
@@ -141,32 +154,30 @@ IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString&
             claim.holder = holder;
         });
     });
-    if (claim.use == IdentityUse::Held) {
-        s_id = id;
-        s_runId = runId;
-    }
+    if (claim.use == IdentityUse::Held)
+        setHeld(id, runId);
     return claim;
 }
 
 bool beatGatewayIdentity(const QString& connectionText, qint64 nowMs) {
-    if (s_runId.isEmpty())
+    const QString runId = heldRun();
+    if (runId.isEmpty())
         return true;
     return withThreadConnection(connectionText,
-                                [&](QSqlDatabase& db) { return setBeat(db, s_runId, nowMs); });
+                                [&](QSqlDatabase& db) { return setBeat(db, runId, nowMs); });
 }
 
 void releaseGatewayIdentity(const QString& connectionText) {
-    if (s_runId.isEmpty())
+    const QString runId = heldRun();
+    if (runId.isEmpty())
         return;
-    const QString runId = s_runId;
-    s_runId.clear();
     withThreadConnection(connectionText, [&](QSqlDatabase& db) { setBeat(db, runId, 0); });
+    setHeld(GatewayId(), {});
 }
 
 void readAsGateway(const QString& connectionText, const QString& id) {
-    s_id.clear();
-    s_runId.clear();
+    setHeld({}, {});
     if (!id.isEmpty() &&
         withThreadConnection(connectionText, [](QSqlDatabase& db) { return identitiesKept(db); }))
-        s_id = id;
+        setHeld(id, {});
 }

@@ -17,7 +17,7 @@ class PreparedQuery;
 // The identity the rows of this process carry; "" until a run holds one, or
 // when the database has no place for it (made before identities): then rows
 // are written and found as before, by their file and folder alone.
-const QString& GatewayId();
+QString GatewayId();
 
 // " AND (GW_ID = ? OR GW_ID IS NULL)" for a statement on a table with rows
 // of several gateways, "" while no identity is held; bindOwnRows binds its
