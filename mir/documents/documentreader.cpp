@@ -21,14 +21,6 @@ QString twoDigits(int number) {
     return u"%1"_s.arg(number, 2, 10, QLatin1Char('0'));
 }
 
-bool allDigits(QStringView text) {
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return !text.isEmpty();
-}
-
 // "0827 " or "0846A" / "0846P" as HH:MM on a 24-hour clock; "" when it is no time.
 QString clockTime(QStringView text) {
     if (text.size() != 5 || !allDigits(text.left(4)))

@@ -9,8 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace mir::documents {
 
-namespace {
-
 bool allDigits(QStringView text) {
     for (const QChar c : text) {
         if (c < u'0' || c > u'9')
@@ -18,6 +16,8 @@ bool allDigits(QStringView text) {
     }
     return !text.isEmpty();
 }
+
+namespace {
 
 bool isBlank(QStringView text) {
     return text.trimmed().isEmpty();

@@ -100,4 +100,7 @@ QList<Tax> taxesByCode(const QList<Tax>& boxes, const QList<Tax>& itBoxes);
 // DDMMMYY as YYYY-MM-DD; "" when it is no date.
 QString isoDate(QStringView text);
 
+// Whether a text is one or more ASCII digits and nothing else.
+bool allDigits(QStringView text);
+
 } // namespace mir::documents
