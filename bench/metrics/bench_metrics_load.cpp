@@ -266,24 +266,31 @@ qint64 statusKb(qint64 pid, const char* field) {
     return -1;
 }
 
-// One scrape of /metrics on a connection of its own: its time in ms, or -1
-// when it was not answered within 2 seconds.
-double scrapeMs() {
+// How a scrape ended: answered (None), or how it failed.
+enum class ScrapeFailure { None, NotConnected, Closed, TimedOut };
+struct Scrape {
+    double ms = 0;
+    ScrapeFailure failure = ScrapeFailure::None;
+};
+
+// One scrape of /metrics on a connection of its own, given up after 2 seconds.
+Scrape scrape() {
     QElapsedTimer timer;
     timer.start();
     const int fd = connectTo();
     if (fd < 0)
-        return -1;
+        return {0, ScrapeFailure::NotConnected};
     const QByteArray request = "GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
     (void)!::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL);
     QByteArray answer;
     char buffer[4096];
+    bool closed = false;
     while (timer.elapsed() < 2000) {
         pollfd entry{fd, POLLIN, 0};
         if (::poll(&entry, 1, 100) <= 0)
             continue;
         const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-        if (got <= 0)
+        if ((closed = got <= 0))
             break;
         answer.append(buffer, got);
         // The endpoint keeps the connection open: the answer ends with its body.
@@ -294,7 +301,9 @@ double scrapeMs() {
             break;
     }
     ::close(fd);
-    return answer.startsWith("HTTP/1.1 200") ? double(timer.nsecsElapsed()) / 1e6 : -1;
+    if (answer.startsWith("HTTP/1.1 200"))
+        return {double(timer.nsecsElapsed()) / 1e6, ScrapeFailure::None};
+    return {0, closed ? ScrapeFailure::Closed : ScrapeFailure::TimedOut};
 }
 
 struct Round {
@@ -306,6 +315,8 @@ struct Round {
     long long connections = 0;
     int scrapes = 0;
     int scrapesAnswered = 0;
+    int scrapesNotConnected = 0; // within half a second: the listen queue was full
+    int scrapesClosed = 0;       // closed by the endpoint before an answer
     double worstScrapeMs = 0;
     int errorLines = 0; // on the standard error of `kesto run`
     Answers answers;
@@ -327,7 +338,7 @@ Round measure(Load load, int files, int floodClients) {
     const qint64 pid = run.processId();
     QElapsedTimer wait;
     wait.start();
-    while (scrapeMs() < 0 && wait.elapsed() < 30000)
+    while (scrape().failure != ScrapeFailure::None && wait.elapsed() < 30000)
         QThread::msleep(50);
 
     // The files are written beside the folder and moved in at once.
@@ -350,11 +361,13 @@ Round measure(Load load, int files, int floodClients) {
     while (gateway.backedUpFiles().size() < files && timer.elapsed() < 600000) {
         round.peakKb = std::max(round.peakKb, statusKb(pid, "VmRSS:"));
         if (sinceScrape.elapsed() >= 1000) {
-            const double ms = scrapeMs();
+            const Scrape scraped = scrape();
             ++round.scrapes;
-            if (ms >= 0) {
+            round.scrapesNotConnected += scraped.failure == ScrapeFailure::NotConnected;
+            round.scrapesClosed += scraped.failure == ScrapeFailure::Closed;
+            if (scraped.failure == ScrapeFailure::None) {
                 ++round.scrapesAnswered;
-                round.worstScrapeMs = std::max(round.worstScrapeMs, ms);
+                round.worstScrapeMs = std::max(round.worstScrapeMs, scraped.ms);
             }
             sinceScrape.restart();
         }
@@ -388,8 +401,16 @@ std::vector<Load> loadsNamed(const QByteArray& names) {
     return loads;
 }
 
-void printAnswers(const Answers& answers) {
-    for (const auto& [kind, statuses] : answers) {
+// The scrapes of `round`, then the answers to its flood by kind, ending the
+// line begun.
+void printScrapesAndAnswers(const Round& round) {
+    std::printf("%d/%d scrapes answered (worst %.1f ms; not connected %d, closed unanswered %d, "
+                "timed out %d)\n",
+                round.scrapesAnswered, round.scrapes, round.worstScrapeMs,
+                round.scrapesNotConnected, round.scrapesClosed,
+                round.scrapes - round.scrapesAnswered - round.scrapesNotConnected -
+                    round.scrapesClosed);
+    for (const auto& [kind, statuses] : round.answers) {
         std::printf("    %-22s:", kind.c_str());
         for (const auto& [status, count] : statuses) {
             if (status > 0)
@@ -437,14 +458,12 @@ int main(int argc, char** argv) {
             results[int(load)].push_back(round);
             std::printf("round %d %-5s: %.3f ms per file, cycle's CPU %.3f ms per file, "
                         "endpoint's CPU %.0f ms, peak %lld kB, high-water %lld kB, %lld client "
-                        "connections, %d/%d scrapes answered (worst %.1f ms), %d lines on "
-                        "standard error\n",
+                        "connections, %d lines on standard error, ",
                         r + 1, loadName(load), round.msPerFile, round.cycleCpuMsPerFile,
                         round.endpointCpuMs, static_cast<long long>(round.peakKb),
                         static_cast<long long>(round.highWaterKb), round.connections,
-                        round.scrapesAnswered, round.scrapes, round.worstScrapeMs,
                         round.errorLines);
-            printAnswers(round.answers);
+            printScrapesAndAnswers(round);
             std::fflush(stdout);
         }
     }
@@ -458,30 +477,27 @@ int main(int argc, char** argv) {
     const double wallBase = medianOf(loads.front(), &Round::msPerFile);
     const double cpuBase = medianOf(loads.front(), &Round::cycleCpuMsPerFile);
     for (Load load : loads) {
-        qint64 highWater = 0;
-        Answers answers;
-        int scrapes = 0;
-        int answered = 0;
-        double worstScrapeMs = 0;
+        // The high-water mark, the scrapes and the answers of all its rounds.
+        Round all;
         for (const Round& round : results[int(load)]) {
-            highWater = std::max(highWater, round.highWaterKb);
-            scrapes += round.scrapes;
-            answered += round.scrapesAnswered;
-            worstScrapeMs = std::max(worstScrapeMs, round.worstScrapeMs);
+            all.highWaterKb = std::max(all.highWaterKb, round.highWaterKb);
+            all.scrapes += round.scrapes;
+            all.scrapesAnswered += round.scrapesAnswered;
+            all.scrapesNotConnected += round.scrapesNotConnected;
+            all.scrapesClosed += round.scrapesClosed;
+            all.worstScrapeMs = std::max(all.worstScrapeMs, round.worstScrapeMs);
             for (const auto& [kind, statuses] : round.answers) {
                 for (const auto& [status, count] : statuses)
-                    answers[kind][status] += count;
+                    all.answers[kind][status] += count;
             }
         }
         const double wall = medianOf(load, &Round::msPerFile);
         const double cpu = medianOf(load, &Round::cycleCpuMsPerFile);
         std::printf("%-5s: median %.3f ms per file (%+.1f %% against %s), the cycle's CPU "
-                    "%.3f ms per file (%+.1f %%), high-water %lld kB, %d/%d scrapes answered "
-                    "(worst %.1f ms)\n",
+                    "%.3f ms per file (%+.1f %%), high-water %lld kB, ",
                     loadName(load), wall, (wall / wallBase - 1) * 100, loadName(loads.front()), cpu,
-                    (cpu / cpuBase - 1) * 100, static_cast<long long>(highWater), answered, scrapes,
-                    worstScrapeMs);
-        printAnswers(answers);
+                    (cpu / cpuBase - 1) * 100, static_cast<long long>(all.highWaterKb));
+        printScrapesAndAnswers(all);
     }
     return 0;
 }
