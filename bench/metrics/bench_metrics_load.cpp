@@ -92,10 +92,10 @@ const std::vector<BadRequest>& badRequests() {
 using Answers = std::map<std::string, std::map<int, long long>>;
 
 // A connection to the endpoint, or -1; a connect that the full listen
-// queue leaves unanswered gives up after half a second.
-int connectTo() {
+// queue leaves unanswered gives up after `timeoutMs`.
+int connectTo(int timeoutMs = 500) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const timeval timeout{0, 500000};
+    const timeval timeout{timeoutMs / 1000, timeoutMs % 1000 * 1000};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -273,11 +273,13 @@ struct Scrape {
     ScrapeFailure failure = ScrapeFailure::None;
 };
 
-// One scrape of /metrics on a connection of its own, given up after 2 seconds.
+// One scrape of /metrics on a connection of its own, given up after 2
+// seconds. A connect dropped by the full listen queue is tried again by the
+// kernel after a second, which a scraper waits for.
 Scrape scrape() {
     QElapsedTimer timer;
     timer.start();
-    const int fd = connectTo();
+    const int fd = connectTo(2000);
     if (fd < 0)
         return {0, ScrapeFailure::NotConnected};
     const QByteArray request = "GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
@@ -315,7 +317,7 @@ struct Round {
     long long connections = 0;
     int scrapes = 0;
     int scrapesAnswered = 0;
-    int scrapesNotConnected = 0; // within half a second: the listen queue was full
+    int scrapesNotConnected = 0; // within 2 seconds: the listen queue was full
     int scrapesClosed = 0;       // closed by the endpoint before an answer
     double worstScrapeMs = 0;
     int errorLines = 0; // on the standard error of `kesto run`
