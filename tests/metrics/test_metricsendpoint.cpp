@@ -1,8 +1,9 @@
 // The metrics endpoint of a real `kesto run`, asked by a real HTTP client:
 // its counters move exactly with the files dropped, /healthz follows the
 // database, its output passes promtool, a real Prometheus server scrapes it,
-// the stored setting and the run's option choose where it listens, and its
-// limits keep idle and oversized clients from piling up.
+// the stored setting and the run's option choose where it listens, its
+// limits keep idle and oversized clients from piling up, and it refuses
+// malformed requests and methods HTTP does not define.
 #include "exposition.h"
 #include "gatewayrun.h"
 #include "httpget.h"
@@ -91,6 +92,7 @@ private Q_SLOTS:
     void countersFollowFilesAndHealthFollowsTheDatabase();
     void storedSettingAndRunOption();
     void limitsKeepClientsFromPilingUp();
+    void refusesMalformedRequestsAndUnknownMethods();
     void prometheusScrapesIt();
     void dashboardNamesOnlyServedMetrics();
 };
@@ -272,6 +274,47 @@ void TestMetricsEndpoint::limitsKeepClientsFromPilingUp() {
     QVERIFY(oversized.waitForDisconnected(5000));
 
     QTRY_COMPARE_WITH_TIMEOUT(httpGet(u"http://127.0.0.176:9464/metrics"_s).status, 200, 5000);
+}
+
+// Requests Qt's HTTP server would take wrongly (another version, a header
+// line without a colon or folded onto the one before) are answered 400 and
+// their connection closed; a method HTTP does not define gets 405 whatever
+// the path. A body, of a length or in chunks, is skipped, not read as a
+// request of its own, so that a POST still gets 405.
+void TestMetricsEndpoint::refusesMalformedRequestsAndUnknownMethods() {
+    GatewayHome gateway(TestEngine::Sqlite);
+    const QString host = u"127.0.0.183"_s;
+    RunningGateway run(gateway, {u"--metrics"_s, host + u":9464"_s});
+    QTRY_COMPARE_WITH_TIMEOUT(httpGet(u"http://127.0.0.183:9464/healthz"_s).status, 200, 20000);
+
+    const QByteArray notARequest = "NOT A\r\n\r\nREQUEST\r\n\r\n";
+    const struct {
+        QByteArray request;
+        int status;
+    } cases[] = {
+        {"GET /metrics HTTP/9.9\r\nHost: x\r\n\r\n", 400},
+        {"GET /metrics HTTP/1.1\r\nHost: x\r\nNo colon here\r\n\r\n", 400},
+        {"GET /metrics HTTP/1.1\r\nHost: x\r\n  folded\r\n\r\n", 400},
+        {"FOO /metrics HTTP/1.1\r\nHost: x\r\n\r\n", 405},
+        {"FOO /nowhere HTTP/1.1\r\nHost: x\r\n\r\n", 405},
+        {"POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+             QByteArray::number(notARequest.size()) + "\r\n\r\n" + notARequest,
+         405},
+        {"POST /metrics HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +
+             QByteArray::number(notARequest.size(), 16) + "\r\n" + notARequest + "\r\n0\r\n\r\n",
+         405},
+    };
+    for (const auto& [request, status] : cases) {
+        const HttpAnswer answer = rawHttpRequest(host, 9464, request);
+        const QByteArray requestLine = request.left(request.indexOf('\r'));
+        QVERIFY2(answer.status == status, qPrintable(QString::fromLatin1(requestLine + " got ") +
+                                                     QString::number(answer.status)));
+        if (status == 400)
+            QVERIFY(answer.closed);
+        else
+            QCOMPARE(answer.allow, QByteArray("GET"));
+    }
+    QCOMPARE(httpGet(u"http://127.0.0.183:9464/metrics"_s).status, 200);
 }
 
 // A real Prometheus server on loopback scrapes the endpoint and holds the
