@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 BoundedTcpServer::BoundedTcpServer(const Limits& limits, QObject* parent)
     : QTcpServer(parent), m_limits(limits) {
@@ -17,8 +19,10 @@ void BoundedTcpServer::incomingConnection(qintptr descriptor) {
     if (!m_sweep->isActive())
         m_sweep->start();
     sweep();
-    if (m_connections.size() >= m_limits.maxConnections)
-        closeLongestUnanswered();
+    if (m_connections.size() >= m_limits.maxConnections && !closeLongestIdle()) {
+        ::close(int(descriptor));
+        return;
+    }
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
@@ -29,16 +33,22 @@ void BoundedTcpServer::incomingConnection(qintptr descriptor) {
     addPendingConnection(socket);
 }
 
-// Makes room for a new connection: the one that has gone longest without an
-// answer is most likely idle or stuck, and a scraper that comes now is served.
-void BoundedTcpServer::closeLongestUnanswered() {
-    const auto longest = std::max_element(
-        m_connections.cbegin(), m_connections.cend(),
-        [](const auto& a, const auto& b) { return a->msSinceAnswer() < b->msSinceAnswer(); });
-    if (longest == m_connections.cend())
-        return;
-    (*longest)->close();
-    m_connections.removeAt(longest - m_connections.cbegin());
+// Closes the connection that has gone longest without an answer among those
+// with no request waiting for one; false when every one has a request waiting.
+bool BoundedTcpServer::closeLongestIdle() {
+    std::vector<std::pair<qint64, WatchedConnection*>> longestFirst;
+    for (WatchedConnection* connection : std::as_const(m_connections))
+        longestFirst.emplace_back(connection->msSinceAnswer(), connection);
+    std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [ms, connection] : longestFirst) {
+        if (connection->hasRequestWaiting())
+            continue;
+        connection->close();
+        m_connections.removeOne(connection);
+        return true;
+    }
+    return false;
 }
 
 // Forgets the connections the HTTP server deleted, and closes the ones that

@@ -12,9 +12,11 @@ class WatchedConnection;
 // a request not yet answered, and a connection that has had no answer for
 // `answerWithinMs` (since it was accepted, or since its last answer) is
 // closed. One connection more closes the one that has gone longest without
-// an answer, so that a scraper is served among idle or stuck clients. The
-// HTTP server reads the sockets it hands out and deletes them, so the server
-// keeps only weak pointers to them.
+// an answer among those with no request waiting for one (see
+// WatchedConnection): idle or stuck clients make room, and a scraper whose
+// request is in is served. When every one has a request waiting, the new
+// connection is closed instead. The HTTP server reads the sockets it hands
+// out and deletes them, so the server keeps only weak pointers to them.
 class BoundedTcpServer : public QTcpServer {
     Q_OBJECT
 
@@ -31,7 +33,7 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    void closeLongestUnanswered();
+    bool closeLongestIdle();
     void sweep();
 
     Limits m_limits;

@@ -1,5 +1,7 @@
 #include "watchedconnection.h"
 
+#include <sys/socket.h>
+
 namespace {
 
 const QByteArray kBadRequest = "HTTP/1.1 400 Bad Request\r\n"
@@ -23,6 +25,22 @@ WatchedConnection::WatchedConnection(QTcpSocket* socket, qint64 maxRequestBytes)
     connect(socket, &QTcpSocket::bytesWritten, this, &WatchedConnection::answerSent);
 }
 
+bool WatchedConnection::hasRequestWaiting() const {
+    if (m_requestWaiting)
+        return true;
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (descriptor < 0)
+        return false;
+    QByteArray unread(m_maxRequestBytes + 1, Qt::Uninitialized);
+    const ssize_t peeked =
+        ::recv(int(descriptor), unread.data(), size_t(unread.size()), MSG_PEEK | MSG_DONTWAIT);
+    if (peeked <= 0)
+        return false;
+    RequestFraming ahead = m_framing;
+    ahead.append(QByteArrayView(unread.constData(), peeked));
+    return ahead.completeRequests() > m_framing.completeRequests();
+}
+
 void WatchedConnection::close() {
     m_socket->abort();
     m_socket->deleteLater();
@@ -38,14 +56,20 @@ void WatchedConnection::takeArrivals() {
         m_socket->abort();
         return;
     }
+    const qint64 complete = m_framing.completeRequests();
     m_framing.append(m_socket->peek(arrived));
     if (m_framing.malformed())
         refuse();
+    else if (m_framing.completeRequests() > complete)
+        m_requestWaiting = true;
 }
 
+// The HTTP server answers each request as soon as it has read it whole, so
+// once all that was written is sent, no request is waiting.
 void WatchedConnection::answerSent() {
     if (m_socket->bytesToWrite() > 0)
         return;
+    m_requestWaiting = false;
     m_unanswered = 0;
     m_sinceAnswer.restart();
 }

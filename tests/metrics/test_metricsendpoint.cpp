@@ -24,7 +24,9 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -75,6 +77,33 @@ QUrl endpoint(const QString& address, const QString& path) {
 QJsonObject healthOf(const HttpAnswer& answer) {
     return QJsonDocument::fromJson(answer.body).object();
 }
+
+// A process stopped (SIGSTOP) for the life of this object, so that what its
+// clients send meanwhile waits in the kernel.
+class StoppedProcess {
+public:
+    explicit StoppedProcess(qint64 pid) : m_pid(pid_t(pid)) {
+        ::kill(m_pid, SIGSTOP);
+        for (int i = 0; i < 200 && state() != 'T'; ++i)
+            QThread::msleep(10);
+    }
+    ~StoppedProcess() { ::kill(m_pid, SIGCONT); }
+    StoppedProcess(const StoppedProcess&) = delete;
+    StoppedProcess& operator=(const StoppedProcess&) = delete;
+
+    // The state letter of /proc/PID/stat: 'T' once stopped.
+    char state() const {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return '?';
+        const QByteArray text = stat.readAll();
+        const qsizetype at = text.lastIndexOf(')') + 2;
+        return at > 1 && at < text.size() ? text.at(at) : '?';
+    }
+
+private:
+    pid_t m_pid;
+};
 
 // Whether something accepts connections there now.
 bool listening(const QString& host, quint16 port) {
@@ -243,28 +272,48 @@ void TestMetricsEndpoint::storedSettingAndRunOption() {
     QVERIFY(run.readAllStandardError().contains("the metrics endpoint cannot listen on"));
 }
 
-// At most 64 connections: one more closes the one that waited longest for
-// an answer and is served itself, and a request that grows past 16 KiB
-// unanswered has its connection closed; the endpoint answers throughout.
+// At most 64 connections: one more closes the one that has gone longest
+// without an answer among those with no request waiting for one, and is
+// served itself. The first of 64 connections sends a whole request while
+// the run is stopped, and a 65th comes: when the run goes on, the first,
+// though the longest unanswered, has its request in (unread, or answered
+// and not yet sent), so the second, idle, is closed instead, and both
+// requests are answered. A request that grows past 16 KiB unanswered has
+// its connection closed; the endpoint answers throughout.
 void TestMetricsEndpoint::limitsKeepClientsFromPilingUp() {
     GatewayHome gateway(TestEngine::Sqlite);
     const QString host = u"127.0.0.176"_s;
     RunningGateway run(gateway, {u"--metrics"_s, host + u":9464"_s});
     QTRY_COMPARE_WITH_TIMEOUT(httpGet(u"http://127.0.0.176:9464/healthz"_s).status, 200, 20000);
 
-    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i < 64; ++i) {
-        idle.push_back(std::make_unique<QTcpSocket>());
-        idle.back()->connectToHost(host, 9464);
-        QVERIFY(idle.back()->waitForConnected(2000));
-        QTest::qWait(5); // so that the first is the oldest
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(host, 9464);
+        QVERIFY(clients.back()->waitForConnected(2000));
+        QTest::qWait(5); // so that each has gone longer without an answer than the next
     }
     QTest::qWait(300);
-    QCOMPARE(httpGet(u"http://127.0.0.176:9464/metrics"_s).status, 200);
-    QTRY_COMPARE_WITH_TIMEOUT(idle.front()->state(), QAbstractSocket::UnconnectedState, 3000);
-    for (std::size_t i = 1; i < idle.size(); ++i)
-        QCOMPARE(idle[i]->state(), QAbstractSocket::ConnectedState);
-    idle.clear();
+    const QByteArray scrape = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
+    QTcpSocket& waiting = *clients.front();
+    QTcpSocket latecomer;
+    {
+        const StoppedProcess stopped(run.process().processId());
+        QCOMPARE(stopped.state(), 'T');
+        waiting.write(scrape);
+        QVERIFY(waiting.waitForBytesWritten(2000));
+        latecomer.connectToHost(host, 9464);
+        QVERIFY(latecomer.waitForConnected(2000));
+        latecomer.write(scrape);
+        QVERIFY(latecomer.waitForBytesWritten(2000));
+    }
+    QCOMPARE(readHttpAnswer(waiting).status, 200);
+    QCOMPARE(readHttpAnswer(latecomer).status, 200);
+    QTRY_COMPARE_WITH_TIMEOUT(clients[1]->state(), QAbstractSocket::UnconnectedState, 3000);
+    QCOMPARE(waiting.state(), QAbstractSocket::ConnectedState);
+    for (std::size_t i = 2; i < clients.size(); ++i)
+        QCOMPARE(clients[i]->state(), QAbstractSocket::ConnectedState);
+    clients.clear();
 
     QTcpSocket oversized;
     oversized.connectToHost(host, 9464);
