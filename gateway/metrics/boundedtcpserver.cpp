@@ -1,8 +1,13 @@
 #include "boundedtcpserver.h"
 
+#include "watchedconnection.h"
+
+#include <QTcpSocket>
+
 #include <algorithm>
-#include <memory>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 BoundedTcpServer::BoundedTcpServer(const Limits& limits, QObject* parent)
     : QTcpServer(parent), m_limits(limits) {
@@ -10,76 +15,51 @@ BoundedTcpServer::BoundedTcpServer(const Limits& limits, QObject* parent)
     connect(m_sweep, &QTimer::timeout, this, &BoundedTcpServer::sweep);
 }
 
-int BoundedTcpServer::openConnections() {
-    sweep();
-    return int(m_connections.size());
-}
-
 void BoundedTcpServer::incomingConnection(qintptr descriptor) {
     if (!m_sweep->isActive())
         m_sweep->start();
-    if (openConnections() >= m_limits.maxConnections)
-        closeLongestUnanswered();
+    sweep();
+    if (m_connections.size() >= m_limits.maxConnections && !closeLongestIdle()) {
+        ::close(int(descriptor));
+        return;
+    }
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         ::close(int(descriptor));
         return;
     }
-    // The bytes received since the last answer. The HTTP server reads
-    // whatever arrives at each signal, so this reader, connected before it,
-    // sees each byte once. Qt also stops reading from the kernel at the
-    // limit, which bounds the buffer whatever the HTTP server does with it.
-    // Past the limit the HTTP server is not called to read (which would log
-    // a warning for each such request) and the connection is closed.
-    auto unanswered = std::make_shared<qint64>(0);
-    socket->setReadBufferSize(m_limits.maxRequestBytes + 1);
-    connect(socket, &QTcpSocket::readyRead, socket,
-            [socket, unanswered, limit = m_limits.maxRequestBytes] {
-                *unanswered += socket->bytesAvailable();
-                if (*unanswered <= limit)
-                    return;
-                QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-                socket->abort();
-            });
-    Connection connection{socket, {}};
-    connection.sinceAnswer.start();
-    m_connections.append(connection);
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket, unanswered] {
-        *unanswered = 0;
-        for (Connection& open : m_connections) {
-            if (open.socket == socket)
-                open.sinceAnswer.restart();
-        }
-    });
+    m_connections.append(new WatchedConnection(socket, m_limits.maxRequestBytes));
     addPendingConnection(socket);
 }
 
-// Makes room for a new connection: the one that has waited longest for an
-// answer is most likely idle or stuck, and a scraper that comes now is served.
-void BoundedTcpServer::closeLongestUnanswered() {
-    const auto longest = std::max_element(
-        m_connections.begin(), m_connections.end(), [](const Connection& a, const Connection& b) {
-            return a.sinceAnswer.elapsed() < b.sinceAnswer.elapsed();
-        });
-    if (longest == m_connections.end())
-        return;
-    longest->socket->abort();
-    longest->socket->deleteLater();
-    m_connections.erase(longest);
+// Closes the connection that has gone longest without an answer among those
+// with no request waiting for one; false when every one has a request waiting.
+bool BoundedTcpServer::closeLongestIdle() {
+    std::vector<std::pair<qint64, WatchedConnection*>> longestFirst;
+    for (WatchedConnection* connection : std::as_const(m_connections))
+        longestFirst.emplace_back(connection->msSinceAnswer(), connection);
+    std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [ms, connection] : longestFirst) {
+        if (connection->hasRequestWaiting())
+            continue;
+        connection->close();
+        m_connections.removeOne(connection);
+        return true;
+    }
+    return false;
 }
 
 // Forgets the connections the HTTP server deleted, and closes the ones that
 // waited too long for an answer.
 void BoundedTcpServer::sweep() {
-    for (qsizetype i = m_connections.size() - 1; i >= 0; --i) {
-        Connection& connection = m_connections[i];
-        if (connection.socket && connection.sinceAnswer.elapsed() > m_limits.answerWithinMs) {
-            connection.socket->abort();
-            connection.socket->deleteLater();
-            connection.socket.clear();
-        }
-        if (!connection.socket)
-            m_connections.removeAt(i);
-    }
+    m_connections.removeIf([this](const QPointer<WatchedConnection>& connection) {
+        if (!connection)
+            return true;
+        if (connection->msSinceAnswer() <= m_limits.answerWithinMs)
+            return false;
+        connection->close();
+        return true;
+    });
 }

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
+class WatchedConnection;
+
 // A listening socket that keeps what its clients can cost bounded: at most
-// `maxConnections` open at once (one more closes the one that has waited
-// longest for an answer, so that a scraper is served among idle or stuck
-// clients), no more than `maxRequestBytes` buffered for a request not yet
-// answered, and a connection that has had no answer for `answerWithinMs`
-// (since it was accepted, or since its last answer) is closed. The HTTP
-// server reads the sockets it hands out; the server keeps only weak
-// pointers to them, since the HTTP server deletes them (and on a request it
-// cannot parse, drops every signal connection of the socket).
+// `maxConnections` open at once, no more than `maxRequestBytes` buffered for
+// a request not yet answered, and a connection that has had no answer for
+// `answerWithinMs` (since it was accepted, or since its last answer) is
+// closed. One connection more closes the one that has gone longest without
+// an answer among those with no request waiting for one (see
+// WatchedConnection): idle or stuck clients make room, and a scraper whose
+// request is in is served. When every one has a request waiting, the new
+// connection is closed instead. The HTTP server reads the sockets it hands
+// out and deletes them, so the server keeps only weak pointers to them.
 class BoundedTcpServer : public QTcpServer {
     Q_OBJECT
 
@@ -32,15 +33,10 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    struct Connection {
-        QPointer<QTcpSocket> socket;
-        QElapsedTimer sinceAnswer;
-    };
-    int openConnections();
-    void closeLongestUnanswered();
+    bool closeLongestIdle();
     void sweep();
 
     Limits m_limits;
-    QList<Connection> m_connections;
+    QList<QPointer<WatchedConnection>> m_connections;
     QTimer* m_sweep = new QTimer(this);
 };

@@ -12,7 +12,9 @@ class MetricsServer;
 // the idle scheduling priority, so that its clients never hold up the cycle:
 // GET /metrics (the Prometheus text format) and GET /healthz (what `kesto
 // status --json` prints; 200 when healthy or degraded, 503 when down). Any
-// other path gets 404, any other method 405.
+// other path gets 404, another method 405, and so does, on any path, a method
+// HTTP does not define; a request of another version than HTTP/1.0 or 1.1, or
+// with a malformed header line, gets 400.
 class MetricsEndpoint {
 public:
     explicit MetricsEndpoint(const GatewaySettings& settings);

@@ -40,14 +40,18 @@ const Health& MetricsServer::health(CachedHealth& cached, HealthDepth depth) {
 bool MetricsServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     QHttpServerResponder responder = makeResponder(request, socket);
     const QString path = request.url().path();
-    if (path != QLatin1String("/metrics") && path != QLatin1String("/healthz")) {
-        responder.write(QByteArray("not found\n"), "text/plain", Status::NotFound);
-        return true;
-    }
-    if (request.method() != QHttpServerRequest::Method::Get) {
+    const bool served = path == QLatin1String("/metrics") || path == QLatin1String("/healthz");
+    // A method HTTP does not define (Unknown to Qt) is one no path takes.
+    const QHttpServerRequest::Method method = request.method();
+    if (method == QHttpServerRequest::Method::Unknown ||
+        (served && method != QHttpServerRequest::Method::Get)) {
         responder.write(QByteArray("only GET\n"),
                         {{"Content-Type", "text/plain"}, {"Allow", "GET"}},
                         Status::MethodNotAllowed);
+        return true;
+    }
+    if (!served) {
+        responder.write(QByteArray("not found\n"), "text/plain", Status::NotFound);
         return true;
     }
     if (path == QLatin1String("/metrics")) {

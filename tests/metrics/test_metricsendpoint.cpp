@@ -1,8 +1,9 @@
 // The metrics endpoint of a real `kesto run`, asked by a real HTTP client:
 // its counters move exactly with the files dropped, /healthz follows the
 // database, its output passes promtool, a real Prometheus server scrapes it,
-// the stored setting and the run's option choose where it listens, and its
-// limits keep idle and oversized clients from piling up.
+// the stored setting and the run's option choose where it listens, its
+// limits keep idle and oversized clients from piling up, and it refuses
+// malformed requests and methods HTTP does not define.
 #include "exposition.h"
 #include "gatewayrun.h"
 #include "httpget.h"
@@ -23,7 +24,9 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -75,6 +78,33 @@ QJsonObject healthOf(const HttpAnswer& answer) {
     return QJsonDocument::fromJson(answer.body).object();
 }
 
+// A process stopped (SIGSTOP) for the life of this object, so that what its
+// clients send meanwhile waits in the kernel.
+class StoppedProcess {
+public:
+    explicit StoppedProcess(qint64 pid) : m_pid(pid_t(pid)) {
+        ::kill(m_pid, SIGSTOP);
+        for (int i = 0; i < 200 && state() != 'T'; ++i)
+            QThread::msleep(10);
+    }
+    ~StoppedProcess() { ::kill(m_pid, SIGCONT); }
+    StoppedProcess(const StoppedProcess&) = delete;
+    StoppedProcess& operator=(const StoppedProcess&) = delete;
+
+    // The state letter of /proc/PID/stat: 'T' once stopped.
+    char state() const {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return '?';
+        const QByteArray text = stat.readAll();
+        const qsizetype at = text.lastIndexOf(')') + 2;
+        return at > 1 && at < text.size() ? text.at(at) : '?';
+    }
+
+private:
+    pid_t m_pid;
+};
+
 // Whether something accepts connections there now.
 bool listening(const QString& host, quint16 port) {
     QTcpSocket socket;
@@ -91,6 +121,7 @@ private Q_SLOTS:
     void countersFollowFilesAndHealthFollowsTheDatabase();
     void storedSettingAndRunOption();
     void limitsKeepClientsFromPilingUp();
+    void refusesMalformedRequestsAndUnknownMethods();
     void prometheusScrapesIt();
     void dashboardNamesOnlyServedMetrics();
 };
@@ -241,28 +272,48 @@ void TestMetricsEndpoint::storedSettingAndRunOption() {
     QVERIFY(run.readAllStandardError().contains("the metrics endpoint cannot listen on"));
 }
 
-// At most 64 connections: one more closes the one that waited longest for
-// an answer and is served itself, and a request that grows past 16 KiB
-// unanswered has its connection closed; the endpoint answers throughout.
+// At most 64 connections: one more closes the one that has gone longest
+// without an answer among those with no request waiting for one, and is
+// served itself. The first of 64 connections sends a whole request while
+// the run is stopped, and a 65th comes: when the run goes on, the first,
+// though the longest unanswered, has its request in (unread, or answered
+// and not yet sent), so the second, idle, is closed instead, and both
+// requests are answered. A request that grows past 16 KiB unanswered has
+// its connection closed; the endpoint answers throughout.
 void TestMetricsEndpoint::limitsKeepClientsFromPilingUp() {
     GatewayHome gateway(TestEngine::Sqlite);
     const QString host = u"127.0.0.176"_s;
     RunningGateway run(gateway, {u"--metrics"_s, host + u":9464"_s});
     QTRY_COMPARE_WITH_TIMEOUT(httpGet(u"http://127.0.0.176:9464/healthz"_s).status, 200, 20000);
 
-    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i < 64; ++i) {
-        idle.push_back(std::make_unique<QTcpSocket>());
-        idle.back()->connectToHost(host, 9464);
-        QVERIFY(idle.back()->waitForConnected(2000));
-        QTest::qWait(5); // so that the first is the oldest
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(host, 9464);
+        QVERIFY(clients.back()->waitForConnected(2000));
+        QTest::qWait(5); // so that each has gone longer without an answer than the next
     }
     QTest::qWait(300);
-    QCOMPARE(httpGet(u"http://127.0.0.176:9464/metrics"_s).status, 200);
-    QTRY_COMPARE_WITH_TIMEOUT(idle.front()->state(), QAbstractSocket::UnconnectedState, 3000);
-    for (std::size_t i = 1; i < idle.size(); ++i)
-        QCOMPARE(idle[i]->state(), QAbstractSocket::ConnectedState);
-    idle.clear();
+    const QByteArray scrape = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
+    QTcpSocket& waiting = *clients.front();
+    QTcpSocket latecomer;
+    {
+        const StoppedProcess stopped(run.process().processId());
+        QCOMPARE(stopped.state(), 'T');
+        waiting.write(scrape);
+        QVERIFY(waiting.waitForBytesWritten(2000));
+        latecomer.connectToHost(host, 9464);
+        QVERIFY(latecomer.waitForConnected(2000));
+        latecomer.write(scrape);
+        QVERIFY(latecomer.waitForBytesWritten(2000));
+    }
+    QCOMPARE(readHttpAnswer(waiting).status, 200);
+    QCOMPARE(readHttpAnswer(latecomer).status, 200);
+    QTRY_COMPARE_WITH_TIMEOUT(clients[1]->state(), QAbstractSocket::UnconnectedState, 3000);
+    QCOMPARE(waiting.state(), QAbstractSocket::ConnectedState);
+    for (std::size_t i = 2; i < clients.size(); ++i)
+        QCOMPARE(clients[i]->state(), QAbstractSocket::ConnectedState);
+    clients.clear();
 
     QTcpSocket oversized;
     oversized.connectToHost(host, 9464);
@@ -272,6 +323,47 @@ void TestMetricsEndpoint::limitsKeepClientsFromPilingUp() {
     QVERIFY(oversized.waitForDisconnected(5000));
 
     QTRY_COMPARE_WITH_TIMEOUT(httpGet(u"http://127.0.0.176:9464/metrics"_s).status, 200, 5000);
+}
+
+// Requests Qt's HTTP server would take wrongly (another version, a header
+// line without a colon or folded onto the one before) are answered 400 and
+// their connection closed; a method HTTP does not define gets 405 whatever
+// the path. A body, of a length or in chunks, is skipped, not read as a
+// request of its own, so that a POST still gets 405.
+void TestMetricsEndpoint::refusesMalformedRequestsAndUnknownMethods() {
+    GatewayHome gateway(TestEngine::Sqlite);
+    const QString host = u"127.0.0.183"_s;
+    RunningGateway run(gateway, {u"--metrics"_s, host + u":9464"_s});
+    QTRY_COMPARE_WITH_TIMEOUT(httpGet(u"http://127.0.0.183:9464/healthz"_s).status, 200, 20000);
+
+    const QByteArray notARequest = "NOT A\r\n\r\nREQUEST\r\n\r\n";
+    const struct {
+        QByteArray request;
+        int status;
+    } cases[] = {
+        {"GET /metrics HTTP/9.9\r\nHost: x\r\n\r\n", 400},
+        {"GET /metrics HTTP/1.1\r\nHost: x\r\nNo colon here\r\n\r\n", 400},
+        {"GET /metrics HTTP/1.1\r\nHost: x\r\n  folded\r\n\r\n", 400},
+        {"FOO /metrics HTTP/1.1\r\nHost: x\r\n\r\n", 405},
+        {"FOO /nowhere HTTP/1.1\r\nHost: x\r\n\r\n", 405},
+        {"POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+             QByteArray::number(notARequest.size()) + "\r\n\r\n" + notARequest,
+         405},
+        {"POST /metrics HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +
+             QByteArray::number(notARequest.size(), 16) + "\r\n" + notARequest + "\r\n0\r\n\r\n",
+         405},
+    };
+    for (const auto& [request, status] : cases) {
+        const HttpAnswer answer = rawHttpRequest(host, 9464, request);
+        const QByteArray requestLine = request.left(request.indexOf('\r'));
+        QVERIFY2(answer.status == status, qPrintable(QString::fromLatin1(requestLine + " got ") +
+                                                     QString::number(answer.status)));
+        if (status == 400)
+            QVERIFY(answer.closed);
+        else
+            QCOMPARE(answer.allow, QByteArray("GET"));
+    }
+    QCOMPARE(httpGet(u"http://127.0.0.183:9464/metrics"_s).status, 200);
 }
 
 // A real Prometheus server on loopback scrapes the endpoint and holds the
