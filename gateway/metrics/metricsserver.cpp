@@ -11,6 +11,7 @@
 namespace {
 
 constexpr qint64 kHealthReuseMs = 1000;
+constexpr int kListenBacklog = 1024;
 
 using Status = QHttpServerResponder::StatusCode;
 
@@ -23,6 +24,10 @@ MetricsServer::MetricsServer(const GatewaySettings& settings, QObject* parent)
 MetricsServer::~MetricsServer() = default;
 
 QString MetricsServer::listen(const QHostAddress& address, quint16 port) {
+    // Connections wait in the kernel while the idle-priority thread takes a
+    // burst: with Qt's 50 a scraper among churning clients was dropped and
+    // tried again by its kernel a second later.
+    m_tcp->setListenBacklogSize(kListenBacklog);
     if (!m_tcp->listen(address, port))
         return m_tcp->errorString();
     bind(m_tcp);
