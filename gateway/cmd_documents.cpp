@@ -9,6 +9,7 @@
 #include "documentledger.h"
 #include "settingsloader.h"
 #include "storeerror.h"
+#include "storetables.h"
 #include "threadconnection.h"
 
 #include <QDate>
@@ -116,7 +117,8 @@ int runDocumentsCommand(const QStringList& args) {
     setConnectionString(text);
     int status = 1;
     try {
-        if (const DocumentTables tables = documentTables(text); tables != DocumentTables::Current) {
+        if (const DocumentTables tables = readStoreTables(text).documents;
+            tables != DocumentTables::Current) {
             printLine(stderr, documentTablesNotice(tables));
         } else {
             status = options.importFolders.isEmpty() ? listDocuments(text, options)

@@ -8,6 +8,7 @@
 #include "documentledger.h"
 #include "settingsloader.h"
 #include "storeerror.h"
+#include "storetables.h"
 #include "threadconnection.h"
 
 #include <QDate>
@@ -42,7 +43,8 @@ int runReportCommand(const QStringList& args) {
     setConnectionString(text);
     int status = 0;
     try {
-        if (const DocumentTables tables = documentTables(text); tables != DocumentTables::Current) {
+        if (const DocumentTables tables = readStoreTables(text).documents;
+            tables != DocumentTables::Current) {
             printLine(stderr, documentTablesNotice(tables));
             status = 1;
         } else {

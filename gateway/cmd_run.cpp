@@ -193,7 +193,7 @@ int runRunCommand(const QStringList& args) {
     QObject::connect(&cycle, &ProcessingCycle::errorRecorded,
                      [](const QString& message) { printLine(stderr, message); });
     bool folderUnreachable = false;
-    QObject::connect(&cycle, &ProcessingCycle::label4Changed,
+    QObject::connect(&cycle, &ProcessingCycle::folderStateChanged,
                      [&folderUnreachable](const QString& text) {
                          folderUnreachable = !text.isEmpty();
                          if (folderUnreachable)

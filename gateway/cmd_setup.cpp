@@ -11,6 +11,7 @@
 #include "storedsettings.h"
 #include "storeerror.h"
 #include "storefile.h"
+#include "storetables.h"
 #include "threadconnection.h"
 
 #include <QCoreApplication>
@@ -45,7 +46,7 @@ void showLedger(const GatewaySettings& settings) {
     const QString text = connectionTextFor(settings);
     QString state;
     try {
-        state = ledgerPresentOn(text) ? QStringLiteral("present") : noLedgerNotice();
+        state = readStoreTables(text).ledger ? QStringLiteral("present") : noLedgerNotice();
     } catch (const StoreError& error) {
         state = QStringLiteral("unknown: the database cannot be opened: ") + error.description();
     }

@@ -6,6 +6,7 @@
 #include "healthcheck.h"
 #include "settingsloader.h"
 #include "storeerror.h"
+#include "storetables.h"
 
 #include <QDateTime>
 
@@ -24,7 +25,9 @@ int runStatusCommand(const QStringList& args) {
     const GatewaySettings settings = loadGatewaySettings();
     // What this gateway owes and has recorded, not the others on the database.
     try {
-        readAsGateway(connectionTextFor(settings), settings.MirGateway);
+        if (!settings.MirGateway.isEmpty() &&
+            readStoreTables(connectionTextFor(settings)).identities)
+            readAsGateway(settings.MirGateway);
     } catch (const StoreError&) {
         // The health check says the database cannot be reached.
     }

@@ -34,29 +34,6 @@ QString heldRun() {
     return s_runId;
 }
 
-// Whether every table that keeps rows of several gateways has their column,
-// and the roster is there.
-bool identitiesKept(QSqlDatabase& db) {
-    QSqlQuery query(db);
-    const bool roster = query.exec(u"SELECT GW_ID, RUN_ID, BEAT_MS FROM AMGATEWAY WHERE 1=2"_s);
-    query.finish();
-    if (!roster) {
-        if (db.tables(QSql::Tables).isEmpty())
-            throw StoreError::fromSqlError(query.lastError());
-        return false;
-    }
-    const QStringList tables = db.tables(QSql::Tables);
-    for (const QString& table : {u"AMFILE"_s, u"AMPOST"_s, u"AMFOREIGN"_s}) {
-        if (!tables.contains(table, Qt::CaseInsensitive))
-            continue;
-        const bool column = query.exec(u"SELECT GW_ID FROM "_s + table + u" WHERE 1=2"_s);
-        query.finish();
-        if (!column)
-            return false;
-    }
-    return true;
-}
-
 std::optional<std::pair<IdentityHolder, QString>> holderOf(QSqlDatabase& db, const QString& id) {
     PreparedQuery query(db, u"SELECT HOST_NM, PROC_ID, BEAT_MS, RUN_ID FROM AMGATEWAY "
                             "WHERE GW_ID = ?"_s);
@@ -73,7 +50,8 @@ std::optional<std::pair<IdentityHolder, QString>> holderOf(QSqlDatabase& db, con
 QString newRunId() {
     QString token;
     for (int i = 0; i < 4; ++i)
-        token += QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, u'0');
+        token +=
+            QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, u'0');
     return token;
 }
 
@@ -125,36 +103,30 @@ IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString&
     const QString runId = newRunId();
     runInThreadTransaction(connectionText, [&] {
         withThreadConnection(connectionText, [&](QSqlDatabase& db) {
-            if (!identitiesKept(db))
-                return;
             const auto held = holderOf(db, id);
             if (!held) {
                 appendRow(db, holderRow(id, host, folder, runId, nowMs));
-                claim.use = IdentityUse::Held;
+                claim.held = true;
                 return;
             }
             const IdentityHolder& holder = held->first;
-            const bool alive = holder.beatMs > 0 && nowMs - holder.beatMs < kIdentityLiveMs &&
-                               !ended(holder);
-            if (alive) {
-                claim = {IdentityUse::HeldElsewhere, holder};
+            const bool alive =
+                holder.beatMs > 0 && nowMs - holder.beatMs < kIdentityLiveMs && !ended(holder);
+            claim.holder = holder;
+            if (alive)
                 return;
-            }
             // Taken over only from the run that was seen: two that start at
             // once cannot both take it.
             PreparedQuery take(db, u"UPDATE AMGATEWAY SET HOST_NM = ?, PROC_ID = ?, RUN_ID = ?, "
                                    "DIR_NM = ?, BEAT_MS = ? WHERE GW_ID = ? AND RUN_ID = ?"_s);
-            for (const QString& value :
-                 {host.left(255), QString::number(::getpid()), runId, folder,
-                  QString::number(nowMs), id, held->second})
+            for (const QString& value : {host.left(255), QString::number(::getpid()), runId, folder,
+                                         QString::number(nowMs), id, held->second})
                 take.bind(value);
             take.exec();
-            claim.use = take.query().numRowsAffected() == 1 ? IdentityUse::Held
-                                                             : IdentityUse::HeldElsewhere;
-            claim.holder = holder;
+            claim.held = take.query().numRowsAffected() == 1;
         });
     });
-    if (claim.use == IdentityUse::Held)
+    if (claim.held)
         setHeld(id, runId);
     return claim;
 }
@@ -175,9 +147,6 @@ void releaseGatewayIdentity(const QString& connectionText) {
     setHeld(GatewayId(), {});
 }
 
-void readAsGateway(const QString& connectionText, const QString& id) {
-    setHeld({}, {});
-    if (!id.isEmpty() &&
-        withThreadConnection(connectionText, [](QSqlDatabase& db) { return identitiesKept(db); }))
-        setHeld(id, {});
+void readAsGateway(const QString& id) {
+    setHeld(id, {});
 }

@@ -14,9 +14,9 @@ class PreparedQuery;
 // AMGATEWAY), so that a copied settings store never makes two live gateways
 // of one identity. Functions that take a connection text throw StoreError.
 
-// The identity the rows of this process carry; "" until a run holds one, or
-// when the database has no place for it (made before identities): then rows
-// are written and found as before, by their file and folder alone.
+// The identity the rows of this process carry; "" until a run holds one, and
+// on a database that keeps no identities (made before them): then rows are
+// written and found as before, by their file and folder alone.
 QString GatewayId();
 
 // " AND (GW_ID = ? OR GW_ID IS NULL)" for a statement on a table with rows
@@ -33,14 +33,9 @@ struct IdentityHolder {
     qint64 beatMs = 0; // milliseconds since the epoch; 0 once it stopped
 };
 
-enum class IdentityUse {
-    Held,              // this run holds it; rows carry it from now on
-    HeldElsewhere,     // another run that is alive holds it
-    WithoutIdentities, // the database's tables have no place for identities
-};
 struct IdentityClaim {
-    IdentityUse use = IdentityUse::WithoutIdentities;
-    IdentityHolder holder; // when held elsewhere
+    bool held = false;     // this run holds it; rows carry it from now on
+    IdentityHolder holder; // when another run that is alive holds it
 };
 
 // A run that has not said it is alive for this long has ended.
@@ -49,8 +44,9 @@ inline constexpr qint64 kIdentityLiveMs = 60000;
 inline constexpr qint64 kIdentityBeatMs = 15000;
 
 // Claims the identity for this process's run from `host`, unless another run
-// that is alive holds it. A holder that beat lately still counts as ended
-// when `ended` says so (a process on this same host that is gone).
+// that is alive holds it, on a database that keeps identities (storetables.h).
+// A holder that beat lately still counts as ended when `ended` says so (a
+// process on this same host that is gone).
 IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString& id,
                                    const QString& host, const QString& folder, qint64 nowMs,
                                    const std::function<bool(const IdentityHolder&)>& ended);
@@ -61,6 +57,6 @@ bool beatGatewayIdentity(const QString& connectionText, qint64 nowMs);
 // at once.
 void releaseGatewayIdentity(const QString& connectionText);
 
-// For a command that only reads (kesto status): the rows of `id` are this
-// process's, when the database keeps identities. Claims nothing.
-void readAsGateway(const QString& connectionText, const QString& id);
+// For a command that only reads (kesto status), on a database that keeps
+// identities: the rows of `id` are this process's. Claims nothing.
+void readAsGateway(const QString& id);

@@ -21,7 +21,8 @@ const QString kColumns =
 // The posts this gateway owes: those it stored, and those stored under its
 // folder before gateways had identities.
 QString ownPostsCondition() {
-    return GatewayId().isEmpty() ? u"DIR_NM = ?"_s : u"(GW_ID = ? OR (GW_ID IS NULL AND DIR_NM = ?))"_s;
+    return GatewayId().isEmpty() ? u"DIR_NM = ?"_s
+                                 : u"(GW_ID = ? OR (GW_ID IS NULL AND DIR_NM = ?))"_s;
 }
 
 void bindOwnPosts(PreparedQuery& query, const QString& folder) {
@@ -31,17 +32,6 @@ void bindOwnPosts(PreparedQuery& query, const QString& folder) {
 }
 
 } // namespace
-
-bool owedPostsPresent() {
-    return withThreadConnection(ConnectionString(), [](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        const bool present = query.exec(u"SELECT "_s + kColumns + u" FROM AMPOST WHERE 1=2"_s);
-        query.finish();
-        if (!present && db.tables(QSql::Tables).isEmpty())
-            throw StoreError::fromSqlError(query.lastError());
-        return present;
-    });
-}
 
 void addOwedPost(const OwedPost& post) {
     NewRow row(u"AMPOST"_s);
@@ -67,10 +57,9 @@ bool isPostOwed(const QString& folder, const FileIdentity& file, int pass) {
                                     u" AND FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND "
                                     "FILE_SHA = ? AND PASS_NO = ?"_s);
         bindOwnPosts(query, folder);
-        for (const QVariant& value :
-             {QVariant(file.name), QVariant(QString::number(file.size)),
-              QVariant(QString::number(file.modifiedNs)), QVariant(file.sha256),
-              QVariant(QString::number(pass))})
+        for (const QVariant& value : {QVariant(file.name), QVariant(QString::number(file.size)),
+                                      QVariant(QString::number(file.modifiedNs)),
+                                      QVariant(file.sha256), QVariant(QString::number(pass))})
             query.bind(value);
         query.exec();
         return query.query().next();
@@ -115,20 +104,11 @@ void settleOwedPost(const OwedPost& post, PostState state) {
     });
 }
 
-std::optional<int> owedPostCount(const QString& connectionText, const QString& folder) {
-    return withThreadConnection(connectionText, [&](QSqlDatabase& db) -> std::optional<int> {
-        try {
-            PreparedQuery query(db, u"SELECT COUNT(*) FROM AMPOST WHERE "_s + ownPostsCondition());
-            bindOwnPosts(query, folder);
-            query.exec();
-            return query.query().next() ? query.query().value(0).toInt() : 0;
-        } catch (const StoreError&) {
-            // A connection that shows tables but not this one: a database
-            // made before it existed.
-            const QStringList tables = db.tables(QSql::Tables);
-            if (!tables.isEmpty() && !tables.contains(u"AMPOST"_s, Qt::CaseInsensitive))
-                return std::nullopt;
-            throw;
-        }
+int owedPostCount(const QString& connectionText, const QString& folder) {
+    return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
+        PreparedQuery query(db, u"SELECT COUNT(*) FROM AMPOST WHERE "_s + ownPostsCondition());
+        bindOwnPosts(query, folder);
+        query.exec();
+        return query.query().next() ? query.query().value(0).toInt() : 0;
     });
 }

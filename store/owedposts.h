@@ -26,10 +26,6 @@ struct OwedPost {
     QString xmlText;
 };
 
-// Whether the database has the table (a database made before it existed
-// does not, until `kesto init-db --upgrade`).
-bool owedPostsPresent();
-
 // Adds the post; inside the version's transaction.
 void addOwedPost(const OwedPost& post);
 // Whether the post of the file's record is owed.
@@ -38,6 +34,6 @@ bool isPostOwed(const QString& folder, const FileIdentity& file, int pass);
 std::optional<OwedPost> oldestOwedPost(const QString& folder);
 // One transaction: the ledger notes how the post went, and it is owed no more.
 void settleOwedPost(const OwedPost& post, PostState state);
-// How many posts are owed under the folder; nothing when the database has no
-// table for them.
-std::optional<int> owedPostCount(const QString& connectionText, const QString& folder);
+// How many posts this gateway owes (those of its folder, for the rows
+// written before gateways had identities), on a database that keeps them.
+int owedPostCount(const QString& connectionText, const QString& folder);

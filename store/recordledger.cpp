@@ -73,34 +73,6 @@ void bindFile(PreparedQuery& query, const FileIdentity& file) {
 
 } // namespace
 
-bool ledgerPresent() {
-    return ledgerPresentOn(ConnectionString());
-}
-
-bool ledgerPresentOn(const QString& connectionText) {
-    return withThreadConnection(connectionText, [](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        // Reading nothing from it proves the table and its columns are there
-        // on every engine; a table without them is no ledger.
-        const bool present = query.exec(u"SELECT FILE_NM, FILE_SIZE, FILE_MTIME, FILE_DEV, "
-                                        "FILE_INO, FILE_SHA, PASS_NO, RECLOC, SER_NO, POST_ST, "
-                                        "KIND, DATE_1, TIME_1 FROM AMFILE WHERE 1=2"_s);
-        query.finish();
-        if (!present && !db.tables(QSql::Tables).isEmpty()) {
-            // The connection works and shows tables, AMFILE is simply missing.
-            return false;
-        }
-        if (!present)
-            throw StoreError::fromSqlError(query.lastError());
-        return true;
-    });
-}
-
-QString noLedgerNotice() {
-    return u"The database has no AMFILE table (the ledger of recorded files): a file is known "
-           "as recorded only while this run lasts. Run kesto init-db --upgrade to add it."_s;
-}
-
 namespace {
 
 QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {

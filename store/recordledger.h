@@ -36,14 +36,6 @@ struct RecordedPass {
     QString kind; // the kind text the version was stored and posted with
 };
 
-// Whether the database has the ledger table (a database made before it
-// existed does not, until `kesto init-db --upgrade`).
-bool ledgerPresent();
-bool ledgerPresentOn(const QString& connectionText);
-
-// What the operator is told when the ledger is missing.
-QString noLedgerNotice();
-
 // The ledger's functions below throw StoreError with the cause Ledger when
 // its table refuses a statement (a view, a revoked privilege): a fault of the
 // gateway's bookkeeping, which makes files wait rather than be refused.

@@ -13,18 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-bool reportedEntriesPresent() {
-    return withThreadConnection(ConnectionString(), [](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        const bool present =
-            query.exec(u"SELECT DIR_NM, FILE_NM, FILE_DEV, FILE_INO FROM AMFOREIGN WHERE 1=2"_s);
-        query.finish();
-        if (!present && db.tables(QSql::Tables).isEmpty())
-            throw StoreError::fromSqlError(query.lastError());
-        return present;
-    });
-}
-
 bool wasReported(const ReportedEntry& entry) {
     return withThreadConnection(ConnectionString(), [&entry](QSqlDatabase& db) {
         PreparedQuery query(db, u"SELECT FILE_NM FROM AMFOREIGN WHERE DIR_NM = ? AND FILE_NM = ? "

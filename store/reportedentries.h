@@ -17,9 +17,5 @@ struct ReportedEntry {
     quint64 inode = 0;
 };
 
-// Whether the database has the table (a database made before it existed
-// does not, until `kesto init-db --upgrade`).
-bool reportedEntriesPresent();
-
 bool wasReported(const ReportedEntry& entry);
 void addReportedEntry(const ReportedEntry& entry);

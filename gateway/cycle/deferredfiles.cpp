@@ -7,7 +7,7 @@
 DeferredFiles::DeferredFiles(Clock::duration firstRetry) : m_firstRetry(firstRetry) {}
 
 void DeferredFiles::defer(const QByteArray& name, const QString& fingerprint, bool recorded,
-                          const QString& reason) {
+                          WaitReason reason) {
     Entry& entry = m_files[name];
     entry.reason = reason;
     const bool sameFile = entry.fingerprint == fingerprint;
@@ -18,8 +18,8 @@ void DeferredFiles::defer(const QByteArray& name, const QString& fingerprint, bo
     entry.retryAt = Clock::now() + entry.pause;
 }
 
-void DeferredFiles::holdUntil(const QByteArray& name, const QString& fingerprint,
-                              const QString& reason, Clock::time_point retryAt) {
+void DeferredFiles::holdUntil(const QByteArray& name, const QString& fingerprint, WaitReason reason,
+                              Clock::time_point retryAt) {
     Entry& entry = m_files[name];
     entry.recorded = entry.recorded && entry.fingerprint == fingerprint;
     entry.fingerprint = fingerprint;
@@ -28,7 +28,7 @@ void DeferredFiles::holdUntil(const QByteArray& name, const QString& fingerprint
     entry.retryAt = retryAt;
 }
 
-void DeferredFiles::release(const QString& reason) {
+void DeferredFiles::release(WaitReason reason) {
     const Clock::time_point now = Clock::now();
     for (Entry& entry : m_files) {
         if (entry.reason == reason)
@@ -51,8 +51,8 @@ void DeferredFiles::forget(const QByteArray& name) {
     m_files.remove(name);
 }
 
-QHash<QByteArray, QString> DeferredFiles::reasons() const {
-    QHash<QByteArray, QString> reasons;
+QHash<QByteArray, WaitReason> DeferredFiles::reasons() const {
+    QHash<QByteArray, WaitReason> reasons;
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
         reasons.insert(it.key(), it->reason);
     return reasons;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runsummary.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -19,27 +21,27 @@ public:
 
     explicit DeferredFiles(Clock::duration firstRetry);
 
-    // `reason` says what the file waits for (runsummary.h).
+    // `reason` says what the file waits for.
     void defer(const QByteArray& name, const QString& fingerprint, bool recorded,
-               const QString& reason);
+               WaitReason reason);
     // Defers the file until `retryAt`, a time shared by every file that
     // waits behind one outage of the database, without a back-off of its own.
-    void holdUntil(const QByteArray& name, const QString& fingerprint, const QString& reason,
+    void holdUntil(const QByteArray& name, const QString& fingerprint, WaitReason reason,
                    Clock::time_point retryAt);
     // Every file that waits for `reason` may be tried again at once.
-    void release(const QString& reason);
+    void release(WaitReason reason);
     // Whether a listing should pass over the name now.
     bool isWaiting(const QByteArray& name) const;
     // Whether this file (same name and fingerprint) was already recorded.
     bool wasRecorded(const QByteArray& name, const QString& fingerprint) const;
     void forget(const QByteArray& name);
     // Every file deferred and not forgotten, with what it waits for.
-    QHash<QByteArray, QString> reasons() const;
+    QHash<QByteArray, WaitReason> reasons() const;
 
 private:
     struct Entry {
         QString fingerprint;
-        QString reason;
+        WaitReason reason = WaitReason::Database;
         bool recorded = false;
         Clock::duration pause{}; // the last back-off pause; zero before any
         Clock::time_point retryAt;

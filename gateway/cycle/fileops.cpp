@@ -8,28 +8,37 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int openRegularFile(const QByteArray& path) {
+FileInHand openFileInHand(const QByteArray& path) {
+    FileInHand file;
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
-    struct stat info {};
+        return file;
     int error = 0;
-    if (::fstat(fd, &info) != 0)
+    if (::fstat(fd, &file.info) != 0)
         error = errno;
-    else if (!S_ISREG(info.st_mode))
+    else if (!S_ISREG(file.info.st_mode))
         error = EINVAL;
     if (error != 0) {
         ::close(fd);
         errno = error;
-        return -1;
+        return file;
     }
-    return fd;
+    file.fd = fd;
+    return file;
 }
 
-FileLookup lookUpAndClearReadOnly(const QByteArray& path, int fd) {
+int openRegularFile(const QByteArray& path) {
+    return openFileInHand(path).fd;
+}
+
+QString FileInHand::fingerprint() const {
+    return isOpen() ? fileFingerprint(info) : QString();
+}
+
+FileLookup lookUpAndClearReadOnly(const QByteArray& path, const FileInHand& file) {
     FileLookup lookup;
-    struct stat info {};
-    if ((fd >= 0 ? ::fstat(fd, &info) : ::lstat(path.constData(), &info)) != 0) {
+    struct stat info = file.info;
+    if (!file.isOpen() && ::lstat(path.constData(), &info) != 0) {
         lookup.failure = stepFailureFromErrno(errno);
         return lookup;
     }
@@ -38,7 +47,8 @@ FileLookup lookUpAndClearReadOnly(const QByteArray& path, int fd) {
         return lookup;
     }
     lookup.size = info.st_size;
-    if (fd >= 0 && !(info.st_mode & S_IWUSR) && ::fchmod(fd, (info.st_mode & 07777) | S_IWUSR) != 0)
+    if (file.isOpen() && !(info.st_mode & S_IWUSR) &&
+        ::fchmod(file.fd, (info.st_mode & 07777) | S_IWUSR) != 0)
         lookup.failure = stepFailureFromErrno(errno);
     return lookup;
 }
@@ -73,15 +83,7 @@ QString fileFingerprint(const QByteArray& path) {
     return ::lstat(path.constData(), &info) == 0 ? fileFingerprint(info) : QString();
 }
 
-QString fileFingerprint(int fd) {
-    struct stat info {};
-    return ::fstat(fd, &info) == 0 ? fileFingerprint(info) : QString();
-}
-
-std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return std::nullopt;
+FileIdentity fileIdentity(const QString& name, const struct stat& info, const QByteArray& bytes) {
     FileIdentity identity;
     identity.name = name;
     identity.size = info.st_size;
@@ -107,4 +109,13 @@ QByteArray contentDigest(const QByteArray& path, qint64 limit) {
     }
     ::close(fd);
     return digest;
+}
+
+bool changedSinceRead(const QByteArray& path, const QString& fingerprint, const QByteArray* whole,
+                      qint64 readLimit) {
+    if (fileFingerprint(path) == fingerprint)
+        return false;
+    // Only then are the bytes compared, by their digests.
+    return !whole || contentDigest(path, readLimit) !=
+                         QCryptographicHash::hash(*whole, QCryptographicHash::Sha256);
 }

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-struct stat;
+#include <sys/stat.h>
 
 // The file-system steps of a file's life, each reporting its failure in the
 // error log's numbering (stepfailure.h). Paths of the download folder are the
@@ -19,16 +19,27 @@ struct stat;
 // something other than a regular file).
 int openRegularFile(const QByteArray& path);
 
+// A file of the download folder opened for reading and looked up once,
+// before a byte of it is read: what it was when it was read.
+struct FileInHand {
+    int fd = -1; // -1 with errno set when it could not be opened
+    struct stat info {};
+
+    bool isOpen() const { return fd >= 0; }
+    QString fingerprint() const;
+};
+FileInHand openFileInHand(const QByteArray& path);
+
 struct FileLookup {
     std::optional<StepFailure> failure;
     qint64 size = 0;
 };
 
 // Looks the file up and, when its owner may not write it (the read-only
-// attribute), gives the owner write permission. Through the open file when
-// there is one (`fd` not -1); by its name otherwise, where it only looks, so
-// that nothing a link points to can have its mode changed.
-FileLookup lookUpAndClearReadOnly(const QByteArray& path, int fd);
+// attribute), gives the owner write permission. Through the file in hand,
+// as it was looked up, when it is open; by its name otherwise, where it only
+// looks, so that nothing a link points to can have its mode changed.
+FileLookup lookUpAndClearReadOnly(const QByteArray& path, const FileInHand& file);
 
 std::optional<StepFailure> removeFile(const QByteArray& path);
 
@@ -36,16 +47,21 @@ std::optional<StepFailure> removeFile(const QByteArray& path);
 std::optional<StepFailure> makeFolderIfMissing(const QString& path);
 
 // What tells one file from another of the same name: device, inode, size and
-// modification time. Empty when the file cannot be looked up. By name, of the
-// open file (what was read, even when the name holds another file now), or
+// modification time. Empty when the file cannot be looked up. By name, or
 // from what the file system said of it.
 QString fileFingerprint(const QByteArray& path);
-QString fileFingerprint(int fd);
 QString fileFingerprint(const struct stat& info);
 
-// The identity the ledger of recorded files knows a file by, from the open
-// file and the bytes read from it. Empty when the file cannot be looked up.
-std::optional<FileIdentity> fileIdentity(const QString& name, int fd, const QByteArray& bytes);
+// The identity the ledger of recorded files knows a file by: the file in
+// hand, as it was looked up, and the bytes read from it.
+FileIdentity fileIdentity(const QString& name, const struct stat& info, const QByteArray& bytes);
+
+// Whether the name holds what nobody has read since the file was read: its
+// fingerprint moved and its bytes are not the ones read (`whole`, when the
+// file was read whole). A file touched, or its time restored by a backup
+// tool, is the file read.
+bool changedSinceRead(const QByteArray& path, const QString& fingerprint, const QByteArray* whole,
+                      qint64 readLimit);
 
 // The SHA-256 of the regular file's bytes, when it holds fewer than `limit`;
 // empty otherwise, or when it cannot be read.

@@ -8,6 +8,7 @@
 #include "recordledger.h"
 #include "shownname.h"
 #include "storeerror.h"
+#include "storetables.h"
 #include "threadconnection.h"
 
 #include <QFile>
@@ -76,17 +77,17 @@ void readLastStored(QSqlDatabase& db, const QDateTime& now, Health& health) {
 // Whether the ledger holds the file: its booking is stored, and only the
 // steps after the rows are left.
 bool isRecorded(const QByteArray& path, const QByteArray& name) {
-    const int fd = openRegularFile(path);
-    if (fd < 0)
+    const FileInHand hand = openFileInHand(path);
+    if (!hand.isOpen())
         return false;
     QFile file;
-    file.open(fd, QIODevice::ReadOnly);
+    file.open(hand.fd, QIODevice::ReadOnly);
     const QByteArray bytes = file.read(1024 * 1024);
-    const std::optional<FileIdentity> identity = fileIdentity(shownFileName(name), fd, bytes);
+    const FileIdentity identity = fileIdentity(shownFileName(name), hand.info, bytes);
     file.close();
-    ::close(fd);
+    ::close(hand.fd);
     try {
-        return identity && !recordedPasses(*identity).isEmpty();
+        return !recordedPasses(identity).isEmpty();
     } catch (const StoreError&) {
         return false;
     }
@@ -129,10 +130,12 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now, Health
     try {
         QSqlDatabase db = threadConnection(text);
         readErrorRows(db, now, health);
-        ledger = ledgerPresentOn(text);
+        const StoreTables tables = readStoreTables(text);
+        ledger = tables.ledger;
         if (ledger) {
             readLastStored(db, now, health);
-            health.postsOwed = owedPostCount(text, settings.MirDownPath).value_or(0);
+            if (tables.owedPosts)
+                health.postsOwed = owedPostCount(text, settings.MirDownPath);
             // A ledger that refuses keeps every booking waiting.
             if (depth == HealthDepth::Full)
                 health.ledgerError = ledgerWriteRefusal(text);

@@ -29,10 +29,12 @@ bool endedHere(const IdentityHolder& holder) {
 
 } // namespace
 
-IdentityHold::Claim IdentityHold::claim(GatewaySettings& settings) {
+IdentityHold::Claim IdentityHold::claim(GatewaySettings& settings, bool kept) {
     m_refusal = ensureGatewayIdentity(settings);
     if (!m_refusal.isEmpty())
         return Claim::Refused;
+    if (!kept)
+        return Claim::Held;
     IdentityClaim claim;
     try {
         claim = claimGatewayIdentity(ConnectionString(), settings.MirGateway,
@@ -45,18 +47,9 @@ IdentityHold::Claim IdentityHold::claim(GatewaySettings& settings) {
                         .arg(settings.MirGateway, error.description());
         return Claim::Refused;
     }
-    switch (claim.use) {
-    case IdentityUse::Held:
+    if (claim.held) {
         m_sinceBeat.start();
         return Claim::Held;
-    case IdentityUse::WithoutIdentities:
-        m_notice = QStringLiteral(
-            "The database keeps no gateway identities (table AMGATEWAY, column GW_ID): gateways "
-            "that share it may take each other's files and posts. Run kesto init-db --upgrade "
-            "to add them.");
-        return Claim::Held;
-    case IdentityUse::HeldElsewhere:
-        break;
     }
     m_refusal =
         QStringLiteral("another gateway runs with this gateway's identity %1 on the database (on "

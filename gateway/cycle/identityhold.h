@@ -12,17 +12,16 @@
 class IdentityHold {
 public:
     enum class Claim {
-        Held,        // held, or the database keeps no identities
+        Held,        // held, or the database keeps no identities (`kept` false)
         Refused,     // another live gateway holds it: the run must not go on
         Unreachable, // the database cannot say now
     };
 
     // Makes the identity in the settings store when it has none yet, and
-    // claims it on the database. `refusal()` and `notice()` say why.
-    Claim claim(GatewaySettings& settings);
+    // claims it on the database when it keeps identities. `refusal()` says
+    // why not.
+    Claim claim(GatewaySettings& settings, bool kept);
     QString refusal() const { return m_refusal; }
-    // Said once when the database keeps no identities.
-    QString notice() const { return m_notice; }
 
     // Says the run is alive, at most every few seconds; false when another
     // run has taken the identity meanwhile.
@@ -31,6 +30,5 @@ public:
 
 private:
     QString m_refusal;
-    QString m_notice;
     QElapsedTimer m_sinceBeat;
 };

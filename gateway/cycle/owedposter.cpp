@@ -3,20 +3,19 @@
 #include "backoff.h"
 #include "connectionstring.h"
 #include "crashpoint.h"
-#include "cyclemetrics.h"
-#include "errorlog.h"
 #include "httppost.h"
 #include "owedposts.h"
 #include "postbooking.h"
 #include "recordphase.h"
+#include "runevents.h"
 #include "stopsignal.h"
 #include "storeerror.h"
 #include "threadconnection.h"
 
 #include <QThread>
 
-OwedPoster::OwedPoster(const Options& options, const StopSignal& stop)
-    : m_options(options), m_stop(stop) {}
+OwedPoster::OwedPoster(const Options& options, const StopSignal& stop, RunEvents& events)
+    : m_options(options), m_stop(stop), m_events(events), m_rows(events) {}
 
 OwedPoster::~OwedPoster() {
     finish(false);
@@ -27,7 +26,11 @@ void OwedPoster::start() {
     m_thread->start();
 }
 
-void OwedPoster::wake() {
+void OwedPoster::owedMore(int count) {
+    if (count <= 0)
+        return;
+    if (m_owed.load() >= 0)
+        m_events.postsOwedCounted(m_owed += count);
     {
         std::lock_guard lock(m_mutex);
         m_woken = true;
@@ -61,7 +64,7 @@ void OwedPoster::run() {
         if (round == Round::Stopped)
             break;
         std::unique_lock lock(m_mutex);
-        if (round == Round::Failed || round == Round::Unknown) {
+        if (round == Round::Failed) {
             // Backing off: a new owed post does not make the endpoint answer.
             const auto probe = std::chrono::steady_clock::now() + m_pause;
             m_changed.wait_until(lock, probe, [this] { return m_finishing; });
@@ -78,41 +81,33 @@ void OwedPoster::run() {
 }
 
 // Posts what is owed, oldest first, until nothing is, a post does not go
-// through, or a stop.
+// through, or a stop. The posts owed are counted once, and again after a
+// round that failed; between, the count follows the posts owed and settled.
 OwedPoster::Round OwedPoster::deliverOwed(XmlHttpPost& http) {
-    const QString folder = m_options.settings.MirDownPath;
-    if (!m_tablePresent) {
-        // Asked here rather than by the cycle, so that posts owed by an
-        // earlier run go out even when the database answers only later.
-        try {
-            m_tablePresent = owedPostsPresent();
-        } catch (const StoreError&) {
-            m_pause = nextBackoff(m_pause, m_options.firstRetry);
-            return Round::Unknown; // the cycle reports the outage
-        }
-    }
-    if (!*m_tablePresent)
-        return Round::Stopped; // a database that keeps no owed posts
     for (;;) {
         if (cutShort())
             return Round::Stopped;
         std::optional<OwedPost> post;
         try {
-            count();
-            post = oldestOwedPost(folder);
+            if (!m_counted) {
+                setOwed(owedPostCount(ConnectionString(), m_options.settings.MirDownPath));
+                m_counted = true;
+            }
+            post = oldestOwedPost(m_options.settings.MirDownPath);
         } catch (const StoreError& error) {
-            if (m_reports.shouldWrite(QString(), QLatin1String(kXmlPostTag), error.number()))
-                writeErrorRow(QString(), error.number(),
-                              QStringLiteral("Cannot read the posts owed: ") + error.description() +
-                                  QLatin1String(kXmlPostTag));
-            m_pause = nextBackoff(m_pause, m_options.firstRetry);
-            return Round::Failed;
+            m_rows.failed(QString(), error.number(),
+                          QStringLiteral("Cannot read the posts owed: ") + error.description() +
+                              QLatin1String(kXmlPostTag),
+                          QLatin1String(kXmlPostTag));
+            return backOff();
         }
-        if (!post)
+        if (!post) {
+            setOwed(0);
             return Round::Idle;
+        }
         const PostOutcome outcome = sendBookingXml(
             {post->xmlText, post->file.name, post->recordLocator + u'/' + post->serialNumber},
-            m_options.settings.XML_DNS, http, [this](const QString& line) { addLine(line); });
+            m_options.settings.XML_DNS, http, [this](const QString& line) { m_events.line(line); });
         crashPoint("after-post");
         countPostDelivery(outcome.delivery);
         const Round round = settle(*post, outcome);
@@ -129,46 +124,36 @@ OwedPoster::Round OwedPoster::settle(const OwedPost& post, const PostOutcome& ou
     if (outcome.delivery == PostDelivery::Aborted)
         return Round::Stopped;
     if (outcome.delivery == PostDelivery::Undelivered) {
-        if (m_reports.shouldWrite(file, key, outcome.errorNumber))
-            writeErrorRow(file, outcome.errorNumber, outcome.errorText);
-        m_pause = nextBackoff(m_pause, m_options.firstRetry);
-        return Round::Failed;
+        m_rows.failed(file, outcome.errorNumber, outcome.errorText, key);
+        return backOff();
     }
     const bool refused = outcome.delivery == PostDelivery::Refused;
     try {
         settleOwedPost(post, refused ? PostState::Refused : PostState::Acknowledged);
     } catch (const StoreError& error) {
         // Still owed: posted again once the database takes the note.
-        if (m_reports.shouldWrite(file, QLatin1String(kXmlPostTag), error.number()))
-            writeErrorRow(file, error.number(), error.description() + QLatin1String(kXmlPostTag));
-        m_pause = nextBackoff(m_pause, m_options.firstRetry);
-        return Round::Failed;
+        m_rows.failed(file, {error.number(), error.description()}, kXmlPostTag);
+        return backOff();
     }
     m_pause = {};
+    setOwed(std::max(0, m_owed.load() - 1));
     if (refused) {
         // The row that says why the booking never reached the endpoint.
-        writeErrorRow(file, outcome.errorNumber, outcome.errorText);
-    } else if (const int failures = m_reports.succeeded(file, key); failures > 0) {
-        writeErrorRow(file, 0, recoveredText(failures, QLatin1String(kXmlPostTag)));
+        m_rows.write(file, outcome.errorNumber, outcome.errorText);
+    } else {
+        m_rows.recovered(file, key, kXmlPostTag);
     }
-    m_reports.forgetFile(file);
+    m_rows.forgetFile(file);
     return Round::Idle;
 }
 
-void OwedPoster::count() {
-    setOwed(owedPostCount(ConnectionString(), m_options.settings.MirDownPath).value_or(0));
+OwedPoster::Round OwedPoster::backOff() {
+    m_counted = false;
+    m_pause = nextBackoff(m_pause, m_options.firstRetry);
+    return Round::Failed;
 }
 
 void OwedPoster::setOwed(int count) {
     if (m_owed.exchange(count) != count)
-        Q_EMIT owedChanged(count);
-}
-
-void OwedPoster::writeErrorRow(const QString& source, qint32 number, const QString& text) {
-    ++m_errorRows;
-    CycleMetrics::instance().countErrorRow();
-    const LoggedError logged = logTrappedError(source, number, text);
-    Q_EMIT errorRecorded(logged.message);
-    if (!logged.stored)
-        Q_EMIT errorNotStored(logged.message);
+        m_events.postsOwedCounted(count);
 }

@@ -1,34 +1,28 @@
 #pragma once
 
+#include "batcheddeletes.h"
+#include "bookingrecorder.h"
 #include "deferredfiles.h"
-#include "documentrecorder.h"
-#include "failurereports.h"
+#include "errorrows.h"
 #include "filecontext.h"
+#include "foreignentries.h"
 #include "gatewaysettings.h"
-#include "identityhold.h"
+#include "runevents.h"
 #include "runsummary.h"
 #include "stepfailure.h"
 #include "stopsignal.h"
-#include "storeoutage.h"
 #include "writewatch.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <chrono>
-#include <memory>
 #include <optional>
 
 class ChangeWatch;
-class OwedPoster;
 struct DownloadListing;
-namespace mir {
-struct Interpretation;
-}
-struct RecordResult;
-struct ReportedEntry;
+struct FileInHand;
 class XmlHttpPost;
 
 // The processing cycle: empties the download folder file by file, each file
@@ -41,6 +35,12 @@ class XmlHttpPost;
 // as signals (queued to a window on another thread); the outside world talks
 // back only through requestStop()/requestAbort(), which are thread-safe and
 // end every pause and wait at once.
+//
+// The pass loop and a file's life are here; the parts they use each have one
+// job: the bookings and all they need of the database (BookingRecorder), the
+// entries that are not files (ForeignEntries), the deletes of what was filed
+// (BatchedDeletes), the error rows (ErrorRows) and what the run tells
+// (RunEvents).
 //
 // Run's checks, the dated backup folders and Open_DB come before run().
 class ProcessingCycle : public QObject {
@@ -78,12 +78,14 @@ public:
     const RunSummary& summary() const { return m_summary; }
 
 Q_SIGNALS:
-    void logLine(const QString& line);   // a List1 line, ending with CR LF
-    void logCleared();                   // List1 is cleared (the 13th file)
-    void fileShown(const QString& text); // RichTextBox1's text: the file, every CR as CR LF
-    void label4Changed(const QString& text);
+    void logLine(const QString& line);   // a line of the log of files, ending with CR LF
+    void logCleared();                   // the log of files starts afresh (the 13th file)
+    void fileShown(const QString& text); // the file being read, every CR as CR LF
+    // Why the download folder cannot be reached, "" once it can.
+    void folderStateChanged(const QString& text);
     void errorRecorded(const QString& message);  // a row for the error log
     void errorNotStored(const QString& message); // one the database could not take
+    void runRefused(const QString& why);         // the run does not go on
     void folderListed();              // the download folder was listed (the cycle is at work)
     void alive();                     // the cycle is not stuck: at each listing and after each file
     void postsOwedChanged(int count); // from the poster's thread
@@ -96,97 +98,42 @@ private:
     QByteArray nextEntry(const QList<QByteArray>& names, qsizetype& index) const;
     bool isCandidate(const QByteArray& name) const;
     bool settleListing(const DownloadListing& listing);
-    void reportForeignEntries(const DownloadListing& listing);
-    bool reportedBefore(const ReportedEntry& entry);
     bool lookAtFile(const QByteArray& name, const QByteArray& path);
     FileEnd processFile(const QByteArray& name);
-    struct Recording {
-        bool recorded = false; // stored, or refused for good: never recorded again
-        QString waitFor;       // what the file waits for in the download folder; "" none
-        QString knownAs;       // the versions the ledger already held for the file, when it
-                               // held every one: "TPEK4T/001"; "" otherwise
+    struct FileRecording {
+        bool readAgain = false; // read incomplete: back to the folder, read again later
+        bool interpreted = false;
+        Recording recording;
     };
-    Recording recordBooking(const mir::Interpretation& interpretation, int fd,
-                            const QByteArray& bytes);
-    // The documents of a MIR the interpreter did not take (incomplete after
-    // its last reading, or too large), in a transaction of their own. Returns
-    // what the file waits for: the database, while it cannot be reached.
-    QString recordDocumentsAlone(int fd, const QByteArray& bytes);
-    void reportDocuments(const SettledDocuments& settled);
-    // Whether the database has the ledger, read once; throws StoreError
-    // while it cannot be read.
-    bool ledgerInUse();
-    // The folder under which posts are owed to the poster; "" when each post
-    // is waited for. Throws StoreError while the database cannot say.
-    QString owedFolder();
-    // Claims the gateway's identity before any file or post, and starts the
-    // poster once it holds it; false when the run must not go on (another
-    // gateway holds it, or a stop came first). While the database cannot
-    // say, it is claimed again before the next booking.
-    bool holdIdentity();
-    bool identityHeldNow();
-    // Says the run is alive; stops it when another run took its identity.
-    void keepIdentity();
-    void startPoster();
-    void finishPoster();
+    FileRecording recordFile(const QByteArray& name, const FileInHand& file,
+                             const QByteArray& bytes);
     // `whole`: the file's bytes as they were read, when it was read whole.
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
                   bool recorded, const QByteArray* whole);
-    bool changedSinceRead(const QByteArray& path, const QString& fingerprint,
-                          const QByteArray* whole);
     void deleteCopied();
-    void reportPosts(const RecordResult& result);
-    // The database cannot take bookings now (unreachable, or its ledger
-    // refusing): one row for the outage, not one per waiting file.
-    Recording storeUnavailable(const StepFailure& failure, const QString& reason);
-    void storeAvailable();
+    // Says the run is alive; stops it when another run took its identity.
+    void keepIdentity();
     void countWaitingFiles();
-    // Error rows of a step of the current file, kept from flooding the log
-    // (failurereports.h). `key` tells apart what the step's tag does not
-    // (the two posts of a booking of two records); the tag is the row's.
-    void record(const StepFailure& failure, const char* tag);
-    void report(qint32 number, const QString& text, const QString& key);
-    // A row that explains a final outcome: always written.
-    void reportFinal(qint32 number, const QString& text, const QString& key);
-    void recovered(const QString& key, const char* tag);
-    void recovered(const char* tag) { recovered(QLatin1String(tag), tag); }
-    void writeErrorRow(qint32 number, const QString& text) {
-        writeErrorRow(m_context.FileName, number, text);
+    void failed(const StepFailure& failure, const char* tag) {
+        m_rows.failed(m_context.FileName, failure, tag);
     }
-    void writeErrorRow(const QString& source, qint32 number, const QString& text);
-    void setLabel4(const QString& text);
+    void recovered(const char* tag) { m_rows.recovered(m_context.FileName, tag); }
+    void setFolderState(const QString& text);
     bool pauseMs(int milliseconds) const;
     void addLine(const QString& line) { Q_EMIT logLine(line); }
 
     Options m_options;
     StopSignal m_stop;
     FileContext m_context;
+    RunEvents m_events;
+    ErrorRows m_rows;
     DeferredFiles m_deferred;
     WriteWatch m_writes;
-    QSet<QByteArray> m_foreignReported;  // foreign entries with their error row written
-    std::optional<bool> m_reportedTable; // whether the database keeps reported entries
-    FailureReports m_reports;
-    StoreOutage m_outage;
-    RunSummary m_summary;
-    std::optional<bool> m_ledger; // whether the database has the ledger; unknown until read
-    DocumentRecorder m_documents;
-    IdentityHold m_identity;
-    bool m_identityHeld = false;
+    BookingRecorder m_recorder;
+    ForeignEntries m_foreign;
+    BatchedDeletes m_deletes;
     XmlHttpPost* m_http = nullptr;
-    // Files copied into the backup whose folder entries are not flushed yet,
-    // so not deleted yet.
-    struct CopiedFile {
-        QByteArray name;
-        QByteArray path;
-        QString fingerprint;
-        bool recorded = false;
-        QByteArray bytes; // as read, when read whole
-        bool readWhole = false;
-        QString shownName;
-    };
-    QList<CopiedFile> m_copied;
-    std::optional<bool> m_owedTable; // whether the database keeps owed posts; unknown until read
-    std::unique_ptr<OwedPoster> m_poster;
+    RunSummary m_summary;
     int m_logLines = 0;
-    std::optional<QString> m_label4;
+    std::optional<QString> m_folderState;
 };

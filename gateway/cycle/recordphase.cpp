@@ -147,10 +147,7 @@ private:
 
     // Posts are owed to the poster rather than waited for: with the rows
     // stored the file need not wait for the endpoint.
-    bool owesPosts() const {
-        return !m_ledger.owedFolder.isEmpty() && m_ledger.file && m_settings.xmlExportOn() &&
-               m_settings.databaseWritten();
-    }
+    bool owesPosts() const { return m_ledger.postMode == PostMode::Owe && m_ledger.file; }
 
     // The post's text, made inside the version's transaction: owed when it
     // loads, refused for good (never sent) when it does not.
@@ -161,8 +158,8 @@ private:
                                          [this](const QString& line) { m_invalidLine = line; });
         if (m_invalidXml)
             return PostState::Refused;
-        addOwedPost({0, m_ledger.owedFolder, *m_ledger.file, pass.number, m_context.RecordLocator,
-                     m_context.SerialNumber, m_context.XmlText});
+        addOwedPost({0, m_settings.MirDownPath, *m_ledger.file, pass.number,
+                     m_context.RecordLocator, m_context.SerialNumber, m_context.XmlText});
         return PostState::Waiting;
     }
 
@@ -194,6 +191,7 @@ private:
 
     void commitPass(const PassPlan& pass) {
         const auto start = std::chrono::steady_clock::now();
+        std::optional<WriteApart> documents;
         runInThreadTransaction(ConnectionString(), [&] {
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
             writeRecord(pass, m_settings);
@@ -205,9 +203,12 @@ private:
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
             if (m_ledger.documents && pass.number == 1)
-                writeDocumentsWithVersion(*m_ledger.documents, m_context.RecordLocator,
-                                          m_context.SerialNumber);
+                documents = writeDocumentsWithVersion(*m_ledger.documents, m_context.RecordLocator,
+                                                      m_context.SerialNumber);
         });
+        // Only what was committed counts.
+        if (documents)
+            m_result.documents = documents;
         const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
         CycleMetrics::instance().versionStored(spent.count(), QDateTime::currentSecsSinceEpoch());
     }
@@ -244,7 +245,7 @@ private:
         if (owesPosts()) {
             // Owed already when it was stored with this gateway's poster in
             // use; otherwise it is owed now.
-            if (!isPostOwed(m_ledger.owedFolder, *m_ledger.file, pass.number)) {
+            if (!isPostOwed(m_settings.MirDownPath, *m_ledger.file, pass.number)) {
                 runInThreadTransaction(ConnectionString(), [&] {
                     if (owePost(pass) == PostState::Refused)
                         setPostState(*m_ledger.file, pass.number, PostState::Refused);

@@ -39,6 +39,11 @@ struct PostFailure {
     bool final = false;  // the booking is filed without this post ever going through
 };
 
+// How the posts of stored records go: not at all (the export is off), each
+// waited for before the file is filed (database writes off, or a database
+// that keeps no owed posts or no ledger), or owed to the poster.
+enum class PostMode { Off, Wait, Owe };
+
 struct RecordResult {
     RecordOutcome outcome = RecordOutcome::Stored;
     std::optional<StepFailure> error; // what kept it from Stored, its tag included
@@ -46,6 +51,9 @@ struct RecordResult {
     QList<int> postedPasses;          // the records whose post was acknowledged
     bool storedNew = false;           // a version was stored (or posted) now, not found stored
     int postsOwed = 0;                // posts left owed to the poster (owedposter.h)
+    // How the file's documents went in its first version's transaction;
+    // nothing when no version was written with them.
+    std::optional<WriteApart> documents;
 };
 
 // What the ledger of recorded files says about the file; `file` is empty
@@ -54,10 +62,7 @@ struct LedgerView {
     std::optional<FileIdentity> file;
     QList<RecordedPass> recorded;
     const PendingDocuments* documents = nullptr; // written with the first version
-    // The download folder under which posts are owed rather than waited for,
-    // when they are (database writes and the export on, and the database
-    // keeps owed posts); empty otherwise.
-    QString owedFolder;
+    PostMode postMode = PostMode::Off;
 };
 
 // Counts a post in the metrics: acknowledged, refused, or failed (no answer,

@@ -8,7 +8,7 @@ bool StoreOutage::mayTry() const {
     return !isDown() || Clock::now() >= m_nextProbe;
 }
 
-void StoreOutage::failed(const QString& reason) {
+void StoreOutage::failed(WaitReason reason) {
     m_pause = nextBackoff(isDown() ? m_pause : Clock::duration::zero(), m_firstRetry);
     m_reason = reason;
     m_nextProbe = Clock::now() + m_pause;
@@ -16,6 +16,6 @@ void StoreOutage::failed(const QString& reason) {
 
 bool StoreOutage::ended() {
     const bool wasDown = isDown();
-    m_reason.clear();
+    m_reason.reset();
     return wasDown;
 }

@@ -22,3 +22,33 @@ void CycleMetrics::versionStored(double seconds, std::int64_t unixSeconds) {
     add(m_versions);
     m_lastStored.store(unixSeconds, std::memory_order_relaxed);
 }
+
+const char* outcomeLabel(CycleMetrics::FileOutcome outcome) {
+    using Outcome = CycleMetrics::FileOutcome;
+    switch (outcome) {
+    case Outcome::Stored:
+        return "stored";
+    case Outcome::Refused:
+        return "refused";
+    case Outcome::Uninterpreted:
+        return "uninterpreted";
+    case Outcome::NotAFile:
+    case Outcome::Count:
+        break;
+    }
+    return "not_a_file";
+}
+
+const char* resultLabel(CycleMetrics::PostResult result) {
+    using Result = CycleMetrics::PostResult;
+    switch (result) {
+    case Result::Acknowledged:
+        return "acknowledged";
+    case Result::Refused:
+        return "refused";
+    case Result::Failed:
+    case Result::Count:
+        break;
+    }
+    return "failed";
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documentevents.h"
 #include "histogram.h"
 
 #include <array>
@@ -16,10 +17,10 @@ class CycleMetrics {
 public:
     enum class FileOutcome { Stored, Refused, Uninterpreted, NotAFile, Count };
     enum class PostResult { Acknowledged, Refused, Failed, Count };
-    // Document events by kind and transaction, in the order of their labels
-    // (documentKindLabels, documentEventLabels).
-    static constexpr std::size_t kDocumentKinds = 2;
-    static constexpr std::size_t kDocumentEvents = 5;
+    using DocumentKind = mir::documents::DocumentKind;
+    using DocumentEvent = mir::documents::Event;
+    static constexpr std::size_t kDocumentKinds = std::size_t(DocumentKind::Count);
+    static constexpr std::size_t kDocumentEvents = std::size_t(DocumentEvent::Count);
 
     static CycleMetrics& instance();
 
@@ -28,9 +29,8 @@ public:
     void countErrorRow() { add(m_errorRows); }
     // The database keeps the document ledger: its counter is served.
     void documentLedgerInUse() { m_documentLedger.store(true, std::memory_order_relaxed); }
-    void countDocumentEvent(std::size_t kind, std::size_t event) {
-        if (kind < kDocumentKinds && event < kDocumentEvents)
-            add(m_documents[kind * kDocumentEvents + event]);
+    void countDocumentEvent(DocumentKind kind, DocumentEvent event) {
+        add(m_documents[index(kind, event)]);
     }
     // One version committed, which took `seconds`; at `unixSeconds`.
     void versionStored(double seconds, std::int64_t unixSeconds);
@@ -41,8 +41,8 @@ public:
     std::uint64_t posts(PostResult result) const { return get(m_posts[std::size_t(result)]); }
     std::uint64_t errorRows() const { return get(m_errorRows); }
     bool hasDocumentLedger() const { return m_documentLedger.load(std::memory_order_relaxed); }
-    std::uint64_t documentEvents(std::size_t kind, std::size_t event) const {
-        return get(m_documents[kind * kDocumentEvents + event]);
+    std::uint64_t documentEvents(DocumentKind kind, DocumentEvent event) const {
+        return get(m_documents[index(kind, event)]);
     }
     std::uint64_t versionsStored() const { return get(m_versions); }
     std::int64_t lastStoredUnixSeconds() const {
@@ -59,6 +59,9 @@ private:
     static std::uint64_t get(const std::atomic<std::uint64_t>& counter) {
         return counter.load(std::memory_order_relaxed);
     }
+    static std::size_t index(DocumentKind kind, DocumentEvent event) {
+        return std::size_t(kind) * kDocumentEvents + std::size_t(event);
+    }
 
     std::array<std::atomic<std::uint64_t>, std::size_t(FileOutcome::Count)> m_files{};
     std::array<std::atomic<std::uint64_t>, std::size_t(PostResult::Count)> m_posts{};
@@ -70,6 +73,10 @@ private:
     Histogram m_fileSeconds;
     Histogram m_commitSeconds;
 };
+
+// The label of each value in the exposition.
+const char* outcomeLabel(CycleMetrics::FileOutcome outcome);
+const char* resultLabel(CycleMetrics::PostResult result);
 
 // Observes a file's life in the cycle, from its making to its end, in
 // `kesto_file_seconds`.

@@ -1,5 +1,7 @@
 #include "exposition.h"
 
+#include "mirdocuments.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -54,36 +56,29 @@ QByteArray expositionText(const CycleMetrics& metrics, const Health& health,
     Writer out;
     out.family("kesto_files_total", "counter",
                "Files of the download folder the cycle finished with, by outcome.");
-    const std::pair<const char*, Outcome> outcomes[] = {{"stored", Outcome::Stored},
-                                                        {"refused", Outcome::Refused},
-                                                        {"uninterpreted", Outcome::Uninterpreted},
-                                                        {"not_a_file", Outcome::NotAFile}};
-    for (const auto& [label, outcome] : outcomes)
-        out.sample(QByteArray("kesto_files_total{outcome=\"") + label + "\"}",
-                   QByteArray::number(metrics.files(outcome)));
+    for (std::size_t i = 0; i < std::size_t(Outcome::Count); ++i)
+        out.sample(QByteArray("kesto_files_total{outcome=\"") + outcomeLabel(Outcome(i)) + "\"}",
+                   QByteArray::number(metrics.files(Outcome(i))));
     out.family("kesto_versions_stored_total", "counter", "Versions of bookings committed.");
     out.sample("kesto_versions_stored_total", QByteArray::number(metrics.versionsStored()));
     out.family("kesto_error_rows_total", "counter",
                "Error rows written (or kept locally while the database was away).");
     out.sample("kesto_error_rows_total", QByteArray::number(metrics.errorRows()));
     out.family("kesto_posts_total", "counter", "XML posts of records, by the endpoint's answer.");
-    const std::pair<const char*, Result> results[] = {{"acknowledged", Result::Acknowledged},
-                                                      {"refused", Result::Refused},
-                                                      {"failed", Result::Failed}};
-    for (const auto& [label, result] : results)
-        out.sample(QByteArray("kesto_posts_total{result=\"") + label + "\"}",
-                   QByteArray::number(metrics.posts(result)));
+    for (std::size_t i = 0; i < std::size_t(Result::Count); ++i)
+        out.sample(QByteArray("kesto_posts_total{result=\"") + resultLabel(Result(i)) + "\"}",
+                   QByteArray::number(metrics.posts(Result(i))));
     if (metrics.hasDocumentLedger()) {
         out.family("kesto_documents_total", "counter",
                    "Document events recorded in the document ledger, by kind and transaction.");
-        const char* const kinds[CycleMetrics::kDocumentKinds] = {"ticket", "emd"};
-        const char* const events[CycleMetrics::kDocumentEvents] = {"issue", "void", "refund",
-                                                                   "refund-cancel", "exchange"};
-        for (std::size_t kind = 0; kind < CycleMetrics::kDocumentKinds; ++kind) {
-            for (std::size_t event = 0; event < CycleMetrics::kDocumentEvents; ++event)
-                out.sample(QByteArray("kesto_documents_total{kind=\"") + kinds[kind] +
-                               "\",transaction=\"" + events[event] + "\"}",
-                           QByteArray::number(metrics.documentEvents(kind, event)));
+        using Kind = CycleMetrics::DocumentKind;
+        using Event = CycleMetrics::DocumentEvent;
+        for (std::size_t k = 0; k < CycleMetrics::kDocumentKinds; ++k) {
+            for (std::size_t e = 0; e < CycleMetrics::kDocumentEvents; ++e)
+                out.sample(QByteArray("kesto_documents_total{kind=\"") +
+                               mir::documents::kindName(Kind(k)).toLatin1() + "\",transaction=\"" +
+                               mir::documents::eventName(Event(e)).toLatin1() + "\"}",
+                           QByteArray::number(metrics.documentEvents(Kind(k), Event(e))));
         }
     }
     out.family("kesto_waiting_files", "gauge", "Files the gateway would take, still waiting.");

@@ -139,7 +139,10 @@ void RunCommand::startCycle() {
     connect(m_cycle, &ProcessingCycle::errorNotStored, c.List1,
             [list = c.List1](const QString& message) { list->addItem(message); });
     connect(m_cycle, &ProcessingCycle::fileShown, c.RichTextBox1, &QPlainTextEdit::setPlainText);
-    connect(m_cycle, &ProcessingCycle::label4Changed, c.Label4, &QLabel::setText);
+    connect(m_cycle, &ProcessingCycle::folderStateChanged, c.Label4, &QLabel::setText);
+    // A run refused (its identity is another's) says why where the operator looks.
+    connect(m_cycle, &ProcessingCycle::runRefused, c.List1,
+            [list = c.List1](const QString& why) { list->addItem(why); });
     connect(m_cycle, &ProcessingCycle::postsOwedChanged, c.PostsOwed, [label = c.PostsOwed](int n) {
         label->setText(n > 0 ? QStringLiteral("posts owed: %1").arg(n) : QString());
     });

@@ -81,9 +81,8 @@ public:
         facts.recordLocator = field(header::kRecordLocator);
         m_result.transaction = transactionOf(facts.command, m_head.field(header::kExchange));
         if (m_result.transaction == Transaction::Unknown)
-            problem(u"header"_s,
-                    u"T50IN12 '%1' is no ticketing command: no document is read"_s.arg(
-                        facts.command));
+            problem(u"header"_s, u"T50IN12 '%1' is no ticketing command: no document is read"_s.arg(
+                                     facts.command));
     }
 
     void readDocuments() {
@@ -122,16 +121,14 @@ private:
         return field.size() == 1 && allDigits(field) ? field.toInt() : 0;
     }
 
-    void problem(const QString& section, const QString& text) {
-        m_sections.problem(section, text);
-    }
+    void problem(const QString& section, const QString& text) { m_sections.problem(section, text); }
 
     QString headerAmount(const MirField& field, int decimals) {
         const QStringView text = m_head.field(field);
         if (const std::optional<QString> value = impliedDecimalField(text, decimals))
             return *value;
-        problem(u"header"_s, u"%1 '%2' is not an amount"_s.arg(QLatin1String(field.label),
-                                                                text.toString()));
+        problem(u"header"_s,
+                u"%1 '%2' is not an amount"_s.arg(QLatin1String(field.label), text.toString()));
         return {};
     }
 
@@ -229,9 +226,9 @@ private:
                 if (document.event == Event::Issue)
                     document.taxes = fare->taxes;
             } else if (document.event == Event::Issue) {
-                problem(u"A07"_s, u"no fare for passenger %1 (fare item '%2')"_s.arg(
-                                      passenger.number)
-                                      .arg(passenger.fareItem));
+                problem(u"A07"_s,
+                        u"no fare for passenger %1 (fare item '%2')"_s.arg(passenger.number)
+                            .arg(passenger.fareItem));
             }
             if (transaction == Transaction::ExchangeIssue)
                 addExchanged(document, exchangeFor(passenger, exchangedItems));
@@ -322,8 +319,8 @@ private:
             document.passenger = refund.passenger;
             document.documentDate = refund.issueDate;
             document.airline = m_result.header.airline;
-            document.currency = refund.currency.isEmpty() ? m_result.header.fareCurrency
-                                                          : refund.currency;
+            document.currency =
+                refund.currency.isEmpty() ? m_result.header.fareCurrency : refund.currency;
             if (event == Event::Refund) {
                 if (!refund.hasRefundLine)
                     problem(u"A23"_s, u"refund of %1 has no RA: line: its total is not known"_s.arg(
@@ -360,7 +357,8 @@ private:
             issued.append(document);
         }
         if (!hasSection(u"A29"))
-            problem(u"A29"_s, u"an EMD issue without an A29 section: the file names no EMD number"_s);
+            problem(u"A29"_s,
+                    u"an EMD issue without an A29 section: the file names no EMD number"_s);
         if (m_result.transaction == Transaction::EmdExchange) {
             const QHash<QString, ExchangedItem> items = exchanged();
             if (issued.size() == 1 && items.size() == 1)

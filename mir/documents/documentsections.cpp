@@ -111,11 +111,11 @@ QList<Tax> SectionReader::taxBoxes(QStringView line, qsizetype first, qsizetype 
             continue;
         const QString code = trimmedField(line, box::at(at, box::kCode));
         const QString value = amount(line, box::at(at, box::kAmount), section);
-        const bool labelled = label.size() == 3 && label[0] == u'T' && label[1].isDigit() &&
-                              label[2] == u':';
+        const bool labelled =
+            label.size() == 3 && label[0] == u'T' && label[1].isDigit() && label[2] == u':';
         if (!labelled || value.isEmpty() || code.isEmpty())
-            problem(section, u"tax box "_s +
-                                 quoted(line.mid(at, box::kWidth)) + u" holds no amount and code"_s);
+            problem(section, u"tax box "_s + quoted(line.mid(at, box::kWidth)) +
+                                 u" holds no amount and code"_s);
         else
             taxes.append({code, value});
     }
@@ -158,8 +158,9 @@ PassengerLine SectionReader::passenger(const SectionItem& item, int number, bool
     if (passenger.books == 0 && isBlank(serial))
         return passenger; // a passenger without a document
     if (line.size() != a02::kLineLength) {
-        problem(section, u"passenger %1's line is %2 characters long, not %3"_s.arg(number).arg(
-                             line.size()).arg(a02::kLineLength));
+        problem(section, u"passenger %1's line is %2 characters long, not %3"_s.arg(number)
+                             .arg(line.size())
+                             .arg(a02::kLineLength));
     } else if (serial.size() != a02::kSerial.width || !allDigits(serial)) {
         problem(section, u"passenger %1's A02TKT %2 is not a 10-digit serial"_s.arg(number).arg(
                              quoted(serial)));

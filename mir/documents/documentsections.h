@@ -15,9 +15,9 @@ namespace mir::documents {
 struct PassengerLine {
     int number = 0; // the running number of the A02 line, from 1
     QString name;
-    QString serial;     // 10 digits, "" when the line has none or a bad one
-    int books = 0;      // 0: no document
-    QString fareItem;   // A07's fare section
+    QString serial;       // 10 digits, "" when the line has none or a bad one
+    int books = 0;        // 0: no document
+    QString fareItem;     // A07's fare section
     QString exchangeItem; // A10's item
 };
 
@@ -85,8 +85,7 @@ public:
 private:
     QString amount(QStringView line, const MirField& field, const QString& section);
     QString impliedAmount(QStringView line, const MirField& field, const QString& section);
-    QList<Tax> taxBoxes(QStringView line, qsizetype first, qsizetype last,
-                        const QString& section);
+    QList<Tax> taxBoxes(QStringView line, qsizetype first, qsizetype last, const QString& section);
     QList<Tax> itTaxes(const SectionItem& item, const QString& section);
 
     QList<Problem>& m_problems;

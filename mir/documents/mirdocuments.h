@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documentevents.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -33,11 +35,6 @@ enum class Transaction {
     Special,       // X, N, J, B, E, L, G: dual and non-ticketing records
     Unknown,       // any other code, or a header that does not conform
 };
-
-// What happened to one document in one file.
-enum class Event { Issue, Void, Refund, RefundCancel, Exchange };
-
-enum class DocumentKind { Ticket, Emd };
 
 QString eventName(Event event);      // "issue", "void", "refund", "refund-cancel", "exchange"
 QString kindName(DocumentKind kind); // "ticket", "emd"

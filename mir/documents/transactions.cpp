@@ -98,6 +98,7 @@ QString eventName(Event event) {
     case Event::RefundCancel:
         return QStringLiteral("refund-cancel");
     case Event::Exchange:
+    case Event::Count:
         break;
     }
     return QStringLiteral("exchange");

@@ -13,10 +13,10 @@ Transaction transactionOf(QStringView command, QStringView exchangeIndicator);
 
 // How the documents of a transaction are found and what happens to them.
 enum class DocumentSource {
-    None,     // no document event: not a sale, or not a ticketing at all
+    None,       // no document event: not a sale, or not a ticketing at all
     Passengers, // the A02 serials, behind the header's airline code
-    Refunded, // the documents of A23
-    Emds,     // the EMDs of A29
+    Refunded,   // the documents of A23
+    Emds,       // the EMDs of A29
 };
 DocumentSource documentSourceOf(Transaction transaction);
 Event eventOf(Transaction transaction);

@@ -40,7 +40,7 @@ struct DocumentView {
     QString state; // "issued", "voided", "refunded", "exchanged"
     QString passenger, currency;
     QString airline; // the 2-letter code, or the number's 3-digit one when no file gave it
-    QString issued; // YYYY-MM-DD, "" when no issue is known
+    QString issued;  // YYYY-MM-DD, "" when no issue is known
     std::optional<ShownAmount> total;
     QString original;
     QList<StoredEvent> events;

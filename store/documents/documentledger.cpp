@@ -188,32 +188,6 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
 
 } // namespace
 
-DocumentTables documentTables(const QString& connectionText) {
-    return withThreadConnection(connectionText, [](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        if (!query.exec(u"SELECT FILE_SHA FROM KDOCFILE WHERE 1=2"_s)) {
-            query.finish();
-            if (db.tables(QSql::Tables).isEmpty())
-                throw StoreError::fromSqlError(query.lastError());
-            return DocumentTables::Missing;
-        }
-        // The newest columns of both tables that gained some.
-        const bool current = query.exec(u"SELECT READER_VER FROM KDOCFILE WHERE 1=2"_s) &&
-                             query.exec(u"SELECT COLLECTED FROM KDOCEVT WHERE 1=2"_s);
-        query.finish();
-        return current ? DocumentTables::Current : DocumentTables::Outdated;
-    });
-}
-
-QString documentTablesNotice(DocumentTables tables) {
-    if (tables == DocumentTables::Outdated)
-        return u"The document tables lack the columns of this version (KDOCFILE READER_VER, "
-               "KDOCEVT COLLECTED ...): ticketing documents are not recorded. Run kesto init-db "
-               "--upgrade to add them."_s;
-    return u"The database has no document tables (KDOCFILE, KDOCEVT, KDOCTAX, KDOCFOP): "
-           "ticketing documents are not recorded. Run kesto init-db --upgrade to add them."_s;
-}
-
 bool documentsRecorded(const QString& connectionText, const QString& sha256) {
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
         const std::optional<StoredReading> stored = storedReading(db, sha256);
@@ -261,8 +235,8 @@ bool recordFileDocuments(const QString& connectionText, const DocumentFile& file
         return false;
     bool written = false;
     runInThreadTransaction(connectionText, [&] {
-        written = writeFileDocuments(connectionText, file, documents, QString(), QString(),
-                                     problemRow);
+        written =
+            writeFileDocuments(connectionText, file, documents, QString(), QString(), problemRow);
     });
     return written;
 }

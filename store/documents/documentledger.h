@@ -11,8 +11,8 @@
 // MIR file says about its ticketing documents, written exactly once per file
 // by each version of the reader. A file is known by the SHA-256 of its bytes,
 // so the same bytes met again (a retry, a restart, an archive imported later)
-// add nothing; a newer reader replaces an older one's reading whole. All functions work on the calling thread's connection for the
-// connection text and throw StoreError.
+// add nothing; a newer reader replaces an older one's reading whole. All functions work on the
+// calling thread's connection for the connection text and throw StoreError.
 
 struct DocumentFile {
     QString sha256; // lower-case hex
@@ -21,13 +21,6 @@ struct DocumentFile {
     qint64 modifiedNs = 0;
     bool imported = false; // read from the archive, not met by the cycle
 };
-
-// Whether the database has the document tables with the columns of this
-// version (one made before them has none, or older ones, until `kesto
-// init-db --upgrade`), and what the operator is told when it has not.
-enum class DocumentTables { Current, Outdated, Missing };
-DocumentTables documentTables(const QString& connectionText);
-QString documentTablesNotice(DocumentTables tables);
 
 // Whether this reader's documents of the file with these bytes are recorded.
 bool documentsRecorded(const QString& connectionText, const QString& sha256);
