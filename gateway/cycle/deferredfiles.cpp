@@ -1,6 +1,9 @@
 #include "deferredfiles.h"
 
 #include "backoff.h"
+#include "writewatch.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -51,9 +54,20 @@ void DeferredFiles::forget(const QByteArray& name) {
     m_files.remove(name);
 }
 
-QHash<QByteArray, WaitReason> DeferredFiles::reasons() const {
+QMap<WaitReason, int> DeferredFiles::stillWaiting(const QByteArray& folder,
+                                                  const WriteWatch& writes) const {
     QHash<QByteArray, WaitReason> reasons;
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
         reasons.insert(it.key(), it->reason);
-    return reasons;
+    for (const QByteArray& name : writes.heldBack()) {
+        if (!reasons.contains(name))
+            reasons.insert(name, WaitReason::Writer);
+    }
+    QMap<WaitReason, int> waiting;
+    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
+        struct stat info {};
+        if (::lstat(QByteArray(folder + it.key()).constData(), &info) == 0)
+            ++waiting[it.value()];
+    }
+    return waiting;
 }

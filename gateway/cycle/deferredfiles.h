@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMap>
 #include <QString>
 
 #include <chrono>
@@ -15,6 +16,8 @@
 // finding it again in this run files it away without storing the booking a second time. A different
 // file under the same name (another fingerprint) is a new file. Across restarts the ledger of
 // recorded files in the database does that job.
+class WriteWatch;
+
 class DeferredFiles {
 public:
     using Clock = std::chrono::steady_clock;
@@ -35,8 +38,9 @@ public:
     // Whether this file (same name and fingerprint) was already recorded.
     bool wasRecorded(const QByteArray& name, const QString& fingerprint) const;
     void forget(const QByteArray& name);
-    // Every file deferred and not forgotten, with what it waits for.
-    QHash<QByteArray, WaitReason> reasons() const;
+    // The files still in the folder that wait, by what they wait for: those
+    // deferred, and those whose writers have not finished (`writes`).
+    QMap<WaitReason, int> stillWaiting(const QByteArray& folder, const WriteWatch& writes) const;
 
 private:
     struct Entry {

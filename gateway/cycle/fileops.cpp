@@ -1,5 +1,7 @@
 #include "fileops.h"
 
+#include "writewatch.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -51,6 +53,50 @@ FileLookup lookUpAndClearReadOnly(const QByteArray& path, const FileInHand& file
         ::fchmod(file.fd, (info.st_mode & 07777) | S_IWUSR) != 0)
         lookup.failure = stepFailureFromErrno(errno);
     return lookup;
+}
+
+ReadResult readUpTo(int fd, qint64 limit) {
+    ReadResult result;
+    char buffer[16 * 1024];
+    while (result.bytes.size() < limit) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            result.failure = stepFailureFromErrno(errno);
+            break;
+        }
+        result.bytes.append(buffer, got);
+    }
+    return result;
+}
+
+ReadResult readForShowing(const FileInHand& file, const QByteArray& path, qint64 limit) {
+    if (file.isOpen())
+        return readUpTo(file.fd, limit);
+    const int fd = openRegularFile(path);
+    if (fd < 0)
+        return {{}, stepFailureFromErrno(errno)};
+    ReadResult read = readUpTo(fd, limit);
+    ::close(fd);
+    return read;
+}
+
+bool isGone(const QByteArray& folder, const QByteArray& name) {
+    struct stat info {};
+    return ::lstat(QByteArray(folder + name).constData(), &info) != 0 && errno == ENOENT;
+}
+
+bool lookAtFile(WriteWatch& writes, const QByteArray& name, const QByteArray& path) {
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0)
+        return true;
+    if (!S_ISREG(info.st_mode))
+        return false;
+    writes.look(name, fileFingerprint(info));
+    return true;
 }
 
 std::optional<StepFailure> removeFile(const QByteArray& path) {

@@ -41,6 +41,25 @@ struct FileLookup {
 // looks, so that nothing a link points to can have its mode changed.
 FileLookup lookUpAndClearReadOnly(const QByteArray& path, const FileInHand& file);
 
+// The file's bytes, up to `limit`, and what kept it from being read whole.
+struct ReadResult {
+    QByteArray bytes;
+    std::optional<StepFailure> failure;
+};
+ReadResult readUpTo(int fd, qint64 limit);
+// From the file in hand, or by its path when it could not be opened (to show
+// what can be shown).
+ReadResult readForShowing(const FileInHand& file, const QByteArray& path, qint64 limit);
+
+// Whether the folder no longer holds the name at all.
+bool isGone(const QByteArray& folder, const QByteArray& name);
+
+// Notes in `writes` how the file looks now. False when the name no longer
+// holds a regular file (the listing reports what it holds); a file that
+// cannot be looked at goes on, and the steps of its life say what is wrong.
+class WriteWatch;
+bool lookAtFile(WriteWatch& writes, const QByteArray& name, const QByteArray& path);
+
 std::optional<StepFailure> removeFile(const QByteArray& path);
 
 // Makes the folder when it is not there; its parent must exist.

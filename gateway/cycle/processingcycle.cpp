@@ -30,42 +30,6 @@ constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
 constexpr qint64 kRelistMs = 250; // the age of a listing a drain lists the folder again at
 
-struct ReadResult {
-    QByteArray bytes;
-    std::optional<StepFailure> failure;
-};
-
-ReadResult readUpTo(int fd, qint64 limit) {
-    ReadResult result;
-    char buffer[16 * 1024];
-    while (result.bytes.size() < limit) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            result.failure = stepFailureFromErrno(errno);
-            break;
-        }
-        result.bytes.append(buffer, got);
-    }
-    return result;
-}
-
-// Whether the download folder no longer holds the name at all.
-bool isGone(const QString& folder, const QByteArray& name) {
-    struct stat info {};
-    return ::lstat(QByteArray(QFile::encodeName(folder) + name).constData(), &info) != 0 &&
-           errno == ENOENT;
-}
-
-QString shownText(const QByteArray& bytes) {
-    QString text = QString::fromLatin1(bytes);
-    text.replace(QLatin1Char('\r'), QStringLiteral("\r\n"));
-    return text;
-}
-
 } // namespace
 
 ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
@@ -192,7 +156,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
             if (!relist) {
                 // A name of an older listing that is gone meanwhile is passed over.
                 current = nextEntry(listing.names, index);
-                while (!current.isEmpty() && isGone(down, current))
+                while (!current.isEmpty() && isGone(QFile::encodeName(down), current))
                     current = nextEntry(listing.names, index);
                 // The loop ends only at a fresh listing that offers nothing:
                 // a file put back (read incomplete, changed) is taken again.
@@ -271,25 +235,12 @@ bool ProcessingCycle::settleListing(const DownloadListing& listing) {
     const QByteArray down = QFile::encodeName(m_options.settings.MirDownPath);
     WriteWatch::Clock::duration wait{};
     for (const QByteArray& name : listing.names) {
-        if (isCandidate(name) && lookAtFile(name, down + name))
+        if (isCandidate(name) && lookAtFile(m_writes, name, down + name))
             wait = std::max(wait, m_writes.untilSettled(name));
     }
     if (wait <= WriteWatch::Clock::duration{})
         return true;
     return m_stop.pause(int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
-}
-
-// Notes how the file looks now. False when the name no longer holds a regular
-// file (the listing reports what it holds); a file that cannot be looked at
-// goes on, and the steps of its life say what is wrong.
-bool ProcessingCycle::lookAtFile(const QByteArray& name, const QByteArray& path) {
-    struct stat info {};
-    if (::lstat(path.constData(), &info) != 0)
-        return true;
-    if (!S_ISREG(info.st_mode))
-        return false;
-    m_writes.look(name, fileFingerprint(info));
-    return true;
 }
 
 ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
@@ -300,12 +251,12 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     // being written and waits, with no error row, until it has settled. A
     // stop here leaves the file untouched.
     if (m_options.settings.settlesPerFile()) {
-        if (!lookAtFile(name, path))
+        if (!lookAtFile(m_writes, name, path))
             return FileEnd::Done;
         if (!pauseMs(1000))
             return FileEnd::Abandoned;
     }
-    if (!lookAtFile(name, path) || !m_writes.settled(name))
+    if (!lookAtFile(m_writes, name, path) || !m_writes.settled(name))
         return FileEnd::Done;
     const FileTimer timer;
 
@@ -339,18 +290,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     }
 
     // 5. Show it. An unopened file is shown by its path when that still works.
-    ReadResult read;
-    if (file.isOpen()) {
-        read = readUpTo(file.fd, kShowLimit);
-    } else {
-        const int showFd = openRegularFile(path);
-        if (showFd >= 0) {
-            read = readUpTo(showFd, kShowLimit);
-            ::close(showFd);
-        } else {
-            read.failure = stepFailureFromErrno(errno);
-        }
-    }
+    const ReadResult read = readForShowing(file, path, kShowLimit);
     const std::optional<StepFailure> pending = read.failure;
     Q_EMIT fileShown(shownText(read.bytes));
 
@@ -492,15 +432,6 @@ void ProcessingCycle::deleteCopied() {
 }
 
 void ProcessingCycle::countWaitingFiles() {
-    const QByteArray down = QFile::encodeName(m_options.settings.MirDownPath);
-    QHash<QByteArray, WaitReason> reasons = m_deferred.reasons();
-    for (const QByteArray& name : m_writes.heldBack()) {
-        if (!reasons.contains(name))
-            reasons.insert(name, WaitReason::Writer);
-    }
-    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
-        struct stat info {};
-        if (::lstat(QByteArray(down + it.key()).constData(), &info) == 0)
-            ++m_summary.waiting[it.value()];
-    }
+    m_summary.waiting =
+        m_deferred.stillWaiting(QFile::encodeName(m_options.settings.MirDownPath), m_writes);
 }

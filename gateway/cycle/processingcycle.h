@@ -98,7 +98,6 @@ private:
     QByteArray nextEntry(const QList<QByteArray>& names, qsizetype& index) const;
     bool isCandidate(const QByteArray& name) const;
     bool settleListing(const DownloadListing& listing);
-    bool lookAtFile(const QByteArray& name, const QByteArray& path);
     FileEnd processFile(const QByteArray& name);
     struct FileRecording {
         bool readAgain = false; // read incomplete: back to the folder, read again later

@@ -314,7 +314,7 @@ private:
     RecordResult m_result;
     bool m_committed = false;
     std::optional<PostOutcome> m_invalidXml; // the owed post's text did not load
-    QString m_invalidLine;                   // and the List1 line that says so
+    QString m_invalidLine;                   // and the log line that says so
 };
 
 } // namespace

@@ -91,3 +91,9 @@ QString shownFileName(const QByteArray& name) {
     }
     return shown;
 }
+
+QString shownText(const QByteArray& bytes) {
+    QString text = QString::fromLatin1(bytes);
+    text.replace(QLatin1Char('\r'), QStringLiteral("\r\n"));
+    return text;
+}

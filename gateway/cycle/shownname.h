@@ -12,3 +12,6 @@
 // A form longer than FILE_NM's 260 characters is cut and ends with "~" and
 // 16 hex digits of the name's SHA-256, so it stays unique.
 QString shownFileName(const QByteArray& name);
+
+// A file's bytes as the window shows them: read as Latin-1, every CR as CR LF.
+QString shownText(const QByteArray& bytes);

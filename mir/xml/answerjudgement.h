@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
-// What one answer of the endpoint means: the List1 line, and the error to log
+// What one answer of the endpoint means: the log line, and the error to log
 // (code 0 when none).
 struct AnswerJudgement {
     QString listLine; // ends with CR LF

@@ -3,10 +3,10 @@
 #include <QDateTime>
 #include <QString>
 
-// The date and time of a List1 line as the system formats them: the locale's
+// The date and time of a log line as the system formats them: the locale's
 // short date, a space, and the time with seconds.
 QString logStampText(const QDateTime& when);
 
-// A List1 line without the CR LF it ends with, for displays that add their own
+// A log line without the CR LF it ends with, for displays that add their own
 // line breaks (the window's list, standard output).
 QString withoutLineEnd(QString line);

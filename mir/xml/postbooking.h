@@ -40,19 +40,19 @@ struct PostOutcome {
 
 // Builds the booking XML text of one record pass into context.XmlText and
 // checks that it loads. When it does not, the outcome of its post (refused
-// with 9997, never sent) comes back, and its List1 line went to `addLine`.
+// with 9997, never sent) comes back, and its log line went to `addLine`.
 std::optional<PostOutcome> prepareBookingXml(FileContext& context, const QString& xmlDns,
                                              const std::function<void(const QString&)>& addLine);
 
 // What a post needs once its text is made: the text, the file it came from
-// (for the List1 line) and its record ("TPEK4T/001", for the error rows).
+// (for the log line) and its record ("TPEK4T/001", for the error rows).
 struct BookingPost {
     QString xmlText;
     QString fileName;
     QString recordKey;
 };
 
-// POSTs a booking XML text that loads, judges the answer and hands the List1
+// POSTs a booking XML text that loads, judges the answer and hands the log
 // line to `addLine`. The error row is the caller's to write. Never throws:
 // every failure ends only this post.
 PostOutcome sendBookingXml(const BookingPost& post, const QString& xmlDns, XmlHttpPost& http,
