@@ -3,7 +3,6 @@
 #include "backupcopy.h"
 #include "changewatch.h"
 #include "clock.h"
-#include "connectionstring.h"
 #include "crashpoint.h"
 #include "downloadlisting.h"
 #include "fileops.h"
@@ -18,7 +17,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {

@@ -40,10 +40,6 @@ void RunEvents::errorRow(const LoggedError& row) {
         m_watchers.errorNotStored(row.message);
 }
 
-void RunEvents::postEnded(CycleMetrics::PostResult result) const {
-    CycleMetrics::instance().countPost(result);
-}
-
 void RunEvents::documentRecorded(CycleMetrics::DocumentKind kind,
                                  CycleMetrics::DocumentEvent event) const {
     CycleMetrics::instance().countDocumentEvent(kind, event);

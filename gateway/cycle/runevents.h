@@ -34,7 +34,6 @@ public:
     void line(const QString& text) const;
     void fileEnded(CycleMetrics::FileOutcome outcome);
     void errorRow(const LoggedError& row);
-    void postEnded(CycleMetrics::PostResult result) const;
     void documentRecorded(CycleMetrics::DocumentKind kind, CycleMetrics::DocumentEvent event) const;
     void postsOwedCounted(int count) const;
     // Why the run does not go on; no row of the error log.
