@@ -5,6 +5,19 @@
 #include <QString>
 #include <QVariant>
 
+// The statement for the SQL text prepared on the connection, once: it is kept
+// with the connection and used again, so that the database parses the text of
+// each row's statement once rather than for every file. Throws StoreError
+// when it cannot be prepared. Use it through PreparedQuery, which finishes it
+// after each use and forgets it after a failure. Like the connections, the
+// statements are the calling thread's own.
+QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql);
+void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql);
+
+// Drops the calling thread's statements on the named connection. Whoever
+// removes a connection calls it first: no query may outlive its connection.
+void forgetPreparedStatements(const QString& connectionName);
+
 // One use of a statement the connection keeps prepared (see
 // preparedStatement()): bind its values, exec(), read its rows. When the use
 // ends the statement is finished (on SQLite no read stays open to hold a lock

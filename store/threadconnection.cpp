@@ -1,6 +1,7 @@
 #include "threadconnection.h"
 
 #include "connectiontext.h"
+#include "preparedquery.h"
 #include "sqlitejournal.h"
 #include "storeerror.h"
 
@@ -14,7 +15,6 @@
 #include <QSqlQuery>
 
 #include <atomic>
-#include <memory>
 #include <optional>
 
 #include <sys/stat.h>
@@ -28,11 +28,10 @@ std::atomic<quint64> g_nextConnection{1};
 // application object is gone by then, and the process is ending anyway.
 struct ThreadConnections {
     QHash<QString, QString> names;
-    // The statements prepared on each connection, by connection name and SQL
-    // text; they go before their connection does.
-    QHash<QString, QHash<QString, std::shared_ptr<QSqlQuery>>> statements;
     ~ThreadConnections() {
-        statements.clear();
+        // The statements prepared on a connection go before it does.
+        for (const QString& name : std::as_const(names))
+            forgetPreparedStatements(name);
         if (QCoreApplication::instance() == nullptr)
             return;
         for (const QString& name : std::as_const(names))
@@ -91,7 +90,7 @@ bool isUnusableSqliteCode(qint32 number) {
 }
 
 void removeConnection(const QString& name) {
-    t_connections.statements.remove(name);
+    forgetPreparedStatements(name);
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         db.close();
@@ -310,29 +309,6 @@ void runInThreadTransaction(const QString& connectionText, const std::function<v
         rollbackTransaction(connectionText);
         throw;
     }
-}
-
-QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql) {
-    QHash<QString, std::shared_ptr<QSqlQuery>>& prepared =
-        t_connections.statements[db.connectionName()];
-    std::shared_ptr<QSqlQuery>& statement = prepared[sql];
-    if (!statement) {
-        auto query = std::make_shared<QSqlQuery>(db);
-        query->setForwardOnly(true);
-        if (!query->prepare(sql)) {
-            const QSqlError error = query->lastError();
-            prepared.remove(sql);
-            throw StoreError::fromSqlError(error);
-        }
-        statement = std::move(query);
-    }
-    return statement.get();
-}
-
-void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql) {
-    const auto found = t_connections.statements.find(db.connectionName());
-    if (found != t_connections.statements.end())
-        found->remove(sql);
 }
 
 void closeThreadConnection(const QString& connectionText) {

@@ -4,7 +4,6 @@
 #include "storeerror.h"
 
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 
 #include <functional>
@@ -45,14 +44,6 @@ StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
 // rolled back when it or the commit throws. A StoreError goes on with the
 // cause Connection when the database can no longer be reached.
 void runInThreadTransaction(const QString& connectionText, const std::function<void()>& work);
-
-// The statement for the SQL text prepared on the connection, once: it is kept
-// with the connection and used again, so that the database parses the text of
-// each row's statement once rather than for every file. Throws StoreError
-// when it cannot be prepared. Use it through PreparedQuery, which finishes it
-// after each use and forgets it after a failure.
-QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql);
-void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql);
 
 // Removes the calling thread's connection for the text, or all of them. No
 // query object of that connection may still exist. A worker thread's
