@@ -2,7 +2,8 @@
 // bookings are stored and filed meanwhile, a kill -9 loses none of the owed
 // posts, the poster probes with one post at a time while the endpoint fails,
 // and once it answers every post arrives, in the order its version was
-// stored. Real `kesto run` processes, a real endpoint on loopback.
+// stored; a post the endpoint refuses is owed no more. Real `kesto run`
+// processes, a real endpoint on loopback.
 #include "gatewayrun.h"
 #include "testendpoint.h"
 #include "threadconnection.h"
@@ -21,6 +22,8 @@ class TestOwedPosts : public QObject {
 private Q_SLOTS:
     void hungEndpointHoldsUpNoBooking_data() { addEngineRows(); }
     void hungEndpointHoldsUpNoBooking();
+    void refusedPostIsNotPostedAgain_data() { addEngineRows(); }
+    void refusedPostIsNotPostedAgain();
 };
 
 namespace {
@@ -127,6 +130,29 @@ void TestOwedPosts::hungEndpointHoldsUpNoBooking() {
                  rows.filter(u"Recovered after"_s).size() == 1,
              qPrintable(rows.join(u'\n')));
     QVERIFY(statusText(gateway).contains(u"posts owed: 0"_s));
+}
+
+// The endpoint answers "<ERROR>...": the booking is stored and filed, the
+// ledger notes the refusal, nothing stays owed, and a later run posts nothing.
+void TestOwedPosts::refusedPostIsNotPostedAgain() {
+    QFETCH(TestEngine, engine);
+    TestEndpoint endpoint(kAddress);
+    QVERIFY(endpoint.isListening());
+    endpoint.setAnswer("<ERROR> Unknown agency");
+    GatewayHome gateway(engine, {u"1"_s, u"1"_s, kAddress});
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    writeFileBytes(gateway.downloadFolder() + u"REFUSED.MIR"_s, ticketedBooking("REFU01"));
+    for (int run = 0; run < 2; ++run)
+        QCOMPARE(runOnce(gateway.environment()).exitCode, 0);
+    QCOMPARE(endpoint.requests().size(), 1);
+    QCOMPARE(gateway.backedUpFiles(), QStringList(u"REFUSED.MIR"_s));
+    QCOMPARE(gateway.waitingFiles(), QStringList());
+    QCOMPARE(column(gateway, u"SELECT RECLOC FROM AMAMD"_s), QStringList(u"REFU01"_s));
+    QCOMPARE(column(gateway, u"SELECT COUNT(*) FROM AMPOST"_s), QStringList(u"0"_s));
+    QCOMPARE(column(gateway, u"SELECT POST_ST FROM AMFILE"_s), QStringList(u"R"_s));
+    QCOMPARE(column(gateway, u"SELECT MESSAGE FROM AMERROR"_s),
+             QStringList(u"REFUSED.MIR-->9000:Unknown agency"_s));
 }
 
 QTEST_GUILESS_MAIN(TestOwedPosts)
