@@ -108,14 +108,6 @@ void owePost(const GatewaySettings& settings, int number, const QString& locator
     });
 }
 
-QStringList postedLocators(const QList<TestEndpoint::Request>& requests) {
-    static const QRegularExpression locator(u"<RECLOC>([^<]*)</RECLOC>"_s);
-    QStringList locators;
-    for (const TestEndpoint::Request& request : requests)
-        locators.append(locator.match(QString::fromUtf8(request.body)).captured(1));
-    return locators;
-}
-
 // The next probe is `pause` after the failure that was noted between
 // `before` and now.
 bool probesAfter(const StoreOutage& outage, Clock::time_point before, Clock::duration pause) {

@@ -39,15 +39,6 @@ QStringList column(const GatewayHome& gateway, const QString& sql) {
     return values;
 }
 
-// The record locator of each request's booking, in the order they came.
-QStringList postedLocators(const QList<TestEndpoint::Request>& requests) {
-    QStringList locators;
-    static const QRegularExpression locator(u"<RECLOC>([^<]*)</RECLOC>"_s);
-    for (const TestEndpoint::Request& request : requests)
-        locators.append(locator.match(QString::fromUtf8(request.body)).captured(1));
-    return locators;
-}
-
 QString statusText(const GatewayHome& gateway) {
     QProcess status;
     status.setProcessEnvironment(gateway.environment());
@@ -113,8 +104,8 @@ void TestOwedPosts::hungEndpointHoldsUpNoBooking() {
              qsizetype(endpoint.requests().size() - before - 1));
 
     // Then it answers: every owed post arrives, oldest first.
-    endpoint.setStatus("200 OK");
     endpoint.setAnswer("RECLOC OK");
+    endpoint.setStatus("200 OK");
     QTRY_COMPARE_WITH_TIMEOUT(column(gateway, u"SELECT COUNT(*) FROM AMPOST"_s),
                               QStringList(u"0"_s), 20000);
     run.terminate();

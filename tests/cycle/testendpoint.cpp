@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -145,4 +146,12 @@ bool TestEndpoint::answerFor(QByteArray& answer, int& delayMs) const {
     answer = m_answer;
     delayMs = m_delayMs;
     return !m_silent;
+}
+
+QStringList postedLocators(const QList<TestEndpoint::Request>& requests) {
+    static const QRegularExpression locator(QStringLiteral("<RECLOC>([^<]*)</RECLOC>"));
+    QStringList locators;
+    for (const TestEndpoint::Request& request : requests)
+        locators.append(locator.match(QString::fromUtf8(request.body)).captured(1));
+    return locators;
 }

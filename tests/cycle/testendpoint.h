@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 
 class QTcpServer;
@@ -54,3 +55,6 @@ private:
     QByteArray m_status = "200 OK";
     bool m_listening = false;
 };
+
+// The record locator of each request's booking, in the order they came.
+QStringList postedLocators(const QList<TestEndpoint::Request>& requests);
