@@ -105,6 +105,17 @@ void BookingRecorder::startPoster() {
     m_poster->start();
 }
 
+void BookingRecorder::keepIdentity() {
+    if (!m_ready || m_identity.beat())
+        return;
+    m_rows.failed(m_context.FileName,
+                  {ErrorNumber::InternalError,
+                   QStringLiteral("another gateway took this gateway's identity %1: this one stops")
+                       .arg(m_settings.MirGateway)},
+                  "[Identity]");
+    m_stop.requestStop();
+}
+
 int BookingRecorder::finish(bool deliverOwed) {
     int owed = 0;
     if (m_poster) {

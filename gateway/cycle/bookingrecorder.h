@@ -71,8 +71,9 @@ public:
     // the file waits for while the database cannot take them.
     std::optional<WaitReason> recordDocuments(const FileInHand& file, const QByteArray& bytes);
 
-    // Says the run is alive; false when another run has taken its identity.
-    bool keepIdentity() { return !m_ready || m_identity.beat(); }
+    // Says the run is alive; when another run has taken its identity meanwhile,
+    // writes why and requests a stop.
+    void keepIdentity();
     // At the end of the run: the poster ends, first delivering what is owed
     // when `deliverOwed`, and the identity is given up. The posts left owed.
     int finish(bool deliverOwed);

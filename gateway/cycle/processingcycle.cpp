@@ -77,19 +77,10 @@ void ProcessingCycle::run() {
     m_summary = m_events.summary();
     m_summary.postsOwed = owed;
     m_summary.refusedToRun = m_recorder.refusal();
-    countWaitingFiles();
+    m_summary.waiting =
+        m_deferred.stillWaiting(QFile::encodeName(m_options.settings.MirDownPath), m_writes);
     m_http = nullptr;
     Q_EMIT finished();
-}
-
-void ProcessingCycle::keepIdentity() {
-    if (m_recorder.keepIdentity())
-        return;
-    failed({ErrorNumber::InternalError,
-            QStringLiteral("another gateway took this gateway's identity %1: this one stops")
-                .arg(m_options.settings.MirGateway)},
-           "[Identity]");
-    requestStop();
 }
 
 void ProcessingCycle::runPasses(ChangeWatch& watch) {
@@ -106,7 +97,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         int failures = 0;
         for (;;) {
             Q_EMIT alive();
-            keepIdentity();
+            m_recorder.keepIdentity();
             watch.rearm();
             listing = listDownloadFolder(down);
             if (listing.ok()) {
@@ -149,7 +140,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 return;
             }
             Q_EMIT alive();
-            keepIdentity();
+            m_recorder.keepIdentity();
             bool relist = m_options.settings.settlesPerFile() || listed.hasExpired(kRelistMs);
             if (!relist) {
                 // A name of an older listing that is gone meanwhile is passed over.
@@ -427,9 +418,4 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
 
 void ProcessingCycle::deleteCopied() {
     m_deletes.flush(QFile::encodeName(backupDateFolder(m_options.settings)));
-}
-
-void ProcessingCycle::countWaitingFiles() {
-    m_summary.waiting =
-        m_deferred.stillWaiting(QFile::encodeName(m_options.settings.MirDownPath), m_writes);
 }

@@ -110,9 +110,6 @@ private:
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
                   bool recorded, const QByteArray* whole);
     void deleteCopied();
-    // Says the run is alive; stops it when another run took its identity.
-    void keepIdentity();
-    void countWaitingFiles();
     void failed(const StepFailure& failure, const char* tag) {
         m_rows.failed(m_context.FileName, failure, tag);
     }
