@@ -7,20 +7,18 @@
 #include "storecall.h"
 #include "storeerror.h"
 
+#include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// The number a result set reports for a column it does not have.
-constexpr qint32 kItemNotFound = 3265;
+
 // The number for a record locator whose serials are all used (overflow).
 constexpr qint32 kSerialsUsedUp = StoreError::kOverflow;
-} // namespace
-
-namespace {
 
 const QString kDigits = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"_s;
 
@@ -28,7 +26,62 @@ int digitValue(QChar c) {
     return static_cast<int>(kDigits.indexOf(c));
 }
 
+bool isDecimalDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Whether a stored serial has one of the serials' two forms, whose text
+// order is their order: three digits, or a capital letter and two digits or capitals.
+bool inSerialOrder(const QString& stored) {
+    if (stored.size() != 3)
+        return false;
+    if (isDecimalDigit(stored.at(0)))
+        return isDecimalDigit(stored.at(1)) && isDecimalDigit(stored.at(2));
+    return stored.at(0) >= u'A' && stored.at(0) <= u'Z' && digitValue(stored.at(1)) >= 0 &&
+           digitValue(stored.at(2)) >= 0;
+}
+
+// The stored serial of the record locator that comes last in text order,
+// found in the key's index; "" when none is stored.
+QString lastInTextOrder(QSqlDatabase& db, const QString& recordLocator) {
+    PreparedQuery lookup(db, highestSerialStatement());
+    lookup.bind(recordLocator);
+    lookup.exec();
+    QSqlQuery& query = lookup.query();
+    const QString last = query.next() ? query.value(0).toString() : QString();
+    if (query.lastError().isValid())
+        throw StoreError::fromSqlError(query.lastError());
+    query.finish();
+    return last;
+}
+
+// The highest of every stored serial of the record locator by its place in
+// the order: for a locator whose last text is of neither form ("abc" sorts
+// after "ZZZ" and counts as 0), which only another program can have stored.
+QString highestByPlace(QSqlDatabase& db, const QString& recordLocator) {
+    PreparedQuery lookup(db, u"SELECT SER_NO FROM AMAMD WHERE RECLOC = ?"_s);
+    lookup.bind(recordLocator);
+    lookup.exec();
+    QSqlQuery& query = lookup.query();
+    QString highest;
+    int highestValue = 0;
+    while (query.next()) {
+        const QString serial = query.value(0).toString();
+        if (serialValue(serial) >= highestValue) {
+            highestValue = serialValue(serial);
+            highest = serial;
+        }
+    }
+    if (query.lastError().isValid())
+        throw StoreError::fromSqlError(query.lastError());
+    return highest;
+}
+
 } // namespace
+
+QString highestSerialStatement() {
+    return u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s;
+}
 
 int serialValue(const QString& stored) {
     if (stored.size() == 3 && stored.at(0) >= u'A' && stored.at(0) <= u'Z' &&
@@ -42,44 +95,29 @@ int serialValue(const QString& stored) {
     return value >= 0 && value <= kLastSerial ? static_cast<int>(value) : 0;
 }
 
-std::optional<QString> nextSerialNumber(const QString& highestStored) {
-    const int next = serialValue(highestStored) + 1;
-    if (next > kLastSerial)
-        return std::nullopt;
-    if (next <= 999)
-        return QString::number(next).rightJustified(3, u'0');
-    const int rest = next - 1000;
+QString serialText(int place) {
+    if (place <= 999)
+        return QString::number(place).rightJustified(3, u'0');
+    const int rest = place - 1000;
     return QString(QChar(u'A' + rest / (36 * 36))) + kDigits.at(rest / 36 % 36) +
            kDigits.at(rest % 36);
 }
 
+std::optional<QString> nextSerialNumber(const QString& highestStored) {
+    const int next = serialValue(highestStored) + 1;
+    if (next > kLastSerial)
+        return std::nullopt;
+    return serialText(next);
+}
+
 QString GET_XSER_NO(const QString& recordLocator) {
     return withThreadConnection(ConnectionString(), [&recordLocator](QSqlDatabase& db) {
-        // The record locator is bound, never joined into the text.
-        PreparedQuery lookup(db, u"SELECT * FROM AMAMD WHERE RECLOC=? ORDER BY RECLOC,SER_NO"_s);
-        lookup.bind(recordLocator);
-        lookup.exec();
-        QSqlQuery& query = lookup.query();
-        // Read every row and finish, so no read stays open on SQLite. Column
-        // names come back in lower case on PostgreSQL; indexOf() compares
-        // them without regard to case.
-        const int column = query.record().indexOf(u"SER_NO"_s);
-        if (column < 0)
-            throw StoreError(kItemNotFound, u"AMAMD has no column SER_NO"_s,
-                             StoreError::Cause::Statement);
-        // The highest serial by its place in the serials' own order, which
-        // is their text order whatever the database's collation.
-        QString highest;
-        int highestValue = 0;
-        while (query.next()) {
-            const QString serial = query.value(column).toString();
-            if (serialValue(serial) >= highestValue) {
-                highestValue = serialValue(serial);
-                highest = serial;
-            }
-        }
-        if (query.lastError().isValid())
-            throw StoreError::fromSqlError(query.lastError());
+        // The record locator is bound, never joined into the text. The last
+        // serial in text order is the highest, read from the key's index
+        // whatever number of versions the locator has.
+        QString highest = lastInTextOrder(db, recordLocator);
+        if (!highest.isEmpty() && !inSerialOrder(highest))
+            highest = highestByPlace(db, recordLocator);
         const std::optional<QString> next = nextSerialNumber(highest);
         if (!next)
             throw StoreError(kSerialsUsedUp,
@@ -87,6 +125,31 @@ QString GET_XSER_NO(const QString& recordLocator) {
                                  recordLocator, highest));
         return *next;
     });
+}
+
+QList<CrowdedLocator> crowdedLocators(QSqlDatabase& db) {
+    // The text of the bound is the schema's, so that the index of the
+    // versions past it serves the query; the highest of each locator is
+    // taken here, since grouping would lead a planner to a scan in the
+    // order of the locators.
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(u"SELECT RECLOC, SER_NO FROM AMAMD WHERE SER_NO >= '%1'"_s.arg(
+            serialText(kCrowdedSerial))))
+        throw StoreError::fromSqlError(query.lastError());
+    QMap<QString, int> highest;
+    while (query.next()) {
+        int& used = highest[query.value(0).toString()];
+        used = std::max(used, serialValue(query.value(1).toString()));
+    }
+    if (query.lastError().isValid())
+        throw StoreError::fromSqlError(query.lastError());
+    QList<CrowdedLocator> crowded;
+    for (auto it = highest.cbegin(); it != highest.cend(); ++it) {
+        if (it.value() >= kCrowdedSerial)
+            crowded.append({it.key(), it.value()});
+    }
+    return crowded;
 }
 
 bool serialTaken(const QString& recordLocator, const QString& serial) {

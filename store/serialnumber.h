@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSqlDatabase>
 #include <QString>
 
 #include <optional>
@@ -15,11 +17,28 @@
 // 1000, "ZZZ" kLastSerial.
 int serialValue(const QString& stored);
 inline constexpr int kLastSerial = 999 + 26 * 36 * 36;
+// The serial at a place from 0 to kLastSerial: 7 is "007", 1000 "A00".
+QString serialText(int place);
 
 // The serial that follows the highest stored one: "001" -> "002", "099" ->
 // "100", "999" -> "A00", "A0Z" -> "A10", "ABC" -> "ABD". Nothing when
 // "ZZZ" is used.
 std::optional<QString> nextSerialNumber(const QString& highestStored);
+
+// A record locator that has used more than 90 % of its serials: from its
+// serial kCrowdedSerial ("XBM") on. An index of the schema keeps only those
+// versions, so finding them stays cheap however many versions are stored.
+inline constexpr int kCrowdedSerial = kLastSerial * 9 / 10 + 1;
+struct CrowdedLocator {
+    QString recordLocator;
+    int used = 0; // its highest serial's place in the order
+};
+// Every such record locator, with the serials it used. Throws StoreError.
+QList<CrowdedLocator> crowdedLocators(QSqlDatabase& db);
+
+// The statement that finds the last serial of a record locator in text order
+// (bound: the record locator); its plan is checked by the tests.
+QString highestSerialStatement();
 
 // Whether a version of the record locator holds the serial (after a failed
 // insert: whether another gateway took it first, whatever words the

@@ -1,6 +1,7 @@
 #include "recordwriters.h"
 #include "rowappender.h"
 #include "serialnumber.h"
+#include "storecall.h"
 #include "storeerror.h"
 #include "testhome.h"
 #include "writerfixture.h"
@@ -22,6 +23,8 @@ private Q_SLOTS:
     void serialsUsedUpAreRefused();
     void missingTableFails_data();
     void missingTableFails();
+    void crowdedLocators_data();
+    void crowdedLocators();
 };
 
 void TestSerialNumber::nextSerial_data() {
@@ -100,6 +103,12 @@ void TestSerialNumber::fromStore_data() {
             << "ABC123" << QStringList{"ABC124 005", "ABC12 007", "ABC123 001"} << "002";
         newEngineRow(engine, "exact text equality")
             << "ABC123" << QStringList{"abc123 004", "ABC123  003"} << "001";
+        // Serials only another program stores: the last in text order is of
+        // neither form, so every serial of the locator is read by its number.
+        newEngineRow(engine, "lower case sorts last and counts as 0")
+            << "ABC123" << QStringList{"ABC123 abc", "ABC123 007"} << "008";
+        newEngineRow(engine, "a number with a letter after it counts by the number")
+            << "ABC123" << QStringList{"ABC123 12A", "ABC123 011"} << "013";
         newEngineRow(engine, "quote and semicolon are data")
             << tricky << QStringList{tricky + u" 001"_s, u"X 009"_s} << "002";
     }
@@ -156,6 +165,35 @@ void TestSerialNumber::missingTableFails() {
     KESTO_WRITER_DATABASE(db, engine, home);
     execOn(db, u"DROP TABLE AMAMD"_s);
     QVERIFY_THROWS_EXCEPTION(StoreError, GET_XSER_NO(u"ABC123"_s));
+}
+
+void TestSerialNumber::crowdedLocators_data() {
+    addEngineRows();
+}
+
+// Past "XBM" a record locator has used more than 90 % of its serials; each
+// such locator is told once, with its highest serial, whatever else it holds.
+void TestSerialNumber::crowdedLocators() {
+    QFETCH(TestEngine, engine);
+    QCOMPARE(serialText(kCrowdedSerial), u"XBM"_s);
+    QCOMPARE(serialValue(u"XBL"_s), kCrowdedSerial - 1);
+    TestHome home;
+    KESTO_WRITER_DATABASE(db, engine, home);
+    for (const char* entry : {"ABC123 XBL", "ABC123 999", "ZZZZZZ XC0", "ZZZZZZ XBM", "ZZZZZZ 001",
+                              "DEF456 ZZZ", "GHI789 abc"}) {
+        NewRow row(u"AMAMD"_s);
+        row.set(u"RECLOC"_s, QString::fromLatin1(entry).left(6));
+        row.set(u"SER_NO"_s, QString::fromLatin1(entry).mid(7));
+        appendRow(db.connectionText(), row);
+    }
+    QList<QPair<QString, int>> found;
+    withThreadConnection(db.connectionText(), [&](QSqlDatabase& connection) {
+        for (const CrowdedLocator& crowded : ::crowdedLocators(connection))
+            found.append({crowded.recordLocator, crowded.used});
+    });
+    const QList<QPair<QString, int>> expected{{u"DEF456"_s, kLastSerial},
+                                              {u"ZZZZZZ"_s, serialValue(u"XC0"_s)}};
+    QCOMPARE(found, expected);
 }
 
 QTEST_GUILESS_MAIN(TestSerialNumber)
