@@ -79,21 +79,8 @@ int runImport(const QString& connectionText, const QStringList& folders) {
 }
 
 int listDocuments(const QString& connectionText, const Options& options) {
-    QList<DocumentView> documents =
-        documentViews(loadDocumentEvents(connectionText, options.number));
-    if (!options.date.isEmpty()) {
-        // A document belongs to a day when one of its files was dated then.
-        QList<DocumentView> onDay;
-        for (const DocumentView& document : std::as_const(documents)) {
-            for (const StoredEvent& event : document.events) {
-                if (event.date == options.date) {
-                    onDay.append(document);
-                    break;
-                }
-            }
-        }
-        documents = onDay;
-    }
+    const QList<DocumentView> documents =
+        documentViews(loadDocumentEvents(connectionText, {options.number, options.date}));
     if (options.format == QLatin1String("json"))
         std::fputs(documentsJson(documents).toUtf8().constData(), stdout);
     else if (options.format == QLatin1String("csv"))

@@ -49,7 +49,7 @@ int runReportCommand(const QStringList& args) {
             status = 1;
         } else {
             const QList<DailyLine> lines =
-                dailyReport(documentViews(loadDocumentEvents(text, QString())), day);
+                dailyReport(documentViews(loadDocumentEvents(text, {QString(), day})), day);
             const QString out = json ? dailyReportJson(lines, day) : dailyReportText(lines, day);
             std::fputs(out.toUtf8().constData(), stdout);
         }

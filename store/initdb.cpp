@@ -90,8 +90,8 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
     // gateway's identity on the rows of several gateways (those written
     // before keep it empty), the document reader's.
     QStringList columns;
-    for (const QString& table : {QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
-                                 QStringLiteral("AMPOST")}) {
+    for (const QString& table :
+         {QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"), QStringLiteral("AMPOST")}) {
         if (present.contains(table))
             statements += missingColumnStatements(db, engine, table, columns);
     }
@@ -107,6 +107,17 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         added.append(QStringLiteral("the document ledger's columns %1 (kesto documents --import "
                                     "reads the backup folders again for them)")
                          .arg(documentColumns.join(QStringLiteral(", "))));
+    // Indexes made since, on the tables that were already there.
+    QStringList tables = present;
+    for (const QString& table : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT"),
+                                 QStringLiteral("KDOCTAX"), QStringLiteral("KDOCFOP")}) {
+        if (!documentTables.contains(table))
+            tables.append(table);
+    }
+    QStringList indexes;
+    statements += missingIndexStatements(db, engine, tables, indexes);
+    if (!indexes.isEmpty())
+        added.append(QStringLiteral("the indexes %1").arg(indexes.join(QStringLiteral(", "))));
     if (added.isEmpty())
         return {true, QStringLiteral("The %1 is up to date; nothing was changed").arg(where)};
     runSchemaStatements(db, statements);

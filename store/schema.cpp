@@ -24,9 +24,9 @@ QString resourcePath(DbEngine engine) {
 } // namespace
 
 QStringList storeTableNames() {
-    return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
-            QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
-            QStringLiteral("AMERROR"), QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
+    return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"),   QStringLiteral("AMHEAD"),
+            QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),    QStringLiteral("AMPNR"),
+            QStringLiteral("AMERROR"), QStringLiteral("AMFILE"),   QStringLiteral("AMFOREIGN"),
             QStringLiteral("AMPOST"),  QStringLiteral("AMGATEWAY")};
 }
 
@@ -63,25 +63,51 @@ QStringList missingColumnStatements(const QSqlDatabase& db, DbEngine engine, con
     return statements;
 }
 
-bool hasVersionKey(const QSqlDatabase& db, DbEngine engine) {
+QStringList existingIndexNames(const QSqlDatabase& db, DbEngine engine) {
     QString sql;
     switch (engine) {
     case DbEngine::Sqlite:
-        sql = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
-                             "upper(name) = 'AMAMDK'");
+        sql = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'");
         break;
     case DbEngine::PostgreSql:
-        sql = QStringLiteral("SELECT indexname FROM pg_indexes WHERE upper(indexname) = 'AMAMDK' "
-                             "AND schemaname = current_schema()");
+        sql =
+            QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema()");
         break;
     case DbEngine::SqlServer:
-        sql = QStringLiteral("SELECT name FROM sys.indexes WHERE name = 'AMAMDK'");
+        sql = QStringLiteral("SELECT name FROM sys.indexes WHERE name IS NOT NULL");
         break;
     }
     QSqlQuery query(db);
     if (!query.exec(sql))
         throw StoreError::fromSqlError(query.lastError());
-    return query.next();
+    QStringList names;
+    while (query.next())
+        names.append(query.value(0).toString().toUpper());
+    return names;
+}
+
+bool hasVersionKey(const QSqlDatabase& db, DbEngine engine) {
+    return existingIndexNames(db, engine).contains(QLatin1String("AMAMDK"));
+}
+
+QStringList missingIndexStatements(const QSqlDatabase& db, DbEngine engine,
+                                   const QStringList& tables, QStringList& added) {
+    const QStringList present = existingIndexNames(db, engine);
+    QStringList statements;
+    for (const QString& statement : schemaStatements(engine)) {
+        // "CREATE INDEX name ON table (...)". A unique index comes with its
+        // table, or has its own check of the rows it would refuse (AMAMDK).
+        const QStringList words = statement.split(QLatin1Char(' '));
+        if (words.size() < 5 || words[0] != QLatin1String("CREATE") ||
+            words[1] != QLatin1String("INDEX") || words[3] != QLatin1String("ON"))
+            continue;
+        const QString& name = words[2];
+        if (present.contains(name.toUpper()) || !tables.contains(words[4]))
+            continue;
+        added.append(name);
+        statements.append(statement);
+    }
+    return statements;
 }
 
 QStringList duplicateVersionKeys(const QSqlDatabase& db) {

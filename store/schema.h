@@ -32,8 +32,14 @@ QStringList statementsNaming(DbEngine engine, const QString& name);
 QStringList missingColumnStatements(const QSqlDatabase& db, DbEngine engine, const QString& table,
                                     QStringList& added);
 
+// The names of the indexes on the connection, in capitals.
+QStringList existingIndexNames(const QSqlDatabase& db, DbEngine engine);
 // Whether the unique key of a version (index AMAMDK) exists on the connection.
 bool hasVersionKey(const QSqlDatabase& db, DbEngine engine);
+// The schema's statements that make the indexes the database lacks on the
+// given tables, unique ones aside; their names go to `added`.
+QStringList missingIndexStatements(const QSqlDatabase& db, DbEngine engine,
+                                   const QStringList& tables, QStringList& added);
 
 // (RECLOC, SER_NO) pairs that more than one AMAMD row holds, as "RECLOC/SER_NO
 // (n rows)", which keep the unique key from being made.

@@ -18,7 +18,8 @@ QString ShownAmount::text() const {
     return plain;
 }
 
-QList<StoredEvent> loadDocumentEvents(const QString& connectionText, const QString& number) {
+QList<StoredEvent> loadDocumentEvents(const QString& connectionText,
+                                      const DocumentSelection& selection) {
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
@@ -27,13 +28,21 @@ QList<StoredEvent> loadDocumentEvents(const QString& connectionText, const QStri
                       "e.AMOUNT, e.AMT_DEC, e.CURRENCY, e.PAX_NM, e.AIRLINE, e.ISSUE_DT, "
                       "e.ORIG_DOC, e.RELATED_DOC, e.DOC_DT, e.PENALTY, e.FARE_USED, e.COLLECTED "
                       "FROM KDOCEVT e JOIN KDOCFILE f ON f.FILE_SHA = e.FILE_SHA"_s;
-        if (!number.isEmpty())
-            sql += u" WHERE e.DOC_NO = ?"_s;
+        QStringList conditions;
+        if (!selection.number.isEmpty())
+            conditions.append(u"e.DOC_NO = ?"_s);
+        // Every event of a document with one on the day: its state needs them all.
+        if (!selection.day.isEmpty())
+            conditions.append(u"e.DOC_NO IN (SELECT DOC_NO FROM KDOCEVT WHERE ISSUE_DT = ?)"_s);
+        if (!conditions.isEmpty())
+            sql += u" WHERE "_s + conditions.join(u" AND "_s);
         sql += u" ORDER BY e.DOC_NO, e.ISSUE_DT, f.FILE_NM, e.EVT_NO"_s;
         if (!query.prepare(sql))
             throw StoreError::fromSqlError(query.lastError());
-        if (!number.isEmpty())
-            query.addBindValue(number);
+        if (!selection.number.isEmpty())
+            query.addBindValue(selection.number);
+        if (!selection.day.isEmpty())
+            query.addBindValue(selection.day);
         if (!query.exec())
             throw StoreError::fromSqlError(query.lastError());
         QList<StoredEvent> events;

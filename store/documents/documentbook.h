@@ -46,9 +46,17 @@ struct DocumentView {
     QList<StoredEvent> events;
 };
 
-// Every event of the ledger, or those of one document number, in the order
-// of their files' dates. Throws StoreError.
-QList<StoredEvent> loadDocumentEvents(const QString& connectionText, const QString& number);
+// Which documents to load: every one, or those of a number, or of a day (a
+// document belongs to a day when one of its events is dated then), or both.
+struct DocumentSelection {
+    QString number;
+    QString day; // YYYY-MM-DD
+};
+
+// Every event of the documents selected, in the order of their files'
+// dates, through the indexes of number and day. Throws StoreError.
+QList<StoredEvent> loadDocumentEvents(const QString& connectionText,
+                                      const DocumentSelection& selection);
 
 // The documents the events make, by number. A void settles the state for
 // good; otherwise refunds not cancelled make it refunded, an exchange makes

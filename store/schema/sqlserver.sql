@@ -132,6 +132,15 @@ CREATE INDEX AMPNR1 ON AMPNR (RECLOC,SER_NO,SEG_TP,H_INDEX,H_INDEX1);
 CREATE INDEX AMTKT1 ON AMTKT (RECLOC,SER_NO,MSGTAG,SEG_TP,TTONBR,SEGNBR);
 CREATE INDEX AMFILE1 ON AMFILE (FILE_NM,FILE_SHA);
 
+-- What keeps a gateway with years of history as quick as on its first day:
+-- the versions of a record locator that has used more than 90 % of its
+-- serials ("XBM" is the first serial past that mark; kesto status warns of
+-- them), and the rows of the ledger and of the error log by day (the health
+-- check).
+CREATE INDEX AMAMD3 ON AMAMD (SER_NO) WHERE SER_NO >= 'XBM';
+CREATE INDEX AMFILE2 ON AMFILE (DATE_1,TIME_1);
+CREATE INDEX AMERROR1 ON AMERROR (DATE_1,TIME_1);
+
 -- Entries of the download folder that are not regular files (links, FIFOs,
 -- sockets, devices), each reported once, across restarts too: its folder,
 -- its shown name, what it is, the device and inode of the entry itself, and
@@ -272,3 +281,9 @@ CREATE TABLE KDOCFOP (
 
 CREATE UNIQUE INDEX KDOCFILEK ON KDOCFILE (FILE_SHA);
 CREATE INDEX KDOCEVT1 ON KDOCEVT (DOC_NO);
+-- The events of a day (kesto documents --date, the daily report), and every
+-- row of a file's reading (a newer reader replaces them).
+CREATE INDEX KDOCEVT2 ON KDOCEVT (ISSUE_DT);
+CREATE INDEX KDOCEVT3 ON KDOCEVT (FILE_SHA);
+CREATE INDEX KDOCTAX1 ON KDOCTAX (FILE_SHA);
+CREATE INDEX KDOCFOP1 ON KDOCFOP (FILE_SHA);

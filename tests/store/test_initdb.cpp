@@ -116,8 +116,8 @@ void TestInitDb::createsTheServerTables() {
 
 // A database made by an earlier version: --upgrade refuses, changing
 // nothing, while versions share a key; once they do not, it adds the ledger,
-// the unique key and the document ledger's newer columns and keeps what is
-// stored; run again it changes nothing.
+// the unique key, the document ledger's newer columns and the newer indexes
+// and keeps what is stored; run again it changes nothing.
 void TestInitDb::upgradeAddsWhatIsMissing() {
     QFETCH(TestEngine, engine);
     TestHome home;
@@ -127,6 +127,20 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     db.selectRows(QStringLiteral("DROP TABLE AMFILE"));
     db.selectRows(QStringLiteral("DROP TABLE AMFOREIGN"));
     db.selectRows(QStringLiteral("DROP INDEX AMAMDK"));
+    // Indexes made since, on tables that were there.
+    const QString laterIndexes = QStringLiteral("('AMAMD3', 'AMERROR1', 'KDOCEVT2')");
+    for (const char* index : {"AMAMD3", "AMERROR1", "KDOCEVT2"})
+        db.selectRows(QStringLiteral("DROP INDEX ") + QLatin1String(index));
+    const auto laterIndexCount = [&] {
+        return db
+            .selectRows((engine == TestEngine::Sqlite
+                             ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE "
+                                              "type = 'index' AND upper(name) IN ")
+                             : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE "
+                                              "upper(indexname) IN ")) +
+                        laterIndexes)[0][0]
+            .toInt();
+    };
     // The document ledger as the first reader's version made it.
     for (const char* column : {"KDOCFILE DROP COLUMN READER_VER", "KDOCFILE DROP COLUMN COMM_AMT",
                                "KDOCEVT DROP COLUMN RELATED_DOC", "KDOCEVT DROP COLUMN COLLECTED"})
@@ -156,6 +170,7 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     closeThreadConnections();
     QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 0);
     QCOMPARE(tablesOf(db.connectionText()), storeTableNames());
+    QCOMPARE(laterIndexCount(), 3);
     db.selectRows(QStringLiteral("SELECT READER_VER, COMM_AMT FROM KDOCFILE"));
     db.selectRows(QStringLiteral("SELECT RELATED_DOC, COLLECTED FROM KDOCEVT"));
     QCOMPARE(db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD ORDER BY SER_NO")),
