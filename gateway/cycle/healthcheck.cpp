@@ -6,6 +6,7 @@
 #include "fileops.h"
 #include "owedposts.h"
 #include "recordledger.h"
+#include "serialnumber.h"
 #include "shownname.h"
 #include "storeerror.h"
 #include "storetables.h"
@@ -13,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
@@ -28,49 +30,59 @@ constexpr int kDaysLookedBack = 31;
 const QString kDateForm = QStringLiteral("MM-dd-yyyy");
 const QString kTimeForm = QStringLiteral("hh:mm:ss");
 
-// Rows of a table whose DATE_1 is the day, as (date, time) stamps.
-QList<QDateTime> stampsOn(QSqlDatabase& db, const QString& table, const QDate& day) {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT TIME_1 FROM %1 WHERE DATE_1 = ?").arg(table));
-    query.addBindValue(day.toString(kDateForm));
+qint64 countOf(QSqlQuery& query) {
     if (!query.exec())
         throw StoreError::fromSqlError(query.lastError());
-    QList<QDateTime> stamps;
-    while (query.next())
-        stamps.append(QDateTime(day, QTime::fromString(query.value(0).toString(), kTimeForm)));
-    return stamps;
+    return query.next() ? query.value(0).toLongLong() : 0;
+}
+
+// Error rows stamped after `from` and no later than `to`, at most a day
+// apart: a count in the index of dates and times for each day of the span.
+int errorRowsBetween(QSqlDatabase& db, const QDateTime& from, const QDateTime& to) {
+    qint64 rows = 0;
+    for (QDate day = from.date(); day <= to.date(); day = day.addDays(1)) {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral(
+            "SELECT COUNT(*) FROM AMERROR WHERE DATE_1 = ? AND TIME_1 > ? AND TIME_1 <= ?"));
+        query.addBindValue(day.toString(kDateForm));
+        query.addBindValue(day == from.date() ? from.time().toString(kTimeForm) : QString());
+        // "24:00:00" is after every time of the day.
+        query.addBindValue(day == to.date() ? to.time().toString(kTimeForm)
+                                            : QStringLiteral("24:00:00"));
+        rows += countOf(query);
+    }
+    return int(rows);
 }
 
 void readErrorRows(QSqlDatabase& db, const QDateTime& now, Health& health) {
-    for (const QDate& day : {now.date(), now.date().addDays(-1)}) {
-        for (const QDateTime& stamp : stampsOn(db, QStringLiteral("AMERROR"), day)) {
-            const qint64 age = stamp.secsTo(now);
-            if (age >= 0 && age < 24 * 3600)
-                ++health.errorRows24h;
-            if (age >= 0 && age < 3600)
-                ++health.errorRows1h;
-        }
-    }
+    health.errorRows24h = errorRowsBetween(db, now.addSecs(-24 * 3600), now);
+    health.errorRows1h = errorRowsBetween(db, now.addSecs(-3600), now);
 }
 
-// The newest row of the ledger, looked for day by day back from today.
+// The newest row of the ledger, looked for day by day back from today, each
+// day's latest time from the index of dates and times.
 void readLastStored(QSqlDatabase& db, const QDateTime& now, Health& health) {
     for (int back = 0; back < kDaysLookedBack; ++back) {
-        const QDate day = now.date().addDays(-back);
-        QSqlQuery query(db);
-        query.prepare(QStringLiteral("SELECT FILE_NM, TIME_1 FROM AMFILE WHERE DATE_1 = ?"));
-        query.addBindValue(day.toString(kDateForm));
-        if (!query.exec())
-            throw StoreError::fromSqlError(query.lastError());
-        while (query.next()) {
-            const QString time = query.value(1).toString();
-            if (health.lastStoredFile.isEmpty() || time >= health.lastStoredAt.right(8)) {
-                health.lastStoredFile = query.value(0).toString();
-                health.lastStoredAt = day.toString(kDateForm) + QLatin1Char(' ') + time;
-            }
-        }
-        if (!health.lastStoredFile.isEmpty())
+        const QString day = now.date().addDays(-back).toString(kDateForm);
+        QSqlQuery latest(db);
+        latest.prepare(QStringLiteral("SELECT MAX(TIME_1) FROM AMFILE WHERE DATE_1 = ?"));
+        latest.addBindValue(day);
+        if (!latest.exec())
+            throw StoreError::fromSqlError(latest.lastError());
+        if (!latest.next() || latest.value(0).isNull())
+            continue;
+        const QString time = latest.value(0).toString();
+        QSqlQuery file(db);
+        file.prepare(QStringLiteral("SELECT FILE_NM FROM AMFILE WHERE DATE_1 = ? AND TIME_1 = ?"));
+        file.addBindValue(day);
+        file.addBindValue(time);
+        if (!file.exec())
+            throw StoreError::fromSqlError(file.lastError());
+        if (file.next()) {
+            health.lastStoredFile = file.value(0).toString();
+            health.lastStoredAt = day + QLatin1Char(' ') + time;
             return;
+        }
     }
 }
 
@@ -117,6 +129,31 @@ void readFolders(const GatewaySettings& settings, const QDateTime& now, bool led
     }
 }
 
+// The status's line on serials: a warning for each record locator that has
+// used more than 90 % of them.
+QString serialsLine(const QList<CrowdedLocator>& crowded) {
+    if (crowded.isEmpty())
+        return QStringLiteral("serials: no record locator has used more than 90 %");
+    QStringList warnings;
+    for (const CrowdedLocator& locator : crowded)
+        warnings.append(QStringLiteral("%1 has used %2 of %3 (%4 left)")
+                            .arg(locator.recordLocator)
+                            .arg(locator.used)
+                            .arg(kLastSerial)
+                            .arg(kLastSerial - locator.used));
+    return QStringLiteral("serials: warning: %1; a version after the last is refused")
+        .arg(warnings.join(QStringLiteral("; ")));
+}
+
+QJsonArray crowdedJson(const QList<CrowdedLocator>& crowded) {
+    QJsonArray array;
+    for (const CrowdedLocator& locator : crowded)
+        array.append(QJsonObject{{QStringLiteral("recordLocator"), locator.recordLocator},
+                                 {QStringLiteral("serialsUsed"), locator.used},
+                                 {QStringLiteral("serialsLeft"), kLastSerial - locator.used}});
+    return array;
+}
+
 } // namespace
 
 Health checkHealth(const GatewaySettings& settings, const QDateTime& now, HealthDepth depth) {
@@ -130,6 +167,7 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now, Health
     try {
         QSqlDatabase db = threadConnection(text);
         readErrorRows(db, now, health);
+        health.crowdedLocators = crowdedLocators(db);
         const StoreTables tables = readStoreTables(text);
         ledger = tables.ledger;
         if (ledger) {
@@ -191,6 +229,7 @@ QString Health::text() const {
           << QStringLiteral("error rows: %1 in 24 h, %2 in the last hour")
                  .arg(errorRows24h)
                  .arg(errorRows1h)
+          << serialsLine(crowdedLocators)
           << QStringLiteral("gateway: %1")
                  .arg(gateway.isEmpty() ? QStringLiteral("none yet (made at its first run)")
                                         : gateway);
@@ -216,6 +255,7 @@ QString Health::json() const {
         {QStringLiteral("lastStoredAt"), lastStoredAt},
         {QStringLiteral("errorRows24h"), errorRows24h},
         {QStringLiteral("errorRows1h"), errorRows1h},
+        {QStringLiteral("crowdedLocators"), crowdedJson(crowdedLocators)},
     };
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }

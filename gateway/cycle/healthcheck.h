@@ -1,8 +1,10 @@
 #pragma once
 
 #include "gatewaysettings.h"
+#include "serialnumber.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -25,6 +27,8 @@ struct Health {
     QString lastStoredAt;     // its DATE_1 and TIME_1
     int errorRows24h = 0;     // error rows of the last 24 hours
     int errorRows1h = 0;      // of those, the last hour's
+    // Record locators near their last serial (after it, a version is refused).
+    QList<CrowdedLocator> crowdedLocators;
 
     State state() const;
     QString stateName() const; // "healthy", "degraded" or "down"
