@@ -38,17 +38,19 @@ qint64 countOf(QSqlQuery& query) {
 
 // Error rows stamped after `from` and no later than `to`, at most a day
 // apart: a count in the index of dates and times for each day of the span.
+// Stamps are whole seconds, so "after" is from the next second on.
 int errorRowsBetween(QSqlDatabase& db, const QDateTime& from, const QDateTime& to) {
+    const QDateTime first = from.addSecs(1);
     qint64 rows = 0;
-    for (QDate day = from.date(); day <= to.date(); day = day.addDays(1)) {
+    for (QDate day = first.date(); day <= to.date(); day = day.addDays(1)) {
         QSqlQuery query(db);
         query.prepare(QStringLiteral(
-            "SELECT COUNT(*) FROM AMERROR WHERE DATE_1 = ? AND TIME_1 > ? AND TIME_1 <= ?"));
+            "SELECT COUNT(*) FROM AMERROR WHERE DATE_1 = ? AND TIME_1 >= ? AND TIME_1 <= ?"));
         query.addBindValue(day.toString(kDateForm));
-        query.addBindValue(day == from.date() ? from.time().toString(kTimeForm) : QString());
-        // "24:00:00" is after every time of the day.
+        query.addBindValue(day == first.date() ? first.time().toString(kTimeForm)
+                                               : QStringLiteral("00:00:00"));
         query.addBindValue(day == to.date() ? to.time().toString(kTimeForm)
-                                            : QStringLiteral("24:00:00"));
+                                            : QStringLiteral("23:59:59"));
         rows += countOf(query);
     }
     return int(rows);
