@@ -99,9 +99,18 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
         added.append(QStringLiteral("the gateway's identity on its rows (%1)")
                          .arg(columns.join(QStringLiteral(", "))));
     QStringList documentColumns;
-    for (const QString& table : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT")}) {
-        if (!documentTables.contains(table))
-            statements += missingColumnStatements(db, engine, table, documentColumns);
+    for (const QString& table : {QStringLiteral("KDOCFILE"), QStringLiteral("KDOCEVT"),
+                                 QStringLiteral("KDOCTAX"), QStringLiteral("KDOCFOP")}) {
+        if (documentTables.contains(table))
+            continue;
+        QStringList tableColumns;
+        statements += missingColumnStatements(db, engine, table, tableColumns);
+        // The taxes and payments of a file take its issue date from its file row.
+        if (tableColumns.contains(table + QStringLiteral(" ISSUE_DT")))
+            statements += QStringLiteral("UPDATE %1 SET ISSUE_DT = (SELECT f.ISSUE_DT FROM "
+                                         "KDOCFILE f WHERE f.FILE_SHA = %1.FILE_SHA)")
+                              .arg(table);
+        documentColumns += tableColumns;
     }
     if (!documentColumns.isEmpty())
         added.append(QStringLiteral("the document ledger's columns %1 (kesto documents --import "

@@ -60,11 +60,16 @@ StoreTables readStoreTables(const QString& connectionText) {
                 found.identities = false;
         }
         if (hasColumns(db, tables, u"KDOCFILE"_s, {u"FILE_SHA"_s})) {
-            // The newest columns of both tables that gained some.
-            found.documents = hasColumns(db, tables, u"KDOCFILE"_s, {u"READER_VER"_s}) &&
-                                      hasColumns(db, tables, u"KDOCEVT"_s, {u"COLLECTED"_s})
-                                  ? DocumentTables::Current
-                                  : DocumentTables::Outdated;
+            // The newest columns of each table that gained some. (A table
+            // that is missing refuses the rows of the files that have any.)
+            bool current = hasColumns(db, tables, u"KDOCFILE"_s, {u"READER_VER"_s}) &&
+                           hasColumns(db, tables, u"KDOCEVT"_s, {u"COLLECTED"_s});
+            for (const QString& table : {u"KDOCTAX"_s, u"KDOCFOP"_s}) {
+                if (tables.contains(table, Qt::CaseInsensitive) &&
+                    !hasColumns(db, tables, table, {u"ISSUE_DT"_s}))
+                    current = false;
+            }
+            found.documents = current ? DocumentTables::Current : DocumentTables::Outdated;
         }
         return found;
     });

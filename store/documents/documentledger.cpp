@@ -106,6 +106,7 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
             taxRow.set(u"EVT_NO"_s, number);
             taxRow.set(u"TAX_CD"_s, tax.code.left(2));
             taxRow.set(u"AMOUNT"_s, amountValue(tax.amount));
+            taxRow.set(u"ISSUE_DT"_s, documents.header.issueDate);
             appendRow(db, taxRow);
         }
     }
@@ -118,6 +119,7 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
         row.set(u"AMOUNT"_s, amountValue(fop.amount));
         row.set(u"CARD_CD"_s, fop.cardCode.left(2));
         row.set(u"CARD_LAST4"_s, fop.cardLast4.right(4));
+        row.set(u"ISSUE_DT"_s, documents.header.issueDate);
         appendRow(db, row);
     }
 }
@@ -127,11 +129,12 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
 struct StoredReading {
     FileOrigin origin;
     int readerVersion = 0;
+    QVariant issueDate; // the file's, on each of its rows: null when it had none
 };
 
 std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha256) {
     PreparedQuery query(db, u"SELECT READER_VER, FILE_NM, FILE_SIZE, FILE_MTIME, SOURCE, RECLOC, "
-                            "SER_NO, DATE_1, TIME_1 FROM KDOCFILE WHERE FILE_SHA = ?"_s);
+                            "SER_NO, DATE_1, TIME_1, ISSUE_DT FROM KDOCFILE WHERE FILE_SHA = ?"_s);
     query.bind(sha256);
     query.exec();
     QSqlQuery& row = query.query();
@@ -145,15 +148,23 @@ std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha2
     stored.origin.serialNumber = row.value(6).toString();
     stored.origin.date = row.value(7).toString();
     stored.origin.time = row.value(8).toString();
+    stored.issueDate = row.value(9);
     return stored;
 }
 
-void deleteReading(QSqlDatabase& db, const QString& sha256) {
-    for (const QString& table : {u"KDOCTAX"_s, u"KDOCFOP"_s, u"KDOCEVT"_s, u"KDOCFILE"_s}) {
-        PreparedQuery query(db, u"DELETE FROM "_s + table + u" WHERE FILE_SHA = ?"_s);
+// Every row of the reading, found through the indexes led by the file's issue date.
+void deleteReading(QSqlDatabase& db, const QString& sha256, const QVariant& issueDate) {
+    const QString onDay = issueDate.isNull() ? u"ISSUE_DT IS NULL"_s : u"ISSUE_DT = ?"_s;
+    for (const QString& table : {u"KDOCTAX"_s, u"KDOCFOP"_s, u"KDOCEVT"_s}) {
+        PreparedQuery query(db, u"DELETE FROM %1 WHERE %2 AND FILE_SHA = ?"_s.arg(table, onDay));
+        if (!issueDate.isNull())
+            query.bind(issueDate);
         query.bind(sha256);
         query.exec();
     }
+    PreparedQuery file(db, u"DELETE FROM KDOCFILE WHERE FILE_SHA = ?"_s);
+    file.bind(sha256);
+    file.exec();
 }
 
 // Writes a reading of the file unless one of this reader is there; one of
@@ -176,7 +187,7 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
             origin.recordLocator = old.recordLocator;
             origin.serialNumber = old.serialNumber;
         }
-        deleteReading(db, file.sha256);
+        deleteReading(db, file.sha256, stored->issueDate);
     }
     appendFileRow(db, origin, documents);
     appendEventRows(db, file.sha256, documents);

@@ -269,7 +269,8 @@ CREATE TABLE KDOCTAX (
     FILE_SHA   VARCHAR(64) NOT NULL,
     EVT_NO     INTEGER NOT NULL,
     TAX_CD     VARCHAR(2),
-    AMOUNT     NUMERIC(19,4)
+    AMOUNT     NUMERIC(19,4),
+    ISSUE_DT   VARCHAR(10)
 );
 
 CREATE TABLE KDOCFOP (
@@ -278,14 +279,17 @@ CREATE TABLE KDOCFOP (
     FOP_TP     VARCHAR(2),
     AMOUNT     NUMERIC(19,4),
     CARD_CD    VARCHAR(2),
-    CARD_LAST4 VARCHAR(4)
+    CARD_LAST4 VARCHAR(4),
+    ISSUE_DT   VARCHAR(10)
 );
 
 CREATE UNIQUE INDEX KDOCFILEK ON KDOCFILE (FILE_SHA);
 CREATE INDEX KDOCEVT1 ON KDOCEVT (DOC_NO);
--- The events of a day (kesto documents --date, the daily report), and every
--- row of a file's reading (a newer reader replaces them).
-CREATE INDEX KDOCEVT2 ON KDOCEVT (ISSUE_DT);
-CREATE INDEX KDOCEVT3 ON KDOCEVT (FILE_SHA);
-CREATE INDEX KDOCTAX1 ON KDOCTAX (FILE_SHA);
-CREATE INDEX KDOCFOP1 ON KDOCFOP (FILE_SHA);
+-- The events of a day (kesto documents --date, the daily report), and the
+-- rows of a file's reading (a newer reader replaces them), found by the
+-- file's issue date, which each row carries as KDOCFILE has it, then its
+-- digest. Led by the date, an index takes a day's new rows side by side;
+-- led by the digest, each row would land on a page of its own.
+CREATE INDEX KDOCEVT2 ON KDOCEVT (ISSUE_DT,FILE_SHA);
+CREATE INDEX KDOCTAX1 ON KDOCTAX (ISSUE_DT,FILE_SHA);
+CREATE INDEX KDOCFOP1 ON KDOCFOP (ISSUE_DT,FILE_SHA);

@@ -267,7 +267,8 @@ CREATE TABLE KDOCTAX (
     FILE_SHA   NVARCHAR(64) NOT NULL,
     EVT_NO     INTEGER NOT NULL,
     TAX_CD     NVARCHAR(2),
-    AMOUNT     DECIMAL(19,4)
+    AMOUNT     DECIMAL(19,4),
+    ISSUE_DT   NVARCHAR(10)
 );
 
 CREATE TABLE KDOCFOP (
@@ -276,14 +277,17 @@ CREATE TABLE KDOCFOP (
     FOP_TP     NVARCHAR(2),
     AMOUNT     DECIMAL(19,4),
     CARD_CD    NVARCHAR(2),
-    CARD_LAST4 NVARCHAR(4)
+    CARD_LAST4 NVARCHAR(4),
+    ISSUE_DT   NVARCHAR(10)
 );
 
 CREATE UNIQUE INDEX KDOCFILEK ON KDOCFILE (FILE_SHA);
 CREATE INDEX KDOCEVT1 ON KDOCEVT (DOC_NO);
--- The events of a day (kesto documents --date, the daily report), and every
--- row of a file's reading (a newer reader replaces them).
-CREATE INDEX KDOCEVT2 ON KDOCEVT (ISSUE_DT);
-CREATE INDEX KDOCEVT3 ON KDOCEVT (FILE_SHA);
-CREATE INDEX KDOCTAX1 ON KDOCTAX (FILE_SHA);
-CREATE INDEX KDOCFOP1 ON KDOCFOP (FILE_SHA);
+-- The events of a day (kesto documents --date, the daily report), and the
+-- rows of a file's reading (a newer reader replaces them), found by the
+-- file's issue date, which each row carries as KDOCFILE has it, then its
+-- digest. Led by the date, an index takes a day's new rows side by side;
+-- led by the digest, each row would land on a page of its own.
+CREATE INDEX KDOCEVT2 ON KDOCEVT (ISSUE_DT,FILE_SHA);
+CREATE INDEX KDOCTAX1 ON KDOCTAX (ISSUE_DT,FILE_SHA);
+CREATE INDEX KDOCFOP1 ON KDOCFOP (ISSUE_DT,FILE_SHA);

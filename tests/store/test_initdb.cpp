@@ -128,8 +128,9 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     db.selectRows(QStringLiteral("DROP TABLE AMFOREIGN"));
     db.selectRows(QStringLiteral("DROP INDEX AMAMDK"));
     // Indexes made since, on tables that were there.
-    const QString laterIndexes = QStringLiteral("('AMAMD3', 'AMERROR1', 'KDOCEVT2')");
-    for (const char* index : {"AMAMD3", "AMERROR1", "KDOCEVT2"})
+    const QString laterIndexes =
+        QStringLiteral("('AMAMD3', 'AMERROR1', 'KDOCEVT2', 'KDOCTAX1', 'KDOCFOP1')");
+    for (const char* index : {"AMAMD3", "AMERROR1", "KDOCEVT2", "KDOCTAX1", "KDOCFOP1"})
         db.selectRows(QStringLiteral("DROP INDEX ") + QLatin1String(index));
     const auto laterIndexCount = [&] {
         return db
@@ -143,8 +144,12 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     };
     // The document ledger as the first reader's version made it.
     for (const char* column : {"KDOCFILE DROP COLUMN READER_VER", "KDOCFILE DROP COLUMN COMM_AMT",
-                               "KDOCEVT DROP COLUMN RELATED_DOC", "KDOCEVT DROP COLUMN COLLECTED"})
+                               "KDOCEVT DROP COLUMN RELATED_DOC", "KDOCEVT DROP COLUMN COLLECTED",
+                               "KDOCTAX DROP COLUMN ISSUE_DT", "KDOCFOP DROP COLUMN ISSUE_DT"})
         db.selectRows(QStringLiteral("ALTER TABLE ") + QLatin1String(column));
+    db.selectRows(QStringLiteral("INSERT INTO KDOCFILE (FILE_SHA, ISSUE_DT) VALUES ('f1', "
+                                 "'2026-12-01')"));
+    db.selectRows(QStringLiteral("INSERT INTO KDOCTAX (FILE_SHA, EVT_NO) VALUES ('f1', 1)"));
     // After "999" the old rule gave "000" again and again.
     for (const char* serial : {"999", "000", "000", "001"})
         db.selectRows(QStringLiteral("INSERT INTO AMAMD (RECLOC, SER_NO) VALUES ('ZZZZZZ', '%1')")
@@ -170,7 +175,10 @@ void TestInitDb::upgradeAddsWhatIsMissing() {
     closeThreadConnections();
     QCOMPARE(runInitDbCommand({QStringLiteral("--upgrade")}), 0);
     QCOMPARE(tablesOf(db.connectionText()), storeTableNames());
-    QCOMPARE(laterIndexCount(), 3);
+    QCOMPARE(laterIndexCount(), 5);
+    // A file's taxes carry its issue date, as its rows written from now on do.
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT ISSUE_DT FROM KDOCTAX")),
+             QList<QVariantList>({{QStringLiteral("2026-12-01")}}));
     db.selectRows(QStringLiteral("SELECT READER_VER, COMM_AMT FROM KDOCFILE"));
     db.selectRows(QStringLiteral("SELECT RELATED_DOC, COLLECTED FROM KDOCEVT"));
     QCOMPARE(db.selectRows(QStringLiteral("SELECT SER_NO FROM AMAMD ORDER BY SER_NO")),
