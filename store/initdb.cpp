@@ -90,8 +90,8 @@ InitDbOutcome upgradeTables(QSqlDatabase& db, const QString& where) {
     // gateway's identity on the rows of several gateways (those written
     // before keep it empty), the document reader's.
     QStringList columns;
-    for (const QString& table :
-         {QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"), QStringLiteral("AMPOST")}) {
+    for (const QString& table : {QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
+                                 QStringLiteral("AMPOST")}) {
         if (present.contains(table))
             statements += missingColumnStatements(db, engine, table, columns);
     }

@@ -24,9 +24,9 @@ QString resourcePath(DbEngine engine) {
 } // namespace
 
 QStringList storeTableNames() {
-    return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"),   QStringLiteral("AMHEAD"),
-            QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),    QStringLiteral("AMPNR"),
-            QStringLiteral("AMERROR"), QStringLiteral("AMFILE"),   QStringLiteral("AMFOREIGN"),
+    return {QStringLiteral("AMAMD"),   QStringLiteral("AMAMDD"), QStringLiteral("AMHEAD"),
+            QStringLiteral("AMTKT"),   QStringLiteral("AMPAX"),  QStringLiteral("AMPNR"),
+            QStringLiteral("AMERROR"), QStringLiteral("AMFILE"), QStringLiteral("AMFOREIGN"),
             QStringLiteral("AMPOST"),  QStringLiteral("AMGATEWAY")};
 }
 

@@ -80,22 +80,21 @@ QList<QMap<QString, QByteArray>> scenarioRuns() {
         {
             // Two passengers, the first on a conjunction ticket, paid by card.
             {u"A_ISSUE.MIR"_s,
-             mirFile(header(u"AAA001"_s),
-                     {passenger(u"DOE/JOHN MR"_s, u"1234500001"_s, 2, u"01"_s),
-                      passenger(u"DOE/JANE MRS"_s, u"1234500003"_s, 1, u"02"_s),
-                      fare(u"01"_s, u"1250.50"_s, kTaxes), fare(u"02"_s, u"980.00"_s, kTaxes),
-                      payment(u"CC"_s, u"2230.50"_s, u"VI"_s, kCard)})},
+             mirFile(header(u"AAA001"_s), {passenger(u"DOE/JOHN MR"_s, u"1234500001"_s, 2, u"01"_s),
+                                           passenger(u"DOE/JANE MRS"_s, u"1234500003"_s, 1, u"02"_s),
+                                           fare(u"01"_s, u"1250.50"_s, kTaxes),
+                                           fare(u"02"_s, u"980.00"_s, kTaxes),
+                                           payment(u"CC"_s, u"2230.50"_s, u"VI"_s, kCard)})},
             // A void that arrives before its issue, with the total it voids.
-            {u"B_VOID.MIR"_s,
-             mirFile(header(u"ZZZZZZ"_s, u'V'),
-                     {passenger(u"ROE/BOB MR"_s, u"1234500010"_s), fare(u"01"_s, u"900.00"_s)})},
-            {u"C_ISSUE.MIR"_s, mirFile(header(u"AAA003"_s),
-                                       {passenger(u"CHEN/CAROL MS"_s, u"1234500020"_s, 1, u"01"_s),
-                                        passenger(u"WU/DAN MR"_s, u"1234500030"_s, 1, u"02"_s),
-                                        fare(u"01"_s, u"800.00"_s), fare(u"02"_s, u"500.00"_s)})},
-            {u"D_ISSUE.MIR"_s,
-             mirFile(header(u"AAA004"_s),
-                     {passenger(u"HO/EVE MS"_s, u"1234500040"_s), fare(u"01"_s, u"1000.00"_s)})},
+            {u"B_VOID.MIR"_s, mirFile(header(u"ZZZZZZ"_s, u'V'),
+                                      {passenger(u"ROE/BOB MR"_s, u"1234500010"_s),
+                                       fare(u"01"_s, u"900.00"_s)})},
+            {u"C_ISSUE.MIR"_s,
+             mirFile(header(u"AAA003"_s), {passenger(u"CHEN/CAROL MS"_s, u"1234500020"_s, 1, u"01"_s),
+                                           passenger(u"WU/DAN MR"_s, u"1234500030"_s, 1, u"02"_s),
+                                           fare(u"01"_s, u"800.00"_s), fare(u"02"_s, u"500.00"_s)})},
+            {u"D_ISSUE.MIR"_s, mirFile(header(u"AAA004"_s), {passenger(u"HO/EVE MS"_s, u"1234500040"_s),
+                                                             fare(u"01"_s, u"1000.00"_s)})},
             // An EMD issue: its A02 has no document, its A29 lines do.
             {u"E_EMD.MIR"_s,
              mirFile(header(u"AAA005"_s, u'F'),
@@ -104,12 +103,11 @@ QList<QMap<QString, QByteArray>> scenarioRuns() {
                          emd(u"LIN/MEI MS"_s, u"2975555500002"_s, u"40.00"_s))},
         },
         {
-            {u"F_VOID.MIR"_s,
-             mirFile(header(u"ZZZZZZ"_s, u'V'),
-                     {passenger(u"DOE/JANE MRS"_s, u"1234500003"_s), fare(u"01"_s, u"980.00"_s)})},
-            {u"G_ISSUE.MIR"_s,
-             mirFile(header(u"AAA007"_s),
-                     {passenger(u"ROE/BOB MR"_s, u"1234500010"_s), fare(u"01"_s, u"900.00"_s)})},
+            {u"F_VOID.MIR"_s, mirFile(header(u"ZZZZZZ"_s, u'V'),
+                                      {passenger(u"DOE/JANE MRS"_s, u"1234500003"_s),
+                                       fare(u"01"_s, u"980.00"_s)})},
+            {u"G_ISSUE.MIR"_s, mirFile(header(u"AAA007"_s), {passenger(u"ROE/BOB MR"_s, u"1234500010"_s),
+                                                             fare(u"01"_s, u"900.00"_s)})},
             // A11's amount is what was paid out, not the refund's total.
             {u"H_REFUND.MIR"_s, refundFile(u"CHEN/CAROL MS"_s, u"2971234500020"_s, u"750.00"_s,
                                            {payment(u"S"_s, u"700.00"_s)})},
@@ -121,9 +119,9 @@ QList<QMap<QString, QByteArray>> scenarioRuns() {
                          exchange(u"01"_s, u"07DEC26"_s, {u"2971234500040"_s}, u"100000"_s) +
                          QStringList{payment(u"S"_s, u"200.00"_s)})},
             // An EMD void: the voided EMD's serial stands in A02.
-            {u"K_EMDVOID.MIR"_s,
-             mirFile(header(u"AAA005"_s, u'Z'),
-                     {passenger(u"LIN/MEI MS"_s, u"5555500002"_s), fare(u"01"_s, u"40.00"_s)})},
+            {u"K_EMDVOID.MIR"_s, mirFile(header(u"AAA005"_s, u'Z'),
+                                         {passenger(u"LIN/MEI MS"_s, u"5555500002"_s),
+                                          fare(u"01"_s, u"40.00"_s)})},
             // A refund without a passenger: the booking writers refuse it,
             // so it makes no version, yet its document is recorded.
             {u"M_REFUND.MIR"_s, mirFile(refundHeader(), mirfiles::refund(alone))},
@@ -349,9 +347,9 @@ void TestDocuments::problemRowSurvivesAKill() {
     if (!gateway.skipReason().isEmpty())
         QSKIP(qPrintable(gateway.skipReason()));
     dropFiles(gateway.downloadFolder(),
-              {{u"DAMAGED.MIR"_s,
-                mirFile(header(u"DMG001"_s), {passenger(u"DOE/JOHN MR"_s, u"1234500001"_s),
-                                              fare(u"01"_s, u"12X0.50"_s)})}});
+              {{u"DAMAGED.MIR"_s, mirFile(header(u"DMG001"_s),
+                                          {passenger(u"DOE/JOHN MR"_s, u"1234500001"_s),
+                                           fare(u"01"_s, u"12X0.50"_s)})}});
     const RunEnd crashed = runOnce(gateway.environment({{u"KESTO_CRASH_AT"_s, u"after-commit"_s}}));
     QVERIFY(crashed.killed);
     QCOMPARE(documentErrors(gateway), 1);
@@ -408,9 +406,9 @@ QMap<QString, QString> readings(const GatewayHome& gateway) {
         if (text.isEmpty())
             text = row[1].toString() + (row[2].toString().isEmpty() ? u""_s : u" problem"_s);
         if (!row[3].isNull())
-            text += u" | %1 %2 %3 %4 %5 %6"_s
-                        .arg(row[3].toString(), row[4].toString(), row[5].toString(),
-                             row[6].toString(), row[7].toString())
+            text += u" | %1 %2 %3 %4 %5 %6"_s.arg(row[3].toString(), row[4].toString(),
+                                                 row[5].toString(), row[6].toString(),
+                                                 row[7].toString())
                         .arg(Currency::fromText(row[8].toString())
                                  .value_or(Currency::fromUnits(-1))
                                  .toCanonicalText());
@@ -440,8 +438,7 @@ void TestDocuments::realFilesThroughRunAndImport() {
              1);
     QCOMPARE(count(gateway, u"AMAMD"_s), 6);
 
-    const QMap<QString, QByteArray> emds =
-        corpusCopies({u"emd-issue-bag"_s, u"emd-issue-no-a29"_s});
+    const QMap<QString, QByteArray> emds = corpusCopies({u"emd-issue-bag"_s, u"emd-issue-no-a29"_s});
     QVERIFY(runAll(gateway, emds));
     QCOMPARE(documentErrors(gateway), 6);
     QCOMPARE(count(gateway, u"AMERROR"_s), 6);
@@ -488,8 +485,9 @@ void TestDocuments::olderReadingsAreReadAgainAfterTheUpgrade() {
                           u"ALTER TABLE KDOCFILE DROP COLUMN READER_VER"_s,
                           u"ALTER TABLE KDOCFILE DROP COLUMN COMM_RT"_s,
                           u"ALTER TABLE KDOCEVT DROP COLUMN COLLECTED"_s});
-    const QString version =
-        gateway.db().selectRows(u"SELECT RECLOC || '/' || SER_NO FROM AMAMD"_s)[0][0].toString();
+    const QString version = gateway.db()
+                                .selectRows(u"SELECT RECLOC || '/' || SER_NO FROM AMAMD"_s)[0][0]
+                                .toString();
 
     // An outdated ledger is not written to: the run says so once and files on.
     dropFiles(gateway.downloadFolder(), {{u"OTHER.MIR"_s, corpusFile(u"void-emd.mir"_s)}});
