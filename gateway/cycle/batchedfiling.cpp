@@ -90,6 +90,14 @@ void BatchedFiling::flush(const QByteArray& backupFolder) {
     }
 }
 
+void BatchedFiling::putBack() {
+    for (const FileToFile& file : std::exchange(m_waiting, {})) {
+        m_events.line(file.shownName +
+                      QStringLiteral(" waits: its version is not known to be on disk yet\r\n"));
+        m_deferred.defer(file.name, file.fingerprint, false, WaitReason::Database);
+    }
+}
+
 // Without a backup copy the file is not deleted; it is tried again later.
 void BatchedFiling::notFiled(const FileToFile& file, const StepFailure& failure) {
     m_rows.failed(file.shownName, failure, kCopyTag);

@@ -36,7 +36,12 @@ public:
     BatchedFiling(ErrorRows& rows, DeferredFiles& deferred, WriteWatch& writes, RunEvents& events);
 
     void add(FileToFile file);
+    bool isEmpty() const { return m_waiting.isEmpty(); }
     bool isFull() const { return m_waiting.size() >= kBatch; }
+    // Puts the waiting files back, unfiled, to be read again later: their
+    // versions are not known to be on disk, and the ledger will say whether
+    // they are stored.
+    void putBack();
     // Files away each waiting file that still holds what was read.
     void flush(const QByteArray& backupFolder);
 

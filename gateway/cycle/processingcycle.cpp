@@ -402,5 +402,10 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
 }
 
 void ProcessingCycle::fileBatch() {
+    // No file leaves the folder before its version is on disk.
+    if (!m_filing.isEmpty() && !m_recorder.makeCommitsDurable()) {
+        m_filing.putBack();
+        return;
+    }
     m_filing.flush(QFile::encodeName(backupDateFolder(m_options.settings)));
 }
