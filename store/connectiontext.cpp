@@ -107,5 +107,11 @@ ConnectionTarget translateConnectionText(const QString& connectionText) {
                           QStringLiteral(";UID=") + odbcAttributeValue(fields.uid) +
                           QStringLiteral(";PWD=") + odbcAttributeValue(fields.pwd) +
                           QStringLiteral(";DATABASE=") + odbcAttributeValue(fields.database);
+    // The PostgreSQL driver wraps every statement of a transaction in a
+    // savepoint of its own unless told otherwise: a round trip more for each.
+    // The store rolls back a failed transaction itself, and keeps a savepoint
+    // of its own where a transaction goes on past a failed statement.
+    if (target.engine == DbEngine::PostgreSql)
+        target.databaseName += QStringLiteral(";Protocol=7.4-0");
     return target;
 }

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "fixedforms.h"
+#include "groupcommit.h"
 #include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
@@ -137,6 +138,13 @@ bool beatGatewayIdentity(const QString& connectionText, qint64 nowMs) {
         return true;
     return withThreadConnection(connectionText,
                                 [&](QSqlDatabase& db) { return setBeat(db, runId, nowMs); });
+}
+
+bool beatGatewayIdentityDurably(const QString& connectionText, qint64 nowMs) {
+    const QString runId = heldRun();
+    return !runId.isEmpty() &&
+           makeThreadCommitsDurable(connectionText,
+                                    [&](QSqlDatabase& db) { return setBeat(db, runId, nowMs); });
 }
 
 void releaseGatewayIdentity(const QString& connectionText) {

@@ -53,6 +53,10 @@ IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString&
 // Says the run is alive; false when another run has taken the identity
 // meanwhile. Nothing while no identity is held.
 bool beatGatewayIdentity(const QString& connectionText, qint64 nowMs);
+// Says the run is alive in a commit that waits for the disk, and with it
+// every earlier commit of the calling thread (groupcommit.h); false when no
+// identity is held, another run has taken it, or the commit did not succeed.
+bool beatGatewayIdentityDurably(const QString& connectionText, qint64 nowMs);
 // Gives the identity up at the end of the run, so that the next one takes it
 // at once.
 void releaseGatewayIdentity(const QString& connectionText);

@@ -1,6 +1,7 @@
 #include "threadconnection.h"
 
 #include "connectiontext.h"
+#include "groupcommit.h"
 #include "preparedquery.h"
 #include "sqlitejournal.h"
 #include "storeerror.h"
@@ -176,7 +177,9 @@ QSqlDatabase threadConnection(const QString& connectionText) {
         if (const std::optional<OpenedFile> file = fileAt(target.filePath))
             t_openedFiles.insert(connectionText, *file);
     }
-    return QSqlDatabase::database(name, false);
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    connectionOpenedOnThisThread(db, connectionText);
+    return db;
 }
 
 DbEngine engineOf(const QSqlDatabase& db) {
@@ -257,6 +260,7 @@ void commitTransaction(const QString& connectionText) {
     QSqlDatabase db = threadConnection(connectionText);
     if (db.commit()) {
         t_inTransaction.remove(connectionText);
+        committedOnThisThread(connectionText);
         return;
     }
     const StoreError error = StoreError::fromSqlError(db.lastError());

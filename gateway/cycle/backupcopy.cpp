@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -103,23 +104,34 @@ bool sameBytes(int in, off_t size, const QByteArray& path) {
     return true;
 }
 
-// The process's umask, from /proc: setting it to read it back would let
-// another thread create a file with no mask in between.
+// The process's umask, from /proc, read once: setting it to read it back
+// would let another thread create a file with no mask in between, and
+// nothing in the gateway changes it.
 mode_t currentUmask() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("Umask:"))
-                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    static const mode_t mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("Umask:"))
+                    return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+            }
         }
-    }
-    return 022;
+        return mode_t(022);
+    }();
+    return mask;
 }
 
-// The copy under a temporary name in the folder, on disk, with the source's
-// times and its permission bits narrowed by the umask (a file dropped world-writable does
-// not make a world-writable archive); "" and errno set when it fails.
-QByteArray temporaryCopy(int in, const struct stat& source, const QByteArray& folder) {
+// The mode a filed file has: the source's permission bits narrowed by the
+// umask (a file dropped world-writable does not make a world-writable archive).
+mode_t filedMode(const struct stat& source) {
+    return source.st_mode & 0777 & ~currentUmask();
+}
+
+// The copy under a temporary name in the folder, with the source's times and
+// filed mode; "" and errno set when it fails. Its bytes reach the disk with
+// the next sync of the file system, or at once when `flush`.
+QByteArray temporaryCopy(int in, const struct stat& source, const QByteArray& folder,
+                         bool flush) {
     QByteArray path = folder + kPartialPrefix + "XXXXXX";
     Descriptor out(::mkostemp(path.data(), O_CLOEXEC));
     if (out.get() < 0)
@@ -127,9 +139,9 @@ QByteArray temporaryCopy(int in, const struct stat& source, const QByteArray& fo
     // It keeps the source's modification time too, which operators sort the
     // backup folders by.
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (copyData(in, out.get(), source.st_size) &&
-        ::fchmod(out.get(), source.st_mode & 0777 & ~currentUmask()) == 0 &&
-        ::futimens(out.get(), times) == 0 && ::fsync(out.get()) == 0 && ::close(out.release()) == 0)
+    if (copyData(in, out.get(), source.st_size) && ::fchmod(out.get(), filedMode(source)) == 0 &&
+        ::futimens(out.get(), times) == 0 && (!flush || ::fsync(out.get()) == 0) &&
+        ::close(out.release()) == 0)
         return path;
     const int error = errno;
     ::unlink(path.constData());
@@ -137,7 +149,7 @@ QByteArray temporaryCopy(int in, const struct stat& source, const QByteArray& fo
     return {};
 }
 
-// Gives the copy its name unless that name is taken.
+// Gives the file its name unless that name is taken; 0 or errno.
 int placeWithoutReplacing(const QByteArray& from, const QByteArray& to) {
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return 0;
@@ -148,6 +160,22 @@ int placeWithoutReplacing(const QByteArray& from, const QByteArray& to) {
         return errno;
     ::unlink(from.constData());
     return 0;
+}
+
+// Gives the file a second name in the folder unless that name is taken; 0 or errno.
+int linkWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+    return ::link(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+// Whether the file in hand may be filed as it is, under a second name: on the
+// folder's file system, its only link (another name would still reach the
+// archived bytes once the original is deleted), and with the filed mode, which
+// it is given here when it lacks it.
+bool linkable(int in, const struct stat& source, dev_t folderDevice) {
+    if (source.st_dev != folderDevice || source.st_nlink != 1)
+        return false;
+    const mode_t mode = filedMode(source);
+    return (source.st_mode & 07777) == mode || ::fchmod(in, mode) == 0;
 }
 
 } // namespace
@@ -162,52 +190,91 @@ QByteArray clashName(const QByteArray& name, int n) {
            extension;
 }
 
-BackupCopy copyIntoBackup(const QByteArray& sourcePath, const QByteArray& folder,
-                          const QByteArray& name) {
-    BackupCopy result;
-    QByteArray temporary;
-    const auto failWith = [&](int error, bool missingIsPath) {
-        if (!temporary.isEmpty())
-            ::unlink(temporary.constData());
-        result.failure = stepFailureFromErrno(error, missingIsPath);
-        return result;
-    };
-    Descriptor in(openRegularFile(sourcePath));
-    struct stat source {};
-    if (in.get() < 0 || ::fstat(in.get(), &source) != 0)
-        return failWith(errno, false);
+BackupFiling::BackupFiling(const QByteArray& sourcePath, const QByteArray& folder,
+                           dev_t folderDevice, bool flushNow)
+    : m_source(sourcePath), m_folder(folder), m_in(openRegularFile(sourcePath)) {
+    if (m_in.get() < 0 || ::fstat(m_in.get(), &m_info) != 0) {
+        m_failure = stepFailureFromErrno(errno);
+        return;
+    }
+    if (linkable(m_in.get(), m_info, folderDevice)) {
+        if (flushNow && ::fsync(m_in.get()) != 0)
+            m_failure = stepFailureFromErrno(errno);
+        return;
+    }
+    m_temporary = temporaryCopy(m_in.get(), m_info, folder, flushNow);
+    if (m_temporary.isEmpty())
+        m_failure = stepFailureFromErrno(errno, true);
+}
 
+BackupFiling::BackupFiling(BackupFiling&& other) noexcept
+    : m_source(std::move(other.m_source)), m_folder(std::move(other.m_folder)),
+      m_in(std::move(other.m_in)), m_info(other.m_info),
+      m_temporary(std::exchange(other.m_temporary, QByteArray())),
+      m_failure(std::move(other.m_failure)) {}
+
+BackupFiling::~BackupFiling() {
+    if (!m_temporary.isEmpty())
+        ::unlink(m_temporary.constData());
+}
+
+BackupCopy BackupFiling::place(const QByteArray& name) {
+    BackupCopy result;
+    if (m_failure) {
+        result.failure = m_failure;
+        return result;
+    }
     for (int n = 0; n <= kMostClashes; ++n) {
         const QByteArray candidate = n == 0 ? name : clashName(name, n);
-        const QByteArray target = folder + candidate;
+        const QByteArray target = m_folder + candidate;
         struct stat existing {};
         if (::lstat(target.constData(), &existing) == 0) {
-            if (S_ISREG(existing.st_mode) && sameBytes(in.get(), source.st_size, target)) {
-                if (!temporary.isEmpty())
-                    ::unlink(temporary.constData());
+            if (S_ISREG(existing.st_mode) && sameBytes(m_in.get(), m_info.st_size, target)) {
                 result.filedAs = candidate;
                 return result;
             }
             continue;
         }
-        if (errno != ENOENT)
-            return failWith(errno, true);
-        if (temporary.isEmpty() && (temporary = temporaryCopy(in.get(), source, folder)).isEmpty())
-            return failWith(errno, true);
-        const int error = placeWithoutReplacing(temporary, target);
+        if (errno != ENOENT) {
+            result.failure = stepFailureFromErrno(errno, true);
+            return result;
+        }
+        const int error = isCopy() ? placeWithoutReplacing(m_temporary, target)
+                                   : linkWithoutReplacing(m_source, target);
         if (error == EEXIST) {
             --n; // taken meanwhile: look at what took it
             continue;
         }
-        if (error != 0)
-            return failWith(error, false);
+        if (error != 0 && !isCopy()) {
+            // Another mount of the same file system, a file the kernel will
+            // not let this user link, or too many links: copied after all, and
+            // this copy, made after the sync, is flushed on its own.
+            m_temporary = temporaryCopy(m_in.get(), m_info, m_folder, true);
+            if (m_temporary.isEmpty()) {
+                result.failure = stepFailureFromErrno(errno, true);
+                return result;
+            }
+            --n;
+            continue;
+        }
+        if (error != 0) {
+            result.failure = stepFailureFromErrno(error, false);
+            return result;
+        }
         result.filedAs = candidate;
+        m_temporary.clear();
         return result;
     }
-    return failWith(EEXIST, false);
+    result.failure = stepFailureFromErrno(EEXIST, false);
+    return result;
 }
 
-void syncBackupFolder(const QByteArray& folder) {
+bool syncFileSystem(const QByteArray& folder) {
+    Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::syncfs(fd.get()) == 0;
+}
+
+void syncFolder(const QByteArray& folder) {
     Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0)
         ::fsync(fd.get());

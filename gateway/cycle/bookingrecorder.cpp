@@ -5,6 +5,7 @@
 #include "errorlog.h"
 #include "errorrows.h"
 #include "filecontext.h"
+#include "groupcommit.h"
 #include "fileops.h"
 #include "interpreter.h"
 #include "owedposter.h"
@@ -50,6 +51,10 @@ BookingRecorder::Setup BookingRecorder::setUp() {
     case IdentityHold::Claim::Unreachable:
         return Setup::Waiting;
     }
+    // The identity's row is what the durable commit writes.
+    m_groupCommits = m_settings.databaseWritten() && m_tables->identities;
+    if (m_groupCommits)
+        commitWithoutWaitingOnThisThread(ConnectionString());
     if (!m_settings.xmlExportOn())
         m_postMode = PostMode::Off;
     else if (m_settings.databaseWritten() && m_tables->ledger && m_tables->owedPosts)
@@ -103,6 +108,10 @@ void BookingRecorder::startPoster() {
         OwedPoster::Options{m_settings, m_options.httpTimeoutMs, m_options.firstRetry}, m_stop,
         m_events);
     m_poster->start();
+}
+
+bool BookingRecorder::makeCommitsDurable() {
+    return !m_groupCommits || m_identity.beatDurably();
 }
 
 void BookingRecorder::keepIdentity() {

@@ -71,6 +71,12 @@ public:
     // the file waits for while the database cannot take them.
     std::optional<WaitReason> recordDocuments(const FileInHand& file, const QByteArray& bytes);
 
+    // Makes the versions stored so far durable, before their files leave the
+    // download folder: during a run that holds an identity the cycle commits
+    // without waiting for the disk, and the identity's beat, written with a
+    // wait, makes every earlier commit durable at once (groupcommit.h). False
+    // when it did not: the files' versions must then be read again.
+    bool makeCommitsDurable();
     // Says the run is alive; when another run has taken its identity meanwhile,
     // writes why and requests a stop.
     void keepIdentity();
@@ -101,6 +107,7 @@ private:
     DeferredFiles& m_deferred;
     std::optional<StoreTables> m_tables;
     bool m_ready = false;
+    bool m_groupCommits = false; // commits wait for makeCommitsDurable()
     QString m_refusal;
     PostMode m_postMode = PostMode::Off;
     IdentityHold m_identity;

@@ -75,6 +75,13 @@ bool IdentityHold::beat() {
     return true;
 }
 
+bool IdentityHold::beatDurably() {
+    if (!beatGatewayIdentityDurably(ConnectionString(), nowMs()))
+        return false;
+    m_sinceBeat.restart();
+    return true;
+}
+
 void IdentityHold::release() {
     if (!m_sinceBeat.isValid())
         return;

@@ -26,6 +26,9 @@ public:
     // Says the run is alive, at most every few seconds; false when another
     // run has taken the identity meanwhile.
     bool beat();
+    // Says so now, in a commit that waits for the disk and makes every
+    // earlier commit of the cycle durable; false when it did not.
+    bool beatDurably();
     void release();
 
 private:

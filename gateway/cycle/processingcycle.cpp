@@ -3,7 +3,6 @@
 #include "backupcopy.h"
 #include "changewatch.h"
 #include "clock.h"
-#include "crashpoint.h"
 #include "downloadlisting.h"
 #include "fileops.h"
 #include "httppost.h"
@@ -42,7 +41,7 @@ ProcessingCycle::ProcessingCycle(const Options& options, QObject* parent)
       m_recorder(m_options.settings, {options.httpTimeoutMs, options.deferRetry}, m_context, m_stop,
                  m_rows, m_events, m_deferred),
       m_foreign(options.settings.MirDownPath, m_rows, m_events),
-      m_deletes(m_rows, m_deferred, m_writes, m_events) {}
+      m_filing(m_rows, m_deferred, m_writes, m_events) {}
 
 ProcessingCycle::~ProcessingCycle() = default;
 
@@ -71,7 +70,7 @@ void ProcessingCycle::run() {
         // Armed by each pass before it lists the folder.
         ChangeWatch watch(m_options.settings.MirDownPath);
         runPasses(watch);
-        deleteCopied();
+        fileBatch();
     }
     const int owed = m_recorder.finish(m_options.once && !m_stop.isStopRequested());
     m_summary = m_events.summary();
@@ -136,7 +135,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
         QByteArray current = nextEntry(listing.names, index);
         while (!current.isEmpty()) {
             if (m_stop.isStopRequested() || processFile(current) == FileEnd::Abandoned) {
-                deleteCopied();
+                fileBatch();
                 return;
             }
             Q_EMIT alive();
@@ -152,7 +151,7 @@ void ProcessingCycle::runPasses(ChangeWatch& watch) {
                 relist = current.isEmpty();
             }
             if (relist) {
-                deleteCopied(); // a fresh listing must not offer them again
+                fileBatch(); // a fresh listing must not offer them again
                 listing = listDownloadFolder(down);
                 listed.restart();
                 // An unreachable folder is the pass loop's business (its state and retry).
@@ -342,10 +341,8 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     }
 
     // 11. File it away.
-    if (!fileAway(name, path, fingerprint, recorded, whole))
+    if (!fileAway(name, path, fingerprint, recorded, whole, !interpreted && !recordedBefore))
         return FileEnd::Done;
-    if (!interpreted && !recordedBefore)
-        m_events.fileEnded(CycleMetrics::FileOutcome::Uninterpreted);
     if (!outcome.recording.knownAs.isEmpty())
         addLine(m_context.FileName + QStringLiteral(" was already recorded as ") +
                 outcome.recording.knownAs + QStringLiteral("; filed\r\n"));
@@ -390,32 +387,25 @@ ProcessingCycle::FileRecording ProcessingCycle::recordFile(const QByteArray& nam
 }
 
 bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
-                               const QString& fingerprint, bool recorded, const QByteArray* whole) {
-    if (!m_deletes.stillAsRead(m_context.FileName, path, fingerprint, whole))
+                               const QString& fingerprint, bool recorded, const QByteArray* whole,
+                               bool uninterpreted) {
+    if (!m_filing.stillAsRead(m_context.FileName, path, fingerprint, whole))
         return false;
-    // The copy's folder entry is flushed before its original is deleted:
-    // during a drain once for a batch of copies, with a pause before each
-    // file for each.
-    const BackupCopy copy =
-        copyIntoBackup(path, QFile::encodeName(backupDateFolder(m_options.settings)), name);
-    if (const auto failure = copy.failure) {
-        failed(*failure, "[FileCopy]");
-        // Without a backup copy the file is not deleted; it is tried again later.
-        m_deferred.defer(name, fingerprint, recorded, WaitReason::BackupCopy);
-        return false;
-    }
-    recovered("[FileCopy]");
-    if (copy.filedAs != name)
-        addLine(m_context.FileName + QStringLiteral(" filed as ") + shownFileName(copy.filedAs) +
-                QStringLiteral("\r\n"));
-    crashPoint("after-copy");
-    m_deletes.add({name, path, m_context.FileName, fingerprint, recorded, whole != nullptr,
-                   whole ? *whole : QByteArray()});
-    if (m_options.settings.settlesPerFile() || m_deletes.isFull())
-        deleteCopied();
+    // Filed in a batch: during a drain up to kBatch files, whenever the folder
+    // is listed again and when the drain ends or stops; with a pause before
+    // each file, each on its own.
+    m_filing.add({name, path, m_context.FileName, fingerprint, recorded, whole != nullptr,
+                  whole ? *whole : QByteArray(), uninterpreted});
+    if (m_options.settings.settlesPerFile() || m_filing.isFull())
+        fileBatch();
     return true;
 }
 
-void ProcessingCycle::deleteCopied() {
-    m_deletes.flush(QFile::encodeName(backupDateFolder(m_options.settings)));
+void ProcessingCycle::fileBatch() {
+    // No file leaves the folder before its version is on disk.
+    if (!m_filing.isEmpty() && !m_recorder.makeCommitsDurable()) {
+        m_filing.putBack();
+        return;
+    }
+    m_filing.flush(QFile::encodeName(backupDateFolder(m_options.settings)));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batcheddeletes.h"
+#include "batchedfiling.h"
 #include "bookingrecorder.h"
 #include "deferredfiles.h"
 #include "errorrows.h"
@@ -27,7 +27,7 @@ class XmlHttpPost;
 
 // The processing cycle: empties the download folder file by file, each file
 // through its documented life (pause, open, show, look up, read, interpret,
-// record, close, copy to the dated backup folder, delete), and waits for a
+// record, close, file into the dated backup folder), and waits for a
 // change when the folder is empty. run() is plain sequential code on the
 // thread that calls it (the window's worker thread, or the main thread of
 // `kesto run`); that thread owns the cycle's database connection, its KORVA
@@ -38,8 +38,8 @@ class XmlHttpPost;
 //
 // The pass loop and a file's life are here; the parts they use each have one
 // job: the bookings and all they need of the database (BookingRecorder), the
-// entries that are not files (ForeignEntries), the deletes of what was filed
-// (BatchedDeletes), the error rows (ErrorRows) and what the run tells
+// entries that are not files (ForeignEntries), the filing of a batch of
+// files into the backup folder (BatchedFiling), the error rows (ErrorRows) and what the run tells
 // (RunEvents).
 //
 // Run's checks, the dated backup folders and Open_DB come before run().
@@ -108,8 +108,8 @@ private:
                              const QByteArray& bytes);
     // `whole`: the file's bytes as they were read, when it was read whole.
     bool fileAway(const QByteArray& name, const QByteArray& path, const QString& fingerprint,
-                  bool recorded, const QByteArray* whole);
-    void deleteCopied();
+                  bool recorded, const QByteArray* whole, bool uninterpreted);
+    void fileBatch();
     void failed(const StepFailure& failure, const char* tag) {
         m_rows.failed(m_context.FileName, failure, tag);
     }
@@ -127,7 +127,7 @@ private:
     WriteWatch m_writes;
     BookingRecorder m_recorder;
     ForeignEntries m_foreign;
-    BatchedDeletes m_deletes;
+    BatchedFiling m_filing;
     XmlHttpPost* m_http = nullptr;
     RunSummary m_summary;
     int m_logLines = 0;

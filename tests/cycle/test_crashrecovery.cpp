@@ -156,7 +156,7 @@ void TestCrashRecovery::randomKillsAtFixedSeeds() {
     // the middle of the work, then a run to the end.
     const int files = int(sweepFiles(kCopies).size());
     QRandomGenerator random(seed);
-    bool cutShort = false; // a kill that left work done and work to do
+    bool cutShort = false; // a kill that left a version stored and a file to do
     for (int attempt = 0; attempt < 8; ++attempt) {
         const RunEnd end = runOnce(gateway.environment(), -1, 1 + random.bounded(files));
         if (!end.killed) {
@@ -164,7 +164,7 @@ void TestCrashRecovery::randomKillsAtFixedSeeds() {
             break;
         }
         cutShort =
-            cutShort || (!gateway.backedUpFiles().isEmpty() && !gateway.waitingFiles().isEmpty());
+            cutShort || (!storedVersions(gateway.db()).isEmpty() && !gateway.waitingFiles().isEmpty());
     }
     QVERIFY2(cutShort, "no kill came in the middle of the work");
     const RunEnd last = runOnce(gateway.environment());

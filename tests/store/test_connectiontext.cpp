@@ -95,15 +95,15 @@ void TestConnectionText::odbcTranslation_data() {
         << int(DbEngine::SqlServer);
     QTest::newRow("psqlodbc gets PORT")
         << "Provider=PostgreSQL Unicode;SERVER=127.0.0.1,5433;uid=kesto;pwd=k;database=travel"
-        << "DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=5433;UID=kesto;PWD=k;DATABASE=travel"
+        << "DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=5433;UID=kesto;PWD=k;DATABASE=travel;Protocol=7.4-0"
         << int(DbEngine::PostgreSql);
     QTest::newRow("psqlodbc without port")
         << "Provider=PostgreSQL ANSI;SERVER=db02;uid=;pwd=;database=travel"
-        << "DRIVER={PostgreSQL ANSI};SERVER=db02;UID=;PWD=;DATABASE=travel"
+        << "DRIVER={PostgreSQL ANSI};SERVER=db02;UID=;PWD=;DATABASE=travel;Protocol=7.4-0"
         << int(DbEngine::PostgreSql);
     QTest::newRow("password with semicolon and brace is braced")
         << "Provider=PostgreSQL Unicode;SERVER=h;uid=u;pwd=a;b}c;database=d"
-        << "DRIVER={PostgreSQL Unicode};SERVER=h;UID=u;PWD={a;b}}c};DATABASE=d"
+        << "DRIVER={PostgreSQL Unicode};SERVER=h;UID=u;PWD={a;b}}c};DATABASE=d;Protocol=7.4-0"
         << int(DbEngine::PostgreSql);
     QTest::newRow("injected attribute stays inside the password")
         << "Provider=FreeTDS;SERVER=h;uid=u;pwd=x;DRIVER={Other};database=d"
