@@ -47,4 +47,8 @@ void useDurableJournal(QSqlDatabase& db, const QString& filePath) {
     }
     query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     query.finish();
+    // Up to 16 MB of pages kept by the connection (2 MB by default): the
+    // upper pages of every index of a large history stay read.
+    query.exec(QStringLiteral("PRAGMA cache_size=-16384"));
+    query.finish();
 }
