@@ -1,4 +1,4 @@
-// bench_history [--years N] [--files F] [--placeholder V]
+// bench_history [--years N] [--files F] [--placeholder V] [--rounds R]
 //
 // What a gateway costs after years of history, beside an empty database in
 // the same run (SQLite, the data folder's file with its write-ahead log and
@@ -12,7 +12,8 @@
 //      documents and ledger rows spread over the days; plus 100,500 error
 //      rows a year;
 //   2. on each database: the cost per file of `kesto run --once` over F new
-//      ticketed files (default 500) and over F voids under ZZZZZZ;
+//      ticketed files (default 500) and over F voids under ZZZZZZ, the median
+//      of R rounds (default 3) taken on the two databases in turn;
 //      `kesto documents --date D --json`, `--number N --json`,
 //      `kesto report daily --date D`, `kesto status` (each the best of three),
 //      one scrape of the metrics endpoint of a running `kesto run --metrics`,
@@ -174,13 +175,26 @@ struct Figures {
     qint64 fileBytes = 0;
 };
 
-// `prefix` starts the new files' names and record locators; none of the
-// history's locators starts with it.
-Figures measure(const GatewayHome& gateway, const HistorySample& sample, int files, char prefix) {
-    Figures figures;
-    figures.booking = runPerFile(gateway, newBookings(prefix, files));
-    figures.placeholder =
-        runPerFile(gateway, placeholderFiles(QLatin1Char(prefix) + QStringLiteral("Z"), files));
+// The cost per file over new bookings and over voids and refunds. `prefix`
+// starts the new files' names and record locators; none of the history's
+// locators starts with it.
+void runFiles(const GatewayHome& gateway, int files, char prefix, QList<PerFile>& bookings,
+              QList<PerFile>& placeholders) {
+    bookings.append(runPerFile(gateway, newBookings(prefix, files)));
+    placeholders.append(
+        runPerFile(gateway, placeholderFiles(QLatin1Char(prefix) + QStringLiteral("Z"), files)));
+}
+
+PerFile median(QList<PerFile> rounds) {
+    const auto middle = [&](double PerFile::*field) {
+        std::sort(rounds.begin(), rounds.end(),
+                  [&](const PerFile& a, const PerFile& b) { return a.*field < b.*field; });
+        return rounds[rounds.size() / 2].*field;
+    };
+    return {middle(&PerFile::wallMs), middle(&PerFile::cpuMs)};
+}
+
+void measureCommands(const GatewayHome& gateway, const HistorySample& sample, Figures& figures) {
     figures.documentsByDate =
         commandSeconds(gateway, {QStringLiteral("documents"), QStringLiteral("--date"), sample.day,
                                  QStringLiteral("--json")});
@@ -194,7 +208,6 @@ Figures measure(const GatewayHome& gateway, const HistorySample& sample, int fil
     figures.scrapeMs = metricsScrapeMs(gateway);
     const QString file = gateway.db().dataFolder() + QStringLiteral("PALVA.mdb");
     figures.fileBytes = QFileInfo(file).size() + QFileInfo(file + QStringLiteral("-wal")).size();
-    return figures;
 }
 
 void report(const Figures& empty, const Figures& history) {
@@ -227,6 +240,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     HistoryShape shape;
     int files = 500;
+    int rounds = 3;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--years"))
@@ -235,6 +249,8 @@ int main(int argc, char** argv) {
             files = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--placeholder"))
             shape.placeholderVersions = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--rounds"))
+            rounds = std::clamp(args[i + 1].toInt(), 1, 6);
     }
 
     GatewayHome history(TestEngine::Sqlite);
@@ -261,8 +277,21 @@ int main(int argc, char** argv) {
               .arg(files));
 
     GatewayHome empty(TestEngine::Sqlite);
-    const Figures emptyFigures = measure(empty, sample, files, 'E');
-    const Figures historyFigures = measure(history, sample, files, 'N');
+    // The commands first: the new files all carry the day D.
+    Figures emptyFigures, historyFigures;
+    measureCommands(empty, sample, emptyFigures);
+    measureCommands(history, sample, historyFigures);
+    // Rounds in turn, so that a busy moment of the machine falls on both.
+    const char emptyPrefixes[] = "EFHJKL", historyPrefixes[] = "NPQRTU";
+    QList<PerFile> emptyBookings, emptyPlaceholders, historyBookings, historyPlaceholders;
+    for (int round = 0; round < rounds; ++round) {
+        runFiles(empty, files, emptyPrefixes[round], emptyBookings, emptyPlaceholders);
+        runFiles(history, files, historyPrefixes[round], historyBookings, historyPlaceholders);
+    }
+    emptyFigures.booking = median(emptyBookings);
+    emptyFigures.placeholder = median(emptyPlaceholders);
+    historyFigures.booking = median(historyBookings);
+    historyFigures.placeholder = median(historyPlaceholders);
     report(emptyFigures, historyFigures);
     return 0;
 }

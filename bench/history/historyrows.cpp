@@ -172,7 +172,8 @@ void copyTable(QSqlDatabase& db, const QString& table, const QString& joins) {
     QStringList values;
     for (const QString& column : columns)
         values.append(copiedValue(column));
-    exec(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %1 t %4")
+    // Day by day, as a gateway writes them: a day's rows side by side.
+    exec(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %1 t %4 ORDER BY m.DAY_ISO, m.N")
                  .arg(table, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')), joins));
 }
 
