@@ -44,7 +44,7 @@ bool inSerialOrder(const QString& stored) {
 // The stored serial of the record locator that comes last in text order,
 // found in the key's index; "" when none is stored.
 QString lastInTextOrder(QSqlDatabase& db, const QString& recordLocator) {
-    PreparedQuery lookup(db, highestSerialStatement());
+    PreparedQuery lookup(db, u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s);
     lookup.bind(recordLocator);
     lookup.exec();
     QSqlQuery& query = lookup.query();
@@ -78,10 +78,6 @@ QString highestByPlace(QSqlDatabase& db, const QString& recordLocator) {
 }
 
 } // namespace
-
-QString highestSerialStatement() {
-    return u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s;
-}
 
 int serialValue(const QString& stored) {
     if (stored.size() == 3 && stored.at(0) >= u'A' && stored.at(0) <= u'Z' &&

@@ -36,10 +36,6 @@ struct CrowdedLocator {
 // Every such record locator, with the serials it used. Throws StoreError.
 QList<CrowdedLocator> crowdedLocators(QSqlDatabase& db);
 
-// The statement that finds the last serial of a record locator in text order
-// (bound: the record locator); its plan is checked by the tests.
-QString highestSerialStatement();
-
 // Whether a version of the record locator holds the serial (after a failed
 // insert: whether another gateway took it first, whatever words the
 // database used to say so). Throws StoreError.

@@ -16,8 +16,6 @@ namespace {
 
 constexpr char kCopyTag[] = "[FileCopy]";
 constexpr char kDeleteTag[] = "[Kill]";
-// As much of a file as the cycle reads; a file read whole is shorter.
-constexpr qint64 kReadLimit = 1024 * 1024;
 
 } // namespace
 
@@ -116,7 +114,7 @@ void BatchedFiling::filed(const FileToFile& file) {
 
 bool BatchedFiling::stillAsRead(const QString& shownName, const QByteArray& path,
                                 const QString& fingerprint, const QByteArray* whole) const {
-    if (!changedSinceRead(path, fingerprint, whole, kReadLimit))
+    if (!changedSinceRead(path, fingerprint, whole, kCycleReadLimit))
         return true;
     m_events.line(shownName + QStringLiteral(" changed after it was read; it is read again\r\n"));
     return false;

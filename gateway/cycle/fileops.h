@@ -82,6 +82,10 @@ FileIdentity fileIdentity(const QString& name, const struct stat& info, const QB
 bool changedSinceRead(const QByteArray& path, const QString& fingerprint, const QByteArray* whole,
                       qint64 readLimit);
 
+// The most of a file the cycle reads: the window is shown that much, and the
+// ledger knows a file by those bytes. A file read whole is shorter.
+inline constexpr qint64 kCycleReadLimit = 1024 * 1024;
+
 // The SHA-256 of the regular file's bytes, when it holds fewer than `limit`;
 // empty otherwise, or when it cannot be read.
 QByteArray contentDigest(const QByteArray& path, qint64 limit);

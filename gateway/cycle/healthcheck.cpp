@@ -96,7 +96,7 @@ bool isRecorded(const QByteArray& path, const QByteArray& name) {
         return false;
     QFile file;
     file.open(hand.fd, QIODevice::ReadOnly);
-    const QByteArray bytes = file.read(1024 * 1024);
+    const QByteArray bytes = file.read(kCycleReadLimit);
     const FileIdentity identity = fileIdentity(shownFileName(name), hand.info, bytes);
     file.close();
     ::close(hand.fd);
@@ -169,7 +169,9 @@ Health checkHealth(const GatewaySettings& settings, const QDateTime& now, Health
     try {
         QSqlDatabase db = threadConnection(text);
         readErrorRows(db, now, health);
-        health.crowdedLocators = crowdedLocators(db);
+        // The metrics serve no serials.
+        if (depth == HealthDepth::Full)
+            health.crowdedLocators = crowdedLocators(db);
         const StoreTables tables = readStoreTables(text);
         ledger = tables.ledger;
         if (ledger) {

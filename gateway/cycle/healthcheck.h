@@ -43,7 +43,8 @@ inline constexpr qint64 kWaitingTooLongSeconds = 5 * 60;
 // leave out what costs the cycle's database most: the trial row in the
 // ledger (a write, which waits for the cycle's commits and holds up the
 // next) and the ledger lookup of each waiting file (a backlog's worth of
-// queries); `ledgerError` and `recordedNotFiled` stay empty then.
+// queries), and the serials, which no metric shows; `ledgerError`,
+// `recordedNotFiled` and `crowdedLocators` stay empty then.
 enum class HealthDepth { Full, Gauges };
 Health checkHealth(const GatewaySettings& settings, const QDateTime& now,
                    HealthDepth depth = HealthDepth::Full);

@@ -22,7 +22,6 @@ namespace {
 
 constexpr int kAttempts = 5;
 constexpr qint64 kInterpretLimit = 65536;  // files this size or larger are filed uninterpreted
-constexpr qint64 kShowLimit = 1024 * 1024; // the most of a file the window is given
 constexpr int kIncompleteLimit = 5;
 constexpr qint64 kOnceWriterWaitMs = 60000; // how long --once waits for files still being written
 constexpr qint64 kRelistMs = 250; // the age of a listing a drain lists the folder again at
@@ -278,7 +277,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     }
 
     // 5. Show it. An unopened file is shown by its path when that still works.
-    const ReadResult read = readForShowing(file, path, kShowLimit);
+    const ReadResult read = readForShowing(file, path, kCycleReadLimit);
     const std::optional<StepFailure> pending = read.failure;
     Q_EMIT fileShown(shownText(read.bytes));
 
@@ -298,7 +297,7 @@ ProcessingCycle::FileEnd ProcessingCycle::processFile(const QByteArray& name) {
     const QString fingerprint = file.isOpen() ? file.fingerprint() : fileFingerprint(path);
     const bool recordedBefore = m_deferred.wasRecorded(name, fingerprint);
     const bool readWhole = file.isOpen() && !read.failure && !lookup.failure &&
-                           read.bytes.size() == lookup.size && lookup.size < kShowLimit;
+                           read.bytes.size() == lookup.size && lookup.size < kCycleReadLimit;
     const QByteArray* whole = readWhole ? &read.bytes : nullptr;
 
     // 7-8. Interpret and record.
