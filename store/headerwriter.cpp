@@ -85,15 +85,16 @@ void UP_Header(bool ttp, const QString& recordLocator, const QString& serialNumb
         const int count = crls.count();
         if (count > 0)
             openForAppend(u"select * from AMAMDD where 1=2"_s);
+        QList<NewRow> rows;
         for (int i = 1; i <= count; ++i) {
             const korva::Crl crl = crls.item(i);
-            NewRow row(u"AMAMDD"_s);
+            NewRow& row = rows.emplace_back(u"AMAMDD"_s);
             newRowKey(row, recordLocator, serialNumber);
             row.set(u"I_INDEX"_s, twoDigitIndex(i));
             row.set(u"NSAIR"_s, crl.get("CARR_CD"));
             row.set(u"NSRECLOC"_s, crl.get("RLOC_CD"));
-            saveRow(row);
         }
+        saveRows(rows);
     }
 
     // AMHEAD: the booking header; the date is read once for both forms.

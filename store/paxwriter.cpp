@@ -78,8 +78,8 @@ void setKey(NewRow& row, const QString& recordLocator, const QString& serialNumb
     row.set(u"SER_NO"_s, serialNumber);
 }
 
-void savePassengerRow(const QString& recordLocator, const QString& serialNumber,
-                      const QString& number, const korva::Pax& pax) {
+NewRow passengerRow(const QString& recordLocator, const QString& serialNumber,
+                    const QString& number, const korva::Pax& pax) {
     NewRow row(u"AMPAX"_s);
     setKey(row, recordLocator, serialNumber);
     row.set(u"SEG_TP"_s, u"72"_s);
@@ -87,11 +87,11 @@ void savePassengerRow(const QString& recordLocator, const QString& serialNumber,
     row.set(u"H_INDEX"_s, number);
     row.set(u"H_INDEX1"_s, u"000"_s);
     row.set(u"PSGRNME"_s, pax.get("PAX_NM"));
-    saveRow(row);
+    return row;
 }
 
-void saveTicketRow(const QString& recordLocator, const QString& serialNumber, const QString& number,
-                   const korva::Pnr& pnr, const korva::Pax& pax, const TicketAmounts& amounts) {
+NewRow ticketRow(const QString& recordLocator, const QString& serialNumber, const QString& number,
+                 const korva::Pnr& pnr, const korva::Pax& pax, const TicketAmounts& amounts) {
     const QString ticket = pax.get("TKT_NO");
     NewRow row(u"AMPAX"_s);
     setKey(row, recordLocator, serialNumber);
@@ -107,20 +107,21 @@ void saveTicketRow(const QString& recordLocator, const QString& serialNumber, co
     row.setCurrency(u"TKT_AMS"_s, Currency());
     row.setCurrency(u"TKT_NET"_s, amounts.net);
     row.setCurrency(u"TKT_TAX"_s, amounts.tax);
-    saveRow(row);
+    return row;
 }
 
 // One AMPNR row per hand-entered ticket number; the passenger's amounts go
 // on the first of them only, each when it is not empty. The amounts are
 // texts here: the database layer converts them (a non-number fails).
-void saveManualTicketRows(const QString& recordLocator, const QString& serialNumber,
-                          const QString& number, const korva::Pax& pax) {
+void addManualTicketRows(QList<NewRow>& rows, const QString& recordLocator,
+                         const QString& serialNumber, const QString& number,
+                         const korva::Pax& pax) {
     bool amountsWritten = false;
     for (std::size_t k = 0; k < kManualTicketNumbers.size(); ++k) {
         const QString ticket = pax.get(kManualTicketNumbers[k]);
         if (ticket.isEmpty())
             continue;
-        NewRow row(u"AMPNR"_s);
+        NewRow& row = rows.emplace_back(u"AMPNR"_s);
         setKey(row, recordLocator, serialNumber);
         row.set(u"SEG_TP"_s, u"90"_s);
         row.set(u"H_INDEX"_s, number);
@@ -136,7 +137,6 @@ void saveManualTicketRows(const QString& recordLocator, const QString& serialNum
             }
             amountsWritten = true;
         }
-        saveRow(row);
     }
 }
 
@@ -166,23 +166,26 @@ void upPax(bool ttp, const QString& recordLocator, const QString& serialNumber,
     if (!settings.databaseWritten())
         return;
 
-    // Database pass: each row saved on its own; rows saved before a failure stay.
+    // Database pass: the rows of both tables are made first and saved
+    // together, so a failure while making them saves none.
     const int count = paxs.count();
     if (count > 0) {
         openForAppend(u"select * from AMPAX where 1=2"_s);
         openForAppend(u"select * from AMPNR  where 1=2"_s);
     }
+    QList<NewRow> rows;
     for (int i = 1; i <= count; ++i) {
         const QString number = passengerNumber(i);
         const korva::Pax pax = paxs.item(i);
-        savePassengerRow(recordLocator, serialNumber, number, pax);
+        rows.append(passengerRow(recordLocator, serialNumber, number, pax));
         if (ttp) {
             const TicketAmounts amounts = bookingTicketAmounts(pnr);
             if (hasTicketNumber(pax))
                 context.Kind += u'A';
-            saveTicketRow(recordLocator, serialNumber, number, pnr, pax, amounts);
+            rows.append(ticketRow(recordLocator, serialNumber, number, pnr, pax, amounts));
         } else {
-            saveManualTicketRows(recordLocator, serialNumber, number, pax);
+            addManualTicketRows(rows, recordLocator, serialNumber, number, pax);
         }
     }
+    saveRows(rows);
 }

@@ -8,9 +8,11 @@
 
 // The serial number and the three table writers that store one version of a
 // booking. They trap nothing: a failure (StoreError from the database or a
-// date conversion, korva::Error from the booking tree) goes to the caller, and
-// rows saved before it stay stored. All of them write on the calling thread's
-// connection for ConnectionString().
+// date conversion, korva::Error from the booking tree) goes to the caller.
+// Each writer makes its rows of a table before it saves them together, so a
+// failure while making them saves none of that table's; tables saved before
+// stay unless the caller's transaction rolls back. All of them write on the
+// calling thread's connection for ConnectionString().
 
 // Whether the passenger has a ticket issued through the GDS: TKT_NO without
 // its leading and trailing blanks is not empty. It decides the TTP case.

@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 namespace {
 
 // [A-Za-z_][A-Za-z0-9_]*, tested for every column of every row.
@@ -50,6 +52,45 @@ QVariant currencyParameter(const QString& column, const QVariant& value) {
     return amount->toCanonicalText();
 }
 
+// The row's values as they are bound, its names checked.
+QVariantList boundValues(const NewRow& row) {
+    if (!isIdentifier(row.table()))
+        throw StoreError(StoreError::kProviderFailure,
+                         QStringLiteral("Invalid table name '%1'").arg(row.table()));
+    const QStringList columns = row.columns();
+    QVariantList values = row.values();
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (!isIdentifier(columns[i]))
+            throw StoreError(StoreError::kProviderFailure,
+                             QStringLiteral("Invalid column name '%1'").arg(columns[i]));
+        if (isCurrencyColumn(row.table(), columns[i]))
+            values[i] = currencyParameter(columns[i], values[i]);
+        else if (values[i].metaType() == QMetaType::fromType<Currency>())
+            values[i] = values[i].value<Currency>().toCanonicalText();
+    }
+    return values;
+}
+
+QString insertStatement(const QString& table, const QStringList& columns, qsizetype rows) {
+    QString sql = QStringLiteral("INSERT INTO ") + table;
+    if (columns.isEmpty())
+        return sql + QStringLiteral(" DEFAULT VALUES");
+    QStringList marks;
+    marks.fill(QStringLiteral("?"), columns.size());
+    const QString tuple = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    QStringList tuples;
+    tuples.fill(tuple, rows);
+    return sql + QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
+           QStringLiteral(") VALUES ") + tuples.join(QLatin1Char(','));
+}
+
+// Rows of one table with the same columns.
+struct RowShape {
+    QString table;
+    QStringList columns;
+    QList<QVariantList> rows;
+};
+
 } // namespace
 
 NewRow::NewRow(const QString& table) : m_table(table) {}
@@ -71,38 +112,46 @@ void NewRow::setCurrency(const QString& column, Currency amount) {
     set(column, QVariant::fromValue(amount));
 }
 
+void appendRows(QSqlDatabase& db, const QList<NewRow>& rows) {
+    QList<RowShape> shapes;
+    for (const NewRow& row : rows) {
+        QVariantList values = boundValues(row);
+        const QStringList columns = row.columns();
+        auto shape = std::find_if(shapes.begin(), shapes.end(), [&](const RowShape& known) {
+            return known.table == row.table() && known.columns == columns;
+        });
+        if (shape == shapes.end())
+            shapes.append({row.table(), columns, {std::move(values)}});
+        else
+            shape->rows.append(std::move(values));
+    }
+    for (const RowShape& shape : std::as_const(shapes)) {
+        // A row without columns takes every default, one statement each.
+        const qsizetype perStatement =
+            shape.columns.isEmpty() ? 1
+                                    : std::max<qsizetype>(1, kMaxBoundValues / shape.columns.size());
+        for (qsizetype first = 0; first < shape.rows.size(); first += perStatement) {
+            const qsizetype count = std::min(perStatement, shape.rows.size() - first);
+            PreparedQuery query(db, insertStatement(shape.table, shape.columns, count));
+            for (qsizetype i = first; i < first + count; ++i) {
+                for (const QVariant& value : shape.rows[i])
+                    query.bind(value);
+            }
+            query.exec();
+        }
+    }
+}
+
 void appendRow(QSqlDatabase& db, const NewRow& row) {
-    if (!isIdentifier(row.table()))
-        throw StoreError(StoreError::kProviderFailure,
-                         QStringLiteral("Invalid table name '%1'").arg(row.table()));
-    const QStringList columns = row.columns();
-    QVariantList values = row.values();
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        if (!isIdentifier(columns[i]))
-            throw StoreError(StoreError::kProviderFailure,
-                             QStringLiteral("Invalid column name '%1'").arg(columns[i]));
-        if (isCurrencyColumn(row.table(), columns[i]))
-            values[i] = currencyParameter(columns[i], values[i]);
-        else if (values[i].metaType() == QMetaType::fromType<Currency>())
-            values[i] = values[i].value<Currency>().toCanonicalText();
-    }
-    QString sql = QStringLiteral("INSERT INTO ") + row.table();
-    if (columns.isEmpty()) {
-        sql += QStringLiteral(" DEFAULT VALUES");
-    } else {
-        QStringList marks;
-        marks.fill(QStringLiteral("?"), columns.size());
-        sql += QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
-               QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-    PreparedQuery query(db, sql);
-    for (const QVariant& value : std::as_const(values))
-        query.bind(value);
-    query.exec();
+    appendRows(db, {row});
 }
 
 void appendRow(const QString& connectionText, const NewRow& row) {
     withThreadConnection(connectionText, [&row](QSqlDatabase& db) { appendRow(db, row); });
+}
+
+void appendRows(const QString& connectionText, const QList<NewRow>& rows) {
+    withThreadConnection(connectionText, [&rows](QSqlDatabase& db) { appendRows(db, rows); });
 }
 
 std::optional<Currency> currencyFromColumn(const QVariant& value) {

@@ -79,13 +79,14 @@ void UP_Segment(bool ttp, const QString& recordLocator, const QString& serialNum
         return;
     if (count > 0)
         openForAppend(u"select * from AMTKT where 1=2"_s);
+    QList<NewRow> rows;
     for (const int n : order) {
         const SegmentValues values = segmentValues(ttp, itns.item(n), travelYear);
-        NewRow row(u"AMTKT"_s);
+        NewRow& row = rows.emplace_back(u"AMTKT"_s);
         row.set(u"RECLOC"_s, recordLocator);
         row.set(u"SER_NO"_s, serialNumber);
         for (const auto& [column, value] : values)
             row.set(column.toString(), value);
-        saveRow(row);
     }
+    saveRows(rows);
 }

@@ -22,3 +22,7 @@ void openForAppend(const QString& openingQuery) {
 void saveRow(const NewRow& row) {
     appendRow(ConnectionString(), row);
 }
+
+void saveRows(const QList<NewRow>& rows) {
+    appendRows(ConnectionString(), rows);
+}

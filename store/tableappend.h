@@ -11,12 +11,16 @@
 // whose condition is always false ("select * from AMTKT where 1=2"). No
 // cursor is kept: the query only proves, before any row of that table is
 // saved, that the table is there and readable, so a writer fails at the same
-// step as documented. Closing has no counterpart: each row is its own
-// INSERT, inside the version's transaction when the caller opened one, and
-// nothing stays open between rows or calls.
+// step as documented. Closing has no counterpart: a writer saves its rows of
+// a table together where it would close the table, inside the version's
+// transaction when the caller opened one, and nothing stays open between
+// rows or calls.
 
 // Runs the opening query and reads it to its end. Throws StoreError.
 void openForAppend(const QString& openingQuery);
 
 // Saves one row. Throws StoreError.
 void saveRow(const NewRow& row);
+// Saves a writer's rows of a table, made before the first is saved, in as
+// few statements as appendRows() allows. Throws StoreError.
+void saveRows(const QList<NewRow>& rows);

@@ -41,7 +41,7 @@ struct FileOrigin {
     QString date, time;
 };
 
-void appendFileRow(QSqlDatabase& db, const FileOrigin& origin, const MirDocuments& documents) {
+NewRow fileRow(const FileOrigin& origin, const MirDocuments& documents) {
     const HeaderFacts& header = documents.header;
     const DocumentFile& file = origin.file;
     NewRow row(u"KDOCFILE"_s);
@@ -73,14 +73,16 @@ void appendFileRow(QSqlDatabase& db, const FileOrigin& origin, const MirDocument
     row.set(u"ISSUE_TM"_s, header.issueTime);
     row.set(u"COMM_AMT"_s, amountValue(header.commission));
     row.set(u"COMM_RT"_s, header.commissionRate.left(6));
-    appendRow(db, row);
+    return row;
 }
 
-void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& documents) {
+// The rows of the events, their taxes and the payments.
+QList<NewRow> eventRows(const QString& sha, const MirDocuments& documents) {
+    QList<NewRow> rows;
     int number = 0;
     for (const DocumentEvent& event : documents.events) {
         ++number;
-        NewRow row(u"KDOCEVT"_s);
+        NewRow& row = rows.emplace_back(u"KDOCEVT"_s);
         row.set(u"FILE_SHA"_s, sha);
         row.set(u"EVT_NO"_s, number);
         row.set(u"DOC_NO"_s, event.number);
@@ -99,20 +101,18 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
         row.set(u"PENALTY"_s, amountValue(event.penalty));
         row.set(u"FARE_USED"_s, amountValue(event.fareUsed));
         row.set(u"COLLECTED"_s, amountValue(event.collected));
-        appendRow(db, row);
         for (const Tax& tax : event.taxes) {
-            NewRow taxRow(u"KDOCTAX"_s);
+            NewRow& taxRow = rows.emplace_back(u"KDOCTAX"_s);
             taxRow.set(u"FILE_SHA"_s, sha);
             taxRow.set(u"EVT_NO"_s, number);
             taxRow.set(u"TAX_CD"_s, tax.code.left(2));
             taxRow.set(u"AMOUNT"_s, amountValue(tax.amount));
             taxRow.set(u"ISSUE_DT"_s, documents.header.issueDate);
-            appendRow(db, taxRow);
         }
     }
     int payment = 0;
     for (const Payment& fop : documents.payments) {
-        NewRow row(u"KDOCFOP"_s);
+        NewRow& row = rows.emplace_back(u"KDOCFOP"_s);
         row.set(u"FILE_SHA"_s, sha);
         row.set(u"FOP_NO"_s, ++payment);
         row.set(u"FOP_TP"_s, fop.type.left(2));
@@ -120,8 +120,8 @@ void appendEventRows(QSqlDatabase& db, const QString& sha, const MirDocuments& d
         row.set(u"CARD_CD"_s, fop.cardCode.left(2));
         row.set(u"CARD_LAST4"_s, fop.cardLast4.right(4));
         row.set(u"ISSUE_DT"_s, documents.header.issueDate);
-        appendRow(db, row);
     }
+    return rows;
 }
 
 // The file's reading in the ledger, if any: where the gateway met the file
@@ -189,11 +189,13 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
         }
         deleteReading(db, file.sha256, stored->issueDate);
     }
-    appendFileRow(db, origin, documents);
-    appendEventRows(db, file.sha256, documents);
+    // One statement per table of the reading.
+    QList<NewRow> rows = eventRows(file.sha256, documents);
+    rows.prepend(fileRow(origin, documents));
     if (problemRow && !documents.problems.isEmpty())
-        appendRow(db, errorRow(problemRow->source, problemRow->number,
-                               problemSummary(documents) + problemRow->tag));
+        rows.append(errorRow(problemRow->source, problemRow->number,
+                             problemSummary(documents) + problemRow->tag));
+    appendRows(db, rows);
     return true;
 }
 

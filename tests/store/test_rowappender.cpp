@@ -24,6 +24,8 @@ private Q_SLOTS:
     void badAmountSavesNothing();
     void failureKeepsEarlierRows_data();
     void failureKeepsEarlierRows();
+    void manyRowsByShape_data();
+    void manyRowsByShape();
     void workerThreadHasItsOwnConnection_data();
     void workerThreadHasItsOwnConnection();
     void lostConnectionIsReopened();
@@ -152,6 +154,52 @@ void TestRowAppender::failureKeepsEarlierRows() {
     // The connection is still good, and the first row stayed.
     appendRow(db.connectionText(), first);
     QCOMPARE(db.selectRows(QStringLiteral("SELECT RECLOC FROM AMAMDD")).size(), 2);
+}
+
+void TestRowAppender::manyRowsByShape_data() {
+    addEngineRows();
+}
+
+// Rows of two tables and of two shapes of one table, interleaved, and more
+// rows of one shape than one statement may bind: each value lands in its own
+// row and column. One row that is no amount saves none of them.
+void TestRowAppender::manyRowsByShape() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    const int crlRows = int(kMaxBoundValues / 3) + 7; // three columns: two statements
+    QList<NewRow> rows;
+    for (int i = 0; i < crlRows; ++i) {
+        NewRow& crl = rows.emplace_back(QStringLiteral("AMAMDD"));
+        crl.set(QStringLiteral("RECLOC"), QStringLiteral("R%1").arg(i, 5, 10, QLatin1Char('0')));
+        crl.set(QStringLiteral("I_INDEX"), QString::number(i % 100));
+        crl.set(QStringLiteral("NSRECLOC"), QStringLiteral("N%1").arg(i));
+        NewRow& pax = rows.emplace_back(QStringLiteral("AMPAX"));
+        pax.set(QStringLiteral("RECLOC"), QStringLiteral("P%1").arg(i, 5, 10, QLatin1Char('0')));
+        if (i % 2 == 1)
+            pax.setCurrency(QStringLiteral("TKT_AMT"), Currency::fromUnits(i));
+    }
+    NewRow bad(QStringLiteral("AMPAX"));
+    bad.set(QStringLiteral("RECLOC"), QStringLiteral("BAD"));
+    bad.set(QStringLiteral("TKT_AMT"), QStringLiteral("N/A"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, appendRows(db.connectionText(), rows + QList{bad}));
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT * FROM AMAMDD")).size(), 0);
+    QCOMPARE(db.selectRows(QStringLiteral("SELECT * FROM AMPAX")).size(), 0);
+
+    appendRows(db.connectionText(), rows);
+    const QList<QVariantList> crls = db.selectRows(
+        QStringLiteral("SELECT RECLOC, I_INDEX, NSRECLOC FROM AMAMDD ORDER BY RECLOC"));
+    QCOMPARE(crls.size(), crlRows);
+    const QList<QVariantList> paxs = db.selectRows(
+        QStringLiteral("SELECT RECLOC, TKT_AMT FROM AMPAX ORDER BY RECLOC"));
+    QCOMPARE(paxs.size(), crlRows);
+    for (int i = 0; i < crlRows; ++i) {
+        QCOMPARE(crls[i][1].toString(), QString::number(i % 100));
+        QCOMPARE(crls[i][2].toString(), QStringLiteral("N%1").arg(i));
+        const std::optional<Currency> amount = currencyFromColumn(paxs[i][1]);
+        QCOMPARE(amount, i % 2 == 1 ? std::optional(Currency::fromUnits(i)) : std::nullopt);
+    }
 }
 
 void TestRowAppender::workerThreadHasItsOwnConnection_data() {

@@ -52,8 +52,9 @@ qsizetype countRows(const TestDatabase& db, const QString& table) {
 
 } // namespace
 
-// The server ends the writer's session while the second passenger's row is
-// being saved (a trigger terminates its own backend).
+// The server ends the writer's session while the second passenger's rows are
+// being saved (a trigger terminates its own backend): the passengers' rows,
+// saved in one statement, are all lost with it; the tables before stay.
 void TestWriterFailures::serverConnectionEndsMidWriter() {
     TestHome home(TestHome::Korva::Registered);
     KESTO_WRITER_DATABASE(db, TestEngine::PostgreSql, home);
@@ -70,8 +71,7 @@ void TestWriterFailures::serverConnectionEndsMidWriter() {
     QCOMPARE(countRows(db, u"AMAMDD"_s), 1);
     QCOMPARE(countRows(db, u"AMHEAD"_s), 1);
     QCOMPARE(countRows(db, u"AMTKT"_s), 2);
-    QCOMPARE(db.selectRows(u"SELECT H_INDEX, H_INDEX1 FROM AMPAX ORDER BY H_INDEX, H_INDEX1"_s),
-             QList<QVariantList>({{"001", "000"}, {"001", "001"}}));
+    QCOMPARE(countRows(db, u"AMPAX"_s), 0);
 
     execOn(db, u"DROP TRIGGER kesto_go_away ON AMPAX"_s);
     storeBooking(typicalBooking(), settings);
