@@ -52,6 +52,11 @@ void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql) {
         found->remove(sql);
 }
 
+bool statementKept(const QSqlDatabase& db, const QString& sql) {
+    const auto found = t_statements.byConnection.constFind(db.connectionName());
+    return found != t_statements.byConnection.constEnd() && found->contains(sql);
+}
+
 void forgetPreparedStatements(const QString& connectionName) {
     if (!t_statementsGone)
         t_statements.byConnection.remove(connectionName);

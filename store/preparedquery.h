@@ -13,6 +13,10 @@
 // statements are the calling thread's own.
 QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql);
 void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql);
+// Whether the connection keeps the statement for the SQL text: a use of it
+// through PreparedQuery ended well, and neither it nor the connection failed
+// since.
+bool statementKept(const QSqlDatabase& db, const QString& sql);
 
 // Drops the calling thread's statements on the named connection. Whoever
 // removes a connection calls it first: no query may outlive its connection.

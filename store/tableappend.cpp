@@ -10,6 +10,8 @@
 
 void openForAppend(const QString& openingQuery) {
     withThreadConnection(ConnectionString(), [&openingQuery](QSqlDatabase& db) {
+        if (statementKept(db, openingQuery))
+            return;
         // Finished at once when the use ends: on SQLite an open read would
         // hold its lock while the rows are written.
         PreparedQuery query(db, openingQuery);
