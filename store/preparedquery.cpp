@@ -1,6 +1,7 @@
 #include "preparedquery.h"
 
 #include "storeerror.h"
+#include "writebatch.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -76,6 +77,7 @@ PreparedQuery::~PreparedQuery() {
 
 void PreparedQuery::exec() {
     m_bound = 0;
+    flushWaitingWrites(m_db);
     if (m_query->exec())
         return;
     m_failed = true;

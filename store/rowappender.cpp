@@ -1,6 +1,6 @@
 #include "rowappender.h"
 
-#include "preparedquery.h"
+#include "writebatch.h"
 #include "schema.h"
 #include "storecall.h"
 #include "storeerror.h"
@@ -132,12 +132,10 @@ void appendRows(QSqlDatabase& db, const QList<NewRow>& rows) {
                                     : std::max<qsizetype>(1, kMaxBoundValues / shape.columns.size());
         for (qsizetype first = 0; first < shape.rows.size(); first += perStatement) {
             const qsizetype count = std::min(perStatement, shape.rows.size() - first);
-            PreparedQuery query(db, insertStatement(shape.table, shape.columns, count));
-            for (qsizetype i = first; i < first + count; ++i) {
-                for (const QVariant& value : shape.rows[i])
-                    query.bind(value);
-            }
-            query.exec();
+            QVariantList values;
+            for (qsizetype i = first; i < first + count; ++i)
+                values.append(shape.rows[i]);
+            runOrBatch(db, insertStatement(shape.table, shape.columns, count), values);
         }
     }
 }

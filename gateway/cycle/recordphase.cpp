@@ -11,6 +11,7 @@
 #include "storeerror.h"
 #include "threadconnection.h"
 #include "trappederror.h"
+#include "writebatch.h"
 
 #include <QDateTime>
 
@@ -194,12 +195,19 @@ private:
         std::optional<WriteApart> documents;
         runInThreadTransaction(ConnectionString(), [&] {
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
-            writeRecord(pass, m_settings);
-            updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber, m_context.FileName,
-                                m_context.Kind);
-            const PostState post = !m_settings.xmlExportOn() ? PostState::None
-                                   : owesPosts()             ? owePost(pass)
-                                                             : PostState::Waiting;
+            PostState post = PostState::None;
+            {
+                // The version's rows go to a server in one round trip; the
+                // ledger's row goes on its own, so that its refusal is told
+                // apart from the booking's.
+                WriteBatch version(ConnectionString());
+                writeRecord(pass, m_settings);
+                updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber,
+                                    m_context.FileName, m_context.Kind);
+                if (m_settings.xmlExportOn())
+                    post = owesPosts() ? owePost(pass) : PostState::Waiting;
+                version.flush();
+            }
             if (m_ledger.file)
                 addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
             if (m_ledger.documents && pass.number == 1)

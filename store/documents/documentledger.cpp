@@ -8,6 +8,7 @@
 #include "rowappender.h"
 #include "storecall.h"
 #include "threadconnection.h"
+#include "writebatch.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -230,8 +231,10 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
         run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
         try {
+            WriteBatch rows(connectionText);
             write.written =
                 writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
+            rows.flush();
         } catch (const StoreError& error) {
             write.refused = error;
             run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);

@@ -1,9 +1,12 @@
 #include "connectiontext.h"
+#include "preparedquery.h"
 #include "rowappender.h"
+#include "storecall.h"
 #include "storeerror.h"
 #include "testdatabase.h"
 #include "testhome.h"
 #include "threadconnection.h"
+#include "writebatch.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -11,6 +14,8 @@
 #include <QThread>
 
 #include <limits>
+
+using namespace Qt::StringLiterals;
 
 class TestRowAppender : public QObject {
     Q_OBJECT
@@ -26,6 +31,8 @@ private Q_SLOTS:
     void failureKeepsEarlierRows();
     void manyRowsByShape_data();
     void manyRowsByShape();
+    void batchedTextsArriveAsGiven_data();
+    void batchedTextsArriveAsGiven();
     void workerThreadHasItsOwnConnection_data();
     void workerThreadHasItsOwnConnection();
     void lostConnectionIsReopened();
@@ -200,6 +207,79 @@ void TestRowAppender::manyRowsByShape() {
         const std::optional<Currency> amount = currencyFromColumn(paxs[i][1]);
         QCOMPARE(amount, i % 2 == 1 ? std::optional(Currency::fromUnits(i)) : std::nullopt);
     }
+}
+
+void TestRowAppender::batchedTextsArriveAsGiven_data() {
+    addEngineRows();
+}
+
+// Writes batched for a server go with their values put into the text: texts
+// that would end a quoted value, a statement or a parameter arrive as given.
+// A read in the batch's scope sees what was written before it; a duplicate
+// key still says so (the cycle takes another serial on it); on a server,
+// writes of a batch that ends without a flush never reach the database.
+void TestRowAppender::batchedTextsArriveAsGiven() {
+    QFETCH(TestEngine, engine);
+    TestHome home;
+    KESTO_TEST_DATABASE(db, engine, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    const QString connection = db.connectionText();
+    const QStringList texts = {u"O'Brien"_s, u"C:\\temp\\"_s, u"x'); DROP TABLE KDOCFILE; --"_s,
+                               u"? $1 :a"_s, u"\u00c4\u4e2d\u00e9"_s, QString()};
+    const auto row = [](int i, const QString& text) {
+        NewRow file(u"KDOCFILE"_s);
+        file.set(u"FILE_SHA"_s, u"R%1"_s.arg(i));
+        file.set(u"AIRLINE"_s, text.left(2));
+        file.set(u"FILE_NM"_s, text);
+        return file;
+    };
+    {
+        WriteBatch batch(connection);
+        appendRow(connection, row(0, texts[0]));
+        const QString count = u"SELECT COUNT(*) FROM KDOCFILE"_s;
+        withThreadConnection(connection, [&](QSqlDatabase& conn) {
+            PreparedQuery query(conn, count);
+            query.exec();
+            QVERIFY(query.query().next());
+            QCOMPARE(query.query().value(0).toInt(), 1);
+        });
+        for (int i = 1; i < texts.size(); ++i)
+            appendRow(connection, row(i, texts[i]));
+        batch.flush();
+    }
+    const QList<QVariantList> stored =
+        db.selectRows(u"SELECT FILE_NM, AIRLINE FROM KDOCFILE ORDER BY FILE_SHA"_s);
+    QCOMPARE(stored.size(), texts.size());
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(stored[i][0].toString(), texts[i].isNull() ? QString(u""_s) : texts[i]);
+        QCOMPARE(stored[i][1].toString(), texts[i].left(2));
+    }
+
+    NewRow version(u"AMAMD"_s);
+    version.set(u"RECLOC"_s, u"ABC123"_s);
+    version.set(u"SER_NO"_s, u"001"_s);
+    appendRow(connection, version);
+    try {
+        WriteBatch batch(connection);
+        appendRow(connection, row(99, u"kept back"_s));
+        appendRow(connection, version);
+        batch.flush();
+        QFAIL("a duplicate key was taken");
+    } catch (const StoreError& error) {
+        QVERIFY2(error.isDuplicateKey(), qPrintable(error.description()));
+    }
+    {
+        WriteBatch dropped(connection);
+        appendRow(connection, row(98, u"never sent"_s));
+    }
+    appendRow(connection, row(97, u"after"_s));
+    // An embedded database has no round trip to save: its writes go at once.
+    const QList<QVariantList> kept = engine == TestEngine::PostgreSql
+                                         ? QList<QVariantList>({{u"R97"_s}})
+                                         : QList<QVariantList>({{u"R97"_s}, {u"R98"_s}, {u"R99"_s}});
+    QCOMPARE(db.selectRows(u"SELECT FILE_SHA FROM KDOCFILE WHERE FILE_SHA IN ('R97','R98','R99') "
+                           "ORDER BY FILE_SHA"_s),
+             kept);
 }
 
 void TestRowAppender::workerThreadHasItsOwnConnection_data() {

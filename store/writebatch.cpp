@@ -1,0 +1,81 @@
+#include "writebatch.h"
+
+#include "dbengine.h"
+#include "preparedquery.h"
+#include "storecall.h"
+#include "storeerror.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+
+struct Waiting {
+    QStringList statements;
+    QVariantList values;
+};
+
+// The open batches of the calling thread, by connection name.
+thread_local QHash<QString, Waiting> t_batches;
+
+// One message of several statements: psqlODBC puts the values into the text
+// itself, quoted, and sends it as one query, answered in one round trip; a
+// failure of any statement fails the whole execution.
+void send(QSqlDatabase& db, Waiting waiting) {
+    if (waiting.statements.isEmpty())
+        return;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(waiting.statements.join(QLatin1Char(';'))))
+        throw StoreError::fromSqlError(query.lastError());
+    for (const QVariant& value : std::as_const(waiting.values))
+        query.addBindValue(value);
+    if (!query.exec())
+        throw StoreError::fromSqlError(query.lastError());
+}
+
+} // namespace
+
+WriteBatch::WriteBatch(const QString& connectionText) : m_connectionText(connectionText) {
+    withThreadConnection(connectionText, [this](QSqlDatabase& db) {
+        if (engineOf(db) != DbEngine::PostgreSql)
+            return;
+        m_connectionName = db.connectionName();
+        t_batches.insert(m_connectionName, Waiting());
+    });
+}
+
+WriteBatch::~WriteBatch() {
+    if (!m_connectionName.isEmpty())
+        t_batches.remove(m_connectionName);
+}
+
+void WriteBatch::flush() {
+    if (m_connectionName.isEmpty())
+        return;
+    withThreadConnection(m_connectionText, [](QSqlDatabase& db) { flushWaitingWrites(db); });
+}
+
+void runOrBatch(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    const auto batch = t_batches.find(db.connectionName());
+    if (batch != t_batches.end()) {
+        batch->statements.append(sql);
+        batch->values.append(values);
+        return;
+    }
+    PreparedQuery query(db, sql);
+    for (const QVariant& value : values)
+        query.bind(value);
+    query.exec();
+}
+
+void flushWaitingWrites(QSqlDatabase& db) {
+    const auto batch = t_batches.find(db.connectionName());
+    if (batch == t_batches.end() || batch->statements.isEmpty())
+        return;
+    // Taken out first: after a failure nothing of it is sent again.
+    Waiting waiting = std::exchange(*batch, Waiting());
+    send(db, std::move(waiting));
+}

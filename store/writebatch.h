@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+// Writes that wait to go to a database server together. Every statement sent
+// to a server is a round trip, and a booking's rows went in about twenty of
+// them; inside a batch's scope the rows and status updates of a version wait
+// and go in one message of several statements when the batch is flushed.
+//
+// Only a PostgreSQL connection batches: an embedded engine has no round trip
+// to save. Any other statement that runs on the connection meanwhile (through
+// PreparedQuery) sends the waiting writes first, so reads always see them. A
+// write that fails fails at the flush, with the server's own error; the
+// caller's transaction then rolls back whatever the batch sent.
+class WriteBatch {
+public:
+    // Opens a batch on the calling thread's connection for the text.
+    explicit WriteBatch(const QString& connectionText);
+    // Writes still waiting are dropped: the scope ended by an exception, and
+    // the transaction they belonged to rolls back.
+    ~WriteBatch();
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+
+    // Sends the waiting writes. Throws StoreError.
+    void flush();
+
+private:
+    QString m_connectionText;
+    QString m_connectionName;
+};
+
+// Runs the statement with its values, or adds it to the batch open on the
+// connection. Throws StoreError.
+void runOrBatch(QSqlDatabase& db, const QString& sql, const QVariantList& values);
+
+// Sends the connection's waiting writes, if any, before another statement.
+// Throws StoreError.
+void flushWaitingWrites(QSqlDatabase& db);
