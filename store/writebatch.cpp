@@ -48,12 +48,12 @@ WriteBatch::WriteBatch(const QString& connectionText) : m_connectionText(connect
 }
 
 WriteBatch::~WriteBatch() {
-    if (!m_connectionName.isEmpty())
+    if (isOpen())
         t_batches.remove(m_connectionName);
 }
 
 void WriteBatch::flush() {
-    if (m_connectionName.isEmpty())
+    if (!isOpen())
         return;
     withThreadConnection(m_connectionText, [](QSqlDatabase& db) { flushWaitingWrites(db); });
 }

@@ -24,6 +24,8 @@ public:
     WriteBatch(const WriteBatch&) = delete;
     WriteBatch& operator=(const WriteBatch&) = delete;
 
+    // Whether writes wait in it: the connection is one that batches.
+    bool isOpen() const { return !m_connectionName.isEmpty(); }
     // Sends the waiting writes. Throws StoreError.
     void flush();
 

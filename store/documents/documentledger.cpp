@@ -230,16 +230,21 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
         };
         run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
+        bool released = false;
         try {
             WriteBatch rows(connectionText);
             write.written =
                 writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
+            // A batch's release goes with its rows; it runs only if they all went in.
+            if (rows.isOpen())
+                runOrBatch(db, u"RELEASE SAVEPOINT KDOC"_s, {});
             rows.flush();
+            released = rows.isOpen();
         } catch (const StoreError& error) {
             write.refused = error;
             run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
         }
-        if (!sqlServer)
+        if (!sqlServer && !released)
             run(u"RELEASE SAVEPOINT KDOC"_s);
         return write;
     });
