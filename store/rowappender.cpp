@@ -1,12 +1,9 @@
 #include "rowappender.h"
 
-#include "writebatch.h"
 #include "schema.h"
 #include "storecall.h"
 #include "storeerror.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
+#include "writebatch.h"
 
 #include <algorithm>
 

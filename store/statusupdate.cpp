@@ -4,9 +4,6 @@
 #include "storecall.h"
 #include "writebatch.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
 void updateBookingStatus(const QString& recordLocator, const QString& serialNumber,
                          const QString& fileName, const QString& kind) {
     withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {

@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <utility>
+
 namespace {
 
 struct Waiting {
