@@ -25,9 +25,7 @@ thread_local QHash<QString, Waiting> t_batches;
 // One message of several statements: psqlODBC puts the values into the text
 // itself, quoted, and sends it as one query, answered in one round trip; a
 // failure of any statement fails the whole execution.
-void send(QSqlDatabase& db, Waiting waiting) {
-    if (waiting.statements.isEmpty())
-        return;
+void send(QSqlDatabase& db, const Waiting& waiting) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(waiting.statements.join(QLatin1Char(';'))))
@@ -78,6 +76,6 @@ void flushWaitingWrites(QSqlDatabase& db) {
     if (batch == t_batches.end() || batch->statements.isEmpty())
         return;
     // Taken out first: after a failure nothing of it is sent again.
-    Waiting waiting = std::exchange(*batch, Waiting());
-    send(db, std::move(waiting));
+    const Waiting waiting = std::exchange(*batch, Waiting());
+    send(db, waiting);
 }

@@ -39,8 +39,8 @@ class XmlHttpPost;
 // The pass loop and a file's life are here; the parts they use each have one
 // job: the bookings and all they need of the database (BookingRecorder), the
 // entries that are not files (ForeignEntries), the filing of a batch of
-// files into the backup folder (BatchedFiling), the error rows (ErrorRows) and what the run tells
-// (RunEvents).
+// files into the backup folder (BatchedFiling), the error rows (ErrorRows)
+// and what the run tells (RunEvents).
 //
 // Run's checks, the dated backup folders and Open_DB come before run().
 class ProcessingCycle : public QObject {
