@@ -13,6 +13,8 @@ struct CommitDebt {
     bool relaxed = false;   // its commits do not wait for the disk
     bool pending = false;   // it committed since the last durable commit
     bool unvouched = false; // a closed connection left commits that may be lost
+    bool sqlite = false;    // its connection is a SQLite file's
+    bool sharing = false;   // its version transactions are to share one
 };
 
 thread_local QHash<QString, CommitDebt> t_debts;
@@ -73,6 +75,7 @@ void commitWithoutWaitingOnThisThread(const QString& connectionText) {
     try {
         QSqlDatabase db = threadConnection(connectionText);
         debt.relaxed = relax(db);
+        debt.sqlite = engineOf(db) == DbEngine::Sqlite;
     } catch (const StoreError&) {
         // Relaxed when it opens.
     }
@@ -82,10 +85,11 @@ bool makeThreadCommitsDurable(const QString& connectionText,
                               const std::function<bool(QSqlDatabase&)>& write) {
     if (!t_debts.contains(connectionText))
         return true;
+    const bool kept = commitSharedTransaction(connectionText);
     try {
         QSqlDatabase db = threadConnection(connectionText); // may open it afresh
         CommitDebt& debt = t_debts[connectionText];
-        const bool vouched = !debt.unvouched;
+        const bool vouched = kept && !debt.unvouched;
         // Made even with nothing committed since the last one: a commit seen
         // from another connection or an earlier run may not be durable yet.
         if (debt.relaxed)
@@ -110,10 +114,21 @@ void connectionOpenedOnThisThread(QSqlDatabase& db, const QString& connectionTex
         found->unvouched || (found->pending && engineOf(db) != DbEngine::Sqlite);
     found->pending = false;
     found->relaxed = relax(db);
+    found->sqlite = engineOf(db) == DbEngine::Sqlite;
 }
 
 void committedOnThisThread(const QString& connectionText) {
     const auto found = t_debts.find(connectionText);
     if (found != t_debts.end() && found->relaxed)
         found->pending = true;
+}
+
+void shareVersionTransactionsOnThisThread(const QString& connectionText) {
+    commitWithoutWaitingOnThisThread(connectionText);
+    t_debts[connectionText].sharing = true;
+}
+
+bool versionTransactionsShared(const QString& connectionText) {
+    const auto found = t_debts.constFind(connectionText);
+    return found != t_debts.cend() && found->sharing && found->relaxed && found->sqlite;
 }

@@ -25,12 +25,23 @@
 // waiting for the disk, and so do the connections it opens for it later.
 void commitWithoutWaitingOnThisThread(const QString& connectionText);
 
+// From now on the calling thread's version transactions on its connection for
+// the text share one transaction (runVersionTransaction, threadconnection.h)
+// where its commits do not wait for the disk and it is a SQLite file: a
+// commit writes each page it changed, and a drain's versions change mostly
+// the same pages. Only for a cycle that keeps a ledger and posts nothing
+// while it stores: the versions since the last shared commit may yet be lost
+// together, and their files must then be read again.
+void shareVersionTransactionsOnThisThread(const QString& connectionText);
+
 // One durable commit on the calling thread's connection for the text, which
 // makes every commit before it durable. False when it failed, or when it
 // cannot answer for commits made on a connection opened before this one (a
 // server that restarted in between may have lost them): whatever depends on
 // those must then be read again from the database. True at once when the
 // connection's commits each wait for the disk.
+// The transaction the versions share is committed first; false too when
+// versions put into it were lost (commitSharedTransaction).
 // `write` changes one row in the transaction (a commit that writes nothing
 // waits for nothing); false when it changed none.
 bool makeThreadCommitsDurable(const QString& connectionText,
@@ -40,3 +51,5 @@ bool makeThreadCommitsDurable(const QString& connectionText,
 // calling thread, and a transaction committed on it.
 void connectionOpenedOnThisThread(QSqlDatabase& db, const QString& connectionText);
 void committedOnThisThread(const QString& connectionText);
+// Whether the calling thread's version transactions share one now.
+bool versionTransactionsShared(const QString& connectionText);

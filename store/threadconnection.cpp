@@ -44,6 +44,31 @@ thread_local ThreadConnections t_connections;
 // Connection texts with a version transaction open on this thread.
 thread_local QSet<QString> t_inTransaction;
 
+// The transaction the thread's versions share on a connection.
+struct SharedTransaction {
+    bool open = false;
+    int versions = 0;  // released into it
+    bool lost = false; // versions released into one were not stored
+};
+thread_local QHash<QString, SharedTransaction> t_shared;
+// The most versions one shared transaction takes.
+constexpr int kSharedVersions = 16;
+
+// A shared transaction that ended without its commit: the versions released
+// into it are lost.
+void sharedEndedUncommitted(SharedTransaction& shared) {
+    shared.lost = shared.lost || shared.versions > 0;
+    shared.open = false;
+    shared.versions = 0;
+}
+
+// The shared transaction of a connection that is closed ends with it.
+void sharedEndsWithConnection(const QString& connectionText) {
+    const auto found = t_shared.find(connectionText);
+    if (found != t_shared.end() && found->open)
+        sharedEndedUncommitted(*found);
+}
+
 // The file an embedded database connection opened, by device and inode.
 struct OpenedFile {
     QString path;
@@ -146,6 +171,7 @@ QSqlDatabase threadConnection(const QString& connectionText) {
         removeConnection(*found);
         t_connections.names.remove(connectionText);
         t_openedFiles.remove(connectionText);
+        sharedEndsWithConnection(connectionText);
     }
     const ConnectionTarget target = translateConnectionText(connectionText);
     if (!target.valid)
@@ -218,6 +244,7 @@ bool checkThreadConnection(const QString& connectionText) {
         removeConnection(*found);
         t_connections.names.remove(connectionText);
         t_openedFiles.remove(connectionText);
+        sharedEndsWithConnection(connectionText);
     }
     return alive || sqlite;
 }
@@ -296,9 +323,27 @@ bool rollbackTransaction(const QString& connectionText) {
     return checkThreadConnection(connectionText);
 }
 
+// Commits the shared transaction if it is open; when that fails, its
+// versions are lost.
+void commitOpenShared(const QString& connectionText, SharedTransaction& shared) {
+    if (!shared.open)
+        return;
+    try {
+        commitTransaction(connectionText);
+        shared.open = false;
+        shared.versions = 0;
+    } catch (const StoreError&) {
+        sharedEndedUncommitted(shared);
+        rollbackTransaction(connectionText);
+    }
+}
+
 } // namespace
 
 void runInThreadTransaction(const QString& connectionText, const std::function<void()>& work) {
+    // SQLite has no transaction inside another: the shared one goes first.
+    if (const auto found = t_shared.find(connectionText); found != t_shared.end())
+        commitOpenShared(connectionText, *found);
     beginTransaction(connectionText);
     try {
         work();
@@ -316,6 +361,7 @@ void runInThreadTransaction(const QString& connectionText, const std::function<v
 }
 
 void closeThreadConnection(const QString& connectionText) {
+    sharedEndsWithConnection(connectionText);
     t_inTransaction.remove(connectionText);
     t_openedFiles.remove(connectionText);
     const QString name = t_connections.names.take(connectionText);
@@ -324,9 +370,81 @@ void closeThreadConnection(const QString& connectionText) {
 }
 
 void closeThreadConnections() {
+    for (auto it = t_shared.begin(); it != t_shared.end(); ++it)
+        sharedEndsWithConnection(it.key());
     t_inTransaction.clear();
     t_openedFiles.clear();
     const QHash<QString, QString> names = std::exchange(t_connections.names, {});
     for (const QString& name : names)
         removeConnection(name);
+}
+
+namespace {
+
+// A savepoint statement of the shared transaction.
+void execOrThrow(const QString& connectionText, const QString& statement) {
+    QSqlDatabase db = threadConnection(connectionText);
+    QSqlQuery query(db);
+    if (query.exec(statement))
+        return;
+    const StoreError error = StoreError::fromSqlError(query.lastError());
+    query = QSqlQuery();
+    db = QSqlDatabase();
+    throw afterFailedStatement(connectionText, DbEngine::Sqlite, error);
+}
+
+bool execQuietly(const QString& connectionText, const QString& statement) {
+    const auto found = t_connections.names.constFind(connectionText);
+    if (found == t_connections.names.constEnd())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(*found, false);
+    return QSqlQuery(db).exec(statement);
+}
+
+// After a version failed: its savepoint is undone and the versions before it
+// are committed.
+void endSharedAfterFailure(const QString& connectionText, SharedTransaction& shared) {
+    // A statement that failed may have rolled the whole transaction back
+    // (SQLite does on a full disk or an I/O error): then the savepoint is gone.
+    if (execQuietly(connectionText, QStringLiteral("ROLLBACK TO KVER")) &&
+        execQuietly(connectionText, QStringLiteral("RELEASE KVER"))) {
+        commitOpenShared(connectionText, shared);
+        return;
+    }
+    sharedEndedUncommitted(shared);
+    rollbackTransaction(connectionText);
+}
+
+} // namespace
+
+void runVersionTransaction(const QString& connectionText, const std::function<void()>& work) {
+    if (!versionTransactionsShared(connectionText)) {
+        runInThreadTransaction(connectionText, work);
+        return;
+    }
+    SharedTransaction& shared = t_shared[connectionText];
+    if (!shared.open) {
+        beginTransaction(connectionText);
+        shared.open = true;
+    }
+    try {
+        execOrThrow(connectionText, QStringLiteral("SAVEPOINT KVER"));
+        work();
+        execOrThrow(connectionText, QStringLiteral("RELEASE KVER"));
+    } catch (...) {
+        endSharedAfterFailure(connectionText, shared);
+        checkThreadConnection(connectionText);
+        throw;
+    }
+    committedOnThisThread(connectionText);
+    if (++shared.versions >= kSharedVersions)
+        commitOpenShared(connectionText, shared);
+}
+
+bool commitSharedTransaction(const QString& connectionText) {
+    const auto found = t_shared.find(connectionText);
+    if (found == t_shared.end())
+        return true;
+    commitOpenShared(connectionText, *found);
+    return !std::exchange(found->lost, false);
 }

@@ -45,6 +45,21 @@ StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
 // cause Connection when the database can no longer be reached.
 void runInThreadTransaction(const QString& connectionText, const std::function<void()>& work);
 
+// A version's transaction: as runInThreadTransaction, or, where the thread's
+// version transactions are shared (groupcommit.h), a savepoint in the
+// transaction they share, which takes SQLite's write lock until it is
+// committed: when commitSharedTransaction is called, after 16 versions,
+// before any other transaction on the connection, and when a version fails
+// (the ones before it are kept). A version released into it is not stored
+// before that commit.
+void runVersionTransaction(const QString& connectionText, const std::function<void()>& work);
+
+// Commits the transaction the calling thread's versions share, if one is
+// open. False when a version released since the last call is not stored: the
+// commit failed, or the transaction ended without one (a failure rolled it
+// back, or its connection was closed). Never throws.
+bool commitSharedTransaction(const QString& connectionText);
+
 // Removes the calling thread's connection for the text, or all of them. No
 // query object of that connection may still exist. A worker thread's
 // connections are also removed when the thread ends.

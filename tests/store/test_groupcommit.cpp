@@ -16,6 +16,7 @@ class TestGroupCommit : public QObject {
 private Q_SLOTS:
     void lostSessionIsNotVouchedFor_data() { addEngineRows(); }
     void lostSessionIsNotVouchedFor();
+    void sharedVersionsStandOrFallTogether();
 };
 
 namespace {
@@ -38,6 +39,35 @@ bool setBeat(QSqlDatabase& db, const QString& beat) {
     return query.exec(QStringLiteral("UPDATE AMGATEWAY SET BEAT_MS = '%1' WHERE GW_ID = 'G'")
                           .arg(beat)) &&
            query.numRowsAffected() == 1;
+}
+
+// The versions another connection sees: rows of AMGATEWAY named V1, V2...
+QString versionsSeenElsewhere(const QString& connectionText) {
+    QString seen;
+    QThread* reader = QThread::create([&] {
+        QSqlQuery query(threadConnection(connectionText));
+        query.exec(QStringLiteral("SELECT GW_ID FROM AMGATEWAY WHERE GW_ID LIKE 'V%' ORDER BY GW_ID"));
+        while (query.next())
+            seen += query.value(0).toString();
+        query = QSqlQuery();
+        closeThreadConnections();
+    });
+    reader->start();
+    reader->wait(10000);
+    delete reader;
+    return seen;
+}
+
+// A version that inserts its row, then fails when `failure` says so.
+void storeVersion(const QString& connectionText, const QString& id,
+                  const std::function<void(QSqlDatabase&)>& failure = {}) {
+    runVersionTransaction(connectionText, [&] {
+        QSqlDatabase connection = threadConnection(connectionText);
+        QSqlQuery(connection).exec(
+            QStringLiteral("INSERT INTO AMGATEWAY (GW_ID, BEAT_MS) VALUES ('%1', '0')").arg(id));
+        if (failure)
+            failure(connection);
+    });
 }
 
 } // namespace
@@ -88,6 +118,50 @@ void TestGroupCommit::lostSessionIsNotVouchedFor() {
     QVERIFY(makeThreadCommitsDurable(text, beat));
     QCOMPARE(valueOf(text, QStringLiteral("SELECT BEAT_MS FROM AMGATEWAY")).toString(),
              QStringLiteral("1"));
+}
+
+// On a SQLite file a drain's versions share one transaction: other
+// connections see them at its commit, a version that fails leaves those
+// before it stored, and a transaction SQLite rolled back by itself is told.
+void TestGroupCommit::sharedVersionsStandOrFallTogether() {
+    TestHome home;
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const QString text = db.connectionText();
+    db.selectRows(QStringLiteral("INSERT INTO AMGATEWAY (GW_ID, BEAT_MS) VALUES ('G', '0')"));
+    const auto beat = [](QSqlDatabase& connection) { return setBeat(connection, QStringLiteral("1")); };
+    const StoreError refused(1, QStringLiteral("refused"), StoreError::Cause::Statement);
+    shareVersionTransactionsOnThisThread(text);
+    QVERIFY(versionTransactionsShared(text));
+
+    storeVersion(text, QStringLiteral("V1"));
+    storeVersion(text, QStringLiteral("V2"));
+    QCOMPARE(versionsSeenElsewhere(text), QString());
+    QVERIFY_THROWS_EXCEPTION(StoreError, storeVersion(text, QStringLiteral("V3"), [&](QSqlDatabase&) {
+        throw refused;
+    }));
+    QCOMPARE(versionsSeenElsewhere(text), QStringLiteral("V1V2"));
+    QVERIFY(commitSharedTransaction(text));
+
+    // SQLite may roll the whole transaction back after a full disk.
+    storeVersion(text, QStringLiteral("V4"));
+    storeVersion(text, QStringLiteral("V5"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, storeVersion(text, QStringLiteral("V6"), [&](QSqlDatabase& connection) {
+        QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
+        throw refused;
+    }));
+    storeVersion(text, QStringLiteral("V7"));
+    QVERIFY(!makeThreadCommitsDurable(text, beat));
+    QCOMPARE(versionsSeenElsewhere(text), QStringLiteral("V1V2V7"));
+
+    // A connection closed with versions in its transaction loses them.
+    storeVersion(text, QStringLiteral("V8"));
+    closeThreadConnection(text);
+    QVERIFY(!commitSharedTransaction(text));
+    QVERIFY(commitSharedTransaction(text));
+    storeVersion(text, QStringLiteral("V9"));
+    QVERIFY(makeThreadCommitsDurable(text, beat));
+    QCOMPARE(versionsSeenElsewhere(text), QStringLiteral("V1V2V7V9"));
 }
 
 QTEST_GUILESS_MAIN(TestGroupCommit)
