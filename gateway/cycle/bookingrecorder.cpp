@@ -13,6 +13,7 @@
 #include "runevents.h"
 #include "stopsignal.h"
 #include "storeerror.h"
+#include "threadconnection.h"
 #include "trappederror.h"
 
 BookingRecorder::BookingRecorder(GatewaySettings& settings, const Options& options,
@@ -61,6 +62,11 @@ BookingRecorder::Setup BookingRecorder::setUp() {
         m_postMode = PostMode::Owe;
     else
         m_postMode = PostMode::Wait;
+    // Versions share transactions where nothing leaves the gateway before the
+    // commit that makes them durable: not with a post sent while storing.
+    m_sharedVersions = m_groupCommits && m_tables->ledger && m_postMode != PostMode::Wait;
+    if (m_sharedVersions)
+        shareVersionTransactionsOnThisThread(ConnectionString());
     // Posts owed are the identity's: the poster starts once it is held.
     if (m_postMode == PostMode::Owe)
         startPoster();
@@ -111,7 +117,21 @@ void BookingRecorder::startPoster() {
 }
 
 bool BookingRecorder::makeCommitsDurable() {
-    return !m_groupCommits || m_identity.beatDurably();
+    const bool durable = !m_groupCommits || m_identity.beatDurably();
+    tellPoster();
+    return durable;
+}
+
+void BookingRecorder::endSharedVersions() {
+    // Versions lost here are those of files still in the download folder.
+    commitSharedTransaction(ConnectionString());
+    tellPoster();
+}
+
+void BookingRecorder::tellPoster() {
+    // Posts of versions that were lost are not found: the poster counts anew.
+    if (m_poster)
+        m_poster->owedMore(std::exchange(m_owedUncommitted, 0));
 }
 
 void BookingRecorder::keepIdentity() {
@@ -185,8 +205,9 @@ Recording BookingRecorder::record(const mir::Interpretation& interpretation, con
         }
     }
     reportPosts(result);
-    if (m_poster)
-        m_poster->owedMore(result.postsOwed);
+    m_owedUncommitted += result.postsOwed;
+    if (!m_sharedVersions)
+        tellPoster();
 
     switch (result.outcome) {
     case RecordOutcome::Stored: {

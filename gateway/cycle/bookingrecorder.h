@@ -77,6 +77,9 @@ public:
     // wait, makes every earlier commit durable at once (groupcommit.h). False
     // when it did not: the files' versions must then be read again.
     bool makeCommitsDurable();
+    // Ends the transaction that versions share (threadconnection.h) without
+    // waiting for the disk, so that the cycle holds no lock while it waits.
+    void endSharedVersions();
     // Says the run is alive; when another run has taken its identity meanwhile,
     // writes why and requests a stop.
     void keepIdentity();
@@ -108,9 +111,14 @@ private:
     std::optional<StoreTables> m_tables;
     bool m_ready = false;
     bool m_groupCommits = false; // commits wait for makeCommitsDurable()
+    bool m_sharedVersions = false; // versions share transactions (threadconnection.h)
+    int m_owedUncommitted = 0;     // posts owed by versions not yet committed
     QString m_refusal;
     PostMode m_postMode = PostMode::Off;
     IdentityHold m_identity;
     StoreOutage m_outage;
     std::unique_ptr<OwedPoster> m_poster;
+    // The poster reads what is owed from the database: it is told once the
+    // versions that owe it are committed.
+    void tellPoster();
 };

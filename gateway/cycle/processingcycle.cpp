@@ -401,8 +401,12 @@ bool ProcessingCycle::fileAway(const QByteArray& name, const QByteArray& path,
 }
 
 void ProcessingCycle::fileBatch() {
+    if (m_filing.isEmpty()) {
+        m_recorder.endSharedVersions();
+        return;
+    }
     // No file leaves the folder before its version is on disk.
-    if (!m_filing.isEmpty() && !m_recorder.makeCommitsDurable()) {
+    if (!m_recorder.makeCommitsDurable()) {
         m_filing.putBack();
         return;
     }

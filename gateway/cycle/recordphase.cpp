@@ -193,7 +193,7 @@ private:
     void commitPass(const PassPlan& pass) {
         const auto start = std::chrono::steady_clock::now();
         std::optional<WriteApart> documents;
-        runInThreadTransaction(ConnectionString(), [&] {
+        runVersionTransaction(ConnectionString(), [&] {
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
             PostState post = PostState::None;
             {

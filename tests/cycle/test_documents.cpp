@@ -316,7 +316,7 @@ void TestDocuments::statesFollowTheEventsInAnyOrder() {
 }
 
 // Killed after the version's commit, before the file is filed: the next run
-// files it, and its documents are there once.
+// files it (or stores it again), and its documents are there once.
 void TestDocuments::crashAfterTheVersionRecordsDocumentsOnce() {
     QFETCH(TestEngine, engine);
     GatewayHome gateway(engine);
@@ -325,9 +325,11 @@ void TestDocuments::crashAfterTheVersionRecordsDocumentsOnce() {
     dropFiles(gateway.downloadFolder(), scenarioRuns().first());
     const RunEnd crashed = runOnce(gateway.environment({{u"KESTO_CRASH_AT"_s, u"after-commit"_s}}));
     QVERIFY(crashed.killed);
-    QCOMPARE(count(gateway, u"KDOCFILE"_s), 1);
-    const int events = count(gateway, u"KDOCEVT"_s);
-    QVERIFY(events > 0);
+    // On SQLite the version shares its transaction with the next ones of the
+    // drain, and the kill takes it back; a server commits it on its own.
+    const bool kept = engine != TestEngine::Sqlite;
+    QCOMPARE(count(gateway, u"KDOCFILE"_s), kept ? 1 : 0);
+    QCOMPARE(count(gateway, u"KDOCEVT"_s) > 0, kept);
     QVERIFY(runAll(gateway, {}));
     QCOMPARE(count(gateway, u"KDOCFILE"_s), 5);
     QCOMPARE(count(gateway, u"KDOCEVT"_s), 8); // 2 + 1 + 2 + 1 tickets, 2 EMDs
@@ -340,7 +342,8 @@ void TestDocuments::crashAfterTheVersionRecordsDocumentsOnce() {
 }
 
 // A reading that met a problem has its error row written with its rows: a
-// kill right after their commit keeps it, and the restart adds none.
+// kill right after their commit keeps it or takes it back with them, and
+// the restart leaves exactly one.
 void TestDocuments::problemRowSurvivesAKill() {
     QFETCH(TestEngine, engine);
     GatewayHome gateway(engine);
@@ -352,7 +355,8 @@ void TestDocuments::problemRowSurvivesAKill() {
                                            fare(u"01"_s, u"12X0.50"_s)})}});
     const RunEnd crashed = runOnce(gateway.environment({{u"KESTO_CRASH_AT"_s, u"after-commit"_s}}));
     QVERIFY(crashed.killed);
-    QCOMPARE(documentErrors(gateway), 1);
+    // On SQLite the kill takes back the version's shared transaction.
+    QCOMPARE(documentErrors(gateway), engine == TestEngine::Sqlite ? 0 : 1);
     QVERIFY(runAll(gateway, {}));
     QCOMPARE(documentErrors(gateway), 1);
     QCOMPARE(gateway.backedUpFiles(), QStringList{u"DAMAGED.MIR"_s});
