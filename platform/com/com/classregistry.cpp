@@ -56,15 +56,36 @@ std::filesystem::path ClassRegistry::systemPath() {
 }
 
 ClassRegistry::ClassRegistry() {
-    const char* scope = std::getenv(kRegistryScopeVariable);
-    m_systemWide = scope != nullptr && std::string_view(scope) == "system";
-    if (m_systemWide) {
-        m_files.push_back(systemPath());
-        return;
+    // Activation makes a registry for every object it creates: the files are
+    // worked out again only when a variable they depend on changed.
+    struct Files {
+        std::string environment;
+        std::vector<std::filesystem::path> files;
+        bool systemWide = false;
+    };
+    thread_local Files last;
+    std::string environment; // each variable: set or not, its value, a NUL
+    for (const char* name :
+         {kRegistryScopeVariable, "XDG_CONFIG_HOME", "HOME", "XDG_CONFIG_DIRS"}) {
+        const char* value = std::getenv(name);
+        environment.push_back(value ? '=' : '-');
+        environment.append(value ? value : "").push_back('\0');
     }
-    m_files.push_back(defaultPath());
-    for (const auto& folder : kesto::config::systemConfigFolders())
-        m_files.push_back(folder / kFileName);
+    if (environment != last.environment) {
+        const char* scope = std::getenv(kRegistryScopeVariable);
+        last.systemWide = scope != nullptr && std::string_view(scope) == "system";
+        last.files.clear();
+        if (last.systemWide) {
+            last.files.push_back(systemPath());
+        } else {
+            last.files.push_back(defaultPath());
+            for (const auto& folder : kesto::config::systemConfigFolders())
+                last.files.push_back(folder / kFileName);
+        }
+        last.environment = std::move(environment);
+    }
+    m_files = last.files;
+    m_systemWide = last.systemWide;
 }
 
 ClassRegistry::ClassRegistry(std::filesystem::path file) : m_files{std::move(file)} {}
@@ -72,20 +93,21 @@ ClassRegistry::ClassRegistry(std::filesystem::path file) : m_files{std::move(fil
 // Activation reads the registry for every object it creates, so the parsed
 // contents are kept while a file stays the same one: writers replace it by a
 // rename, so a change shows as another inode, size or modification time.
-ClassRegistry::Contents ClassRegistry::read(const std::filesystem::path& file) {
+std::shared_ptr<const ClassRegistry::Contents>
+ClassRegistry::read(const std::filesystem::path& file) {
     struct Cached {
         dev_t device;
         ino_t inode;
         off_t size;
         std::int64_t modifiedNs;
-        Contents contents;
+        std::shared_ptr<const Contents> contents;
     };
     static std::mutex mutex;
     static std::map<std::string, Cached> cache;
 
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0)
-        return {};
+        return std::make_shared<const Contents>();
     const std::int64_t modifiedNs =
         std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     const std::lock_guard lock(mutex);
@@ -95,7 +117,7 @@ ClassRegistry::Contents ClassRegistry::read(const std::filesystem::path& file) {
         found->second.modifiedNs == modifiedNs)
         return found->second.contents;
     std::ifstream in(file);
-    Contents contents = parse(in);
+    auto contents = std::make_shared<const Contents>(parse(in));
     cache[file.string()] = Cached{info.st_dev, info.st_ino, info.st_size, modifiedNs, contents};
     return contents;
 }
@@ -185,7 +207,7 @@ template <class Change> HRESULT ClassRegistry::modify(Change change) {
     const kesto::config::ConfigWriteLock lock(file(), folderMode());
     if (lock.error() != 0)
         return writeFailure(file(), std::strerror(lock.error()));
-    Contents contents = read(file());
+    Contents contents = *read(file());
     change(contents);
     return write(contents);
 }
@@ -194,10 +216,10 @@ template <class Change> HRESULT ClassRegistry::modify(Change change) {
 template <class Entry, class Match>
 std::optional<Entry> ClassRegistry::first(std::vector<Entry> Contents::*list, Match match) const {
     for (const auto& registryFile : m_files) {
-        Contents contents = read(registryFile);
-        for (Entry& entry : contents.*list) {
+        const std::shared_ptr<const Contents> contents = read(registryFile);
+        for (const Entry& entry : (*contents).*list) {
             if (match(entry))
-                return std::move(entry);
+                return entry;
         }
     }
     return std::nullopt;
@@ -218,9 +240,9 @@ std::optional<TypeLibEntry> ClassRegistry::findTypeLib(const GUID& libid) const 
 std::vector<ClassEntry> ClassRegistry::classes() const {
     std::vector<ClassEntry> all;
     for (const auto& registryFile : m_files) {
-        for (ClassEntry& c : read(registryFile).classes) {
+        for (const ClassEntry& c : read(registryFile)->classes) {
             if (!hasClass(all, c.clsid))
-                all.push_back(std::move(c));
+                all.push_back(c);
         }
     }
     return all;

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,7 +77,7 @@ private:
         std::vector<ClassEntry> classes;
         std::vector<TypeLibEntry> typeLibs;
     };
-    static Contents read(const std::filesystem::path& file);
+    static std::shared_ptr<const Contents> read(const std::filesystem::path& file);
     static Contents parse(std::istream& in);
     std::filesystem::perms folderMode() const;
     HRESULT write(const Contents& contents) const;
