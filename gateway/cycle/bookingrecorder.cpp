@@ -117,9 +117,11 @@ void BookingRecorder::startPoster() {
 }
 
 bool BookingRecorder::makeCommitsDurable() {
-    const bool durable = !m_groupCommits || m_identity.beatDurably();
+    // The poster, which counts what is owed from the database, is told right
+    // after the commit: told later, it could count those posts twice.
+    const bool kept = commitSharedTransaction(ConnectionString());
     tellPoster();
-    return durable;
+    return (!m_groupCommits || m_identity.beatDurably()) && kept;
 }
 
 void BookingRecorder::endSharedVersions() {
