@@ -131,7 +131,8 @@ void BookingRecorder::endSharedVersions() {
 }
 
 void BookingRecorder::tellPoster() {
-    // Posts of versions that were lost are not found: the poster counts anew.
+    // Posts of versions that went back are counted too, until the poster
+    // finds nothing more owed.
     if (m_poster)
         m_poster->owedMore(std::exchange(m_owedUncommitted, 0));
 }
