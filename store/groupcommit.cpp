@@ -30,6 +30,10 @@ bool relax(QSqlDatabase& db) {
             query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
             return false;
         query.finish();
+        // The savepoints' journals (of each version inside a shared
+        // transaction, of its documents) stay in memory: on a file they cost
+        // a write of every page a version changes.
+        query.exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
         return query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     case DbEngine::PostgreSql:
         return query.exec(QStringLiteral("SET synchronous_commit = off"));
