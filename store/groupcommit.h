@@ -22,7 +22,8 @@
 // every commit durable: there an unsynced commit is not kept in order.
 
 // From now on the calling thread's connection for the text commits without
-// waiting for the disk, and so do the connections it opens for it later.
+// waiting for the disk, and so do the connections it opens for it later (on
+// SQLite they also keep their savepoints' journals in memory).
 void commitWithoutWaitingOnThisThread(const QString& connectionText);
 
 // From now on the calling thread's version transactions on its connection for
