@@ -34,6 +34,8 @@ void commitWithoutWaitingOnThisThread(const QString& connectionText);
 // while it stores: the versions since the last shared commit may yet be lost
 // together, and their files must then be read again.
 void shareVersionTransactionsOnThisThread(const QString& connectionText);
+// Whether they do now, on the connection open for the text.
+bool versionTransactionsShared(const QString& connectionText);
 
 // One durable commit on the calling thread's connection for the text, which
 // makes every commit before it durable. False when it failed, or when it
@@ -52,5 +54,3 @@ bool makeThreadCommitsDurable(const QString& connectionText,
 // calling thread, and a transaction committed on it.
 void connectionOpenedOnThisThread(QSqlDatabase& db, const QString& connectionText);
 void committedOnThisThread(const QString& connectionText);
-// Whether the calling thread's version transactions share one now.
-bool versionTransactionsShared(const QString& connectionText);

@@ -14,10 +14,10 @@
 // step as documented. A connection proves each table once: the query runs
 // again only after it failed or the connection was dropped, and a table that
 // went away later fails the first INSERT of its rows instead. On a server
-// each query is a round trip: six per booking, a quarter of its statements. Closing has no counterpart: a writer saves its rows of
-// a table together where it would close the table, inside the version's
-// transaction when the caller opened one, and nothing stays open between
-// rows or calls.
+// each query is a round trip: six per booking, a quarter of its statements.
+// Closing has no counterpart: a writer saves its rows of a table together
+// where it would close the table, inside the version's transaction when the
+// caller opened one, and nothing stays open between rows or calls.
 
 // Runs the opening query and reads it to its end, unless it ran on the
 // connection before (above). Throws StoreError.

@@ -64,8 +64,7 @@ BookingRecorder::Setup BookingRecorder::setUp() {
         m_postMode = PostMode::Wait;
     // Versions share transactions where nothing leaves the gateway before the
     // commit that makes them durable: not with a post sent while storing.
-    m_sharedVersions = m_groupCommits && m_tables->ledger && m_postMode != PostMode::Wait;
-    if (m_sharedVersions)
+    if (m_groupCommits && m_tables->ledger && m_postMode != PostMode::Wait)
         shareVersionTransactionsOnThisThread(ConnectionString());
     // Posts owed are the identity's: the poster starts once it is held.
     if (m_postMode == PostMode::Owe)
@@ -208,8 +207,9 @@ Recording BookingRecorder::record(const mir::Interpretation& interpretation, con
         }
     }
     reportPosts(result);
+    // A version in a shared transaction is committed with the batch.
     m_owedUncommitted += result.postsOwed;
-    if (!m_sharedVersions)
+    if (!versionTransactionsShared(ConnectionString()))
         tellPoster();
 
     switch (result.outcome) {

@@ -111,8 +111,7 @@ private:
     std::optional<StoreTables> m_tables;
     bool m_ready = false;
     bool m_groupCommits = false; // commits wait for makeCommitsDurable()
-    bool m_sharedVersions = false; // versions share transactions (threadconnection.h)
-    int m_owedUncommitted = 0;     // posts owed by versions not yet committed
+    int m_owedUncommitted = 0; // posts owed by versions not yet committed
     QString m_refusal;
     PostMode m_postMode = PostMode::Off;
     IdentityHold m_identity;
