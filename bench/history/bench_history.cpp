@@ -13,13 +13,16 @@
 //      rows a year;
 //   2. on each database: the cost per file of `kesto run --once` over F new
 //      ticketed files (default 500) and over F voids under ZZZZZZ, the median
-//      of R rounds (default 3) taken on the two databases in turn;
+//      of R rounds (default 9, at most 20), each round on both databases one
+//      after the other, the one that goes first alternating, so that the
+//      machine's busy moments and drifts fall on both alike;
 //      `kesto documents --date D --json`, `--number N --json`,
 //      `kesto report daily --date D`, `kesto status` (each the best of three),
 //      one scrape of the metrics endpoint of a running `kesto run --metrics`,
 //      and the database file's size.
 #include "gatewayrun.h"
 #include "historyrows.h"
+#include "serialnumber.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -175,14 +178,27 @@ struct Figures {
     qint64 fileBytes = 0;
 };
 
+// What one database gave over the rounds.
+struct Rounds {
+    QList<PerFile> bookings, placeholders;
+};
+
 // The cost per file over new bookings and over voids and refunds. `prefix`
 // starts the new files' names and record locators; none of the history's
 // locators starts with it.
-void runFiles(const GatewayHome& gateway, int files, char prefix, QList<PerFile>& bookings,
-              QList<PerFile>& placeholders) {
-    bookings.append(runPerFile(gateway, newBookings(prefix, files)));
-    placeholders.append(
+void runFiles(const GatewayHome& gateway, int files, char prefix, Rounds& rounds) {
+    rounds.bookings.append(runPerFile(gateway, newBookings(prefix, files)));
+    rounds.placeholders.append(
         runPerFile(gateway, placeholderFiles(QLatin1Char(prefix) + QStringLiteral("Z"), files)));
+}
+
+// Each round's ratio of the history's cost to the empty database's, in order:
+// how far one round strays shows how far the medians can be trusted.
+QString roundRatios(const QList<PerFile>& empty, const QList<PerFile>& history) {
+    QStringList ratios;
+    for (qsizetype i = 0; i < empty.size(); ++i)
+        ratios.append(QString::number(history[i].wallMs / empty[i].wallMs, 'f', 2));
+    return ratios.join(QLatin1Char(' '));
 }
 
 PerFile median(QList<PerFile> rounds) {
@@ -210,7 +226,8 @@ void measureCommands(const GatewayHome& gateway, const HistorySample& sample, Fi
     figures.fileBytes = QFileInfo(file).size() + QFileInfo(file + QStringLiteral("-wal")).size();
 }
 
-void report(const Figures& empty, const Figures& history) {
+void report(const Figures& empty, const Figures& history, const Rounds& emptyRounds,
+            const Rounds& historyRounds) {
     const auto row = [](const char* what, double a, double b, const char* unit) {
         print(QStringLiteral("%1 | %2 %4 | %3 %4 | x%5")
                   .arg(QLatin1String(what))
@@ -225,6 +242,10 @@ void report(const Figures& empty, const Figures& history) {
     row("kesto run, voids and refunds under ZZZZZZ", empty.placeholder.wallMs,
         history.placeholder.wallMs, "ms per file");
     row("  its CPU", empty.placeholder.cpuMs, history.placeholder.cpuMs, "ms per file");
+    print(QStringLiteral("  each round's ratio, new bookings: ") +
+          roundRatios(emptyRounds.bookings, historyRounds.bookings));
+    print(QStringLiteral("  each round's ratio, voids and refunds: ") +
+          roundRatios(emptyRounds.placeholders, historyRounds.placeholders));
     row("kesto documents --date D --json", empty.documentsByDate, history.documentsByDate, "s");
     row("kesto documents --number N --json", empty.documentsByNumber, history.documentsByNumber,
         "s");
@@ -240,7 +261,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     HistoryShape shape;
     int files = 500;
-    int rounds = 3;
+    // One letter a round for the new files' record locators, shared by the two
+    // databases: none of the history's locators starts with one of them.
+    const QByteArray roundLetters = "ABCDEFHJKLMNPQRUVWXY";
+    int rounds = 9;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--years"))
@@ -250,7 +274,15 @@ int main(int argc, char** argv) {
         else if (args[i] == QLatin1String("--placeholder"))
             shape.placeholderVersions = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--rounds"))
-            rounds = std::clamp(args[i + 1].toInt(), 1, 6);
+            rounds = std::clamp(args[i + 1].toInt(), 1, int(roundLetters.size()));
+    }
+
+    // Each round stores its voids and refunds under ZZZZZZ: once its serials run
+    // out they are refused, which is another path with a cost of its own.
+    const int roundsBeforeFull = (kLastSerial - shape.placeholderVersions) / files;
+    if (rounds > roundsBeforeFull) {
+        rounds = std::max(1, roundsBeforeFull);
+        print(QStringLiteral("%1 rounds, so that ZZZZZZ keeps serials to spare").arg(rounds));
     }
 
     GatewayHome history(TestEngine::Sqlite);
@@ -281,17 +313,21 @@ int main(int argc, char** argv) {
     Figures emptyFigures, historyFigures;
     measureCommands(empty, sample, emptyFigures);
     measureCommands(history, sample, historyFigures);
-    // Rounds in turn, so that a busy moment of the machine falls on both.
-    const char emptyPrefixes[] = "EFHJKL", historyPrefixes[] = "NPQRTU";
-    QList<PerFile> emptyBookings, emptyPlaceholders, historyBookings, historyPlaceholders;
+    Rounds emptyRounds, historyRounds;
     for (int round = 0; round < rounds; ++round) {
-        runFiles(empty, files, emptyPrefixes[round], emptyBookings, emptyPlaceholders);
-        runFiles(history, files, historyPrefixes[round], historyBookings, historyPlaceholders);
+        const char letter = roundLetters[round];
+        if (round % 2 == 0) {
+            runFiles(empty, files, letter, emptyRounds);
+            runFiles(history, files, letter, historyRounds);
+        } else {
+            runFiles(history, files, letter, historyRounds);
+            runFiles(empty, files, letter, emptyRounds);
+        }
     }
-    emptyFigures.booking = median(emptyBookings);
-    emptyFigures.placeholder = median(emptyPlaceholders);
-    historyFigures.booking = median(historyBookings);
-    historyFigures.placeholder = median(historyPlaceholders);
-    report(emptyFigures, historyFigures);
+    emptyFigures.booking = median(emptyRounds.bookings);
+    emptyFigures.placeholder = median(emptyRounds.placeholders);
+    historyFigures.booking = median(historyRounds.bookings);
+    historyFigures.placeholder = median(historyRounds.placeholders);
+    report(emptyFigures, historyFigures, emptyRounds, historyRounds);
     return 0;
 }
