@@ -296,7 +296,10 @@ void commitTransaction(const QString& connectionText) {
     throw afterFailedStatement(connectionText, engine, error);
 }
 
-bool rollbackTransaction(const QString& connectionText) {
+// Rolls back the open transaction; whether the server still answers. After a
+// failure that may lie with the connection (`suspect`), the connection is
+// checked, and a SQLite one opened afresh.
+bool rollbackTransaction(const QString& connectionText, bool suspect = true) {
     if (!t_inTransaction.remove(connectionText))
         return true;
     const auto found = t_connections.names.constFind(connectionText);
@@ -320,7 +323,17 @@ bool rollbackTransaction(const QString& connectionText) {
         closeThreadConnection(connectionText);
         return answers;
     }
+    if (rolledBack && !suspect)
+        return true;
     return checkThreadConnection(connectionText);
+}
+
+// Whether a failure may lie with the connection. A value the store refused
+// before its statement ran does not: the connection answered every statement,
+// and opening it afresh would cost a SQLite file its checkpoint, its log and
+// its page cache.
+bool connectionSuspect(const StoreError& error) {
+    return error.cause() != StoreError::Cause::Data;
 }
 
 // Commits the shared transaction if it is open; when that fails, its
@@ -350,7 +363,7 @@ void runInThreadTransaction(const QString& connectionText, const std::function<v
         commitTransaction(connectionText);
     } catch (const StoreError& error) {
         // A server that no longer answers after the rollback cut the work off.
-        const bool answers = rollbackTransaction(connectionText);
+        const bool answers = rollbackTransaction(connectionText, connectionSuspect(error));
         if (!answers && error.cause() == StoreError::Cause::Statement)
             throw StoreError(error.number(), error.description(), StoreError::Cause::Connection);
         throw;
@@ -431,6 +444,11 @@ void runVersionTransaction(const QString& connectionText, const std::function<vo
         execOrThrow(connectionText, QStringLiteral("SAVEPOINT KVER"));
         work();
         execOrThrow(connectionText, QStringLiteral("RELEASE KVER"));
+    } catch (const StoreError& error) {
+        endSharedAfterFailure(connectionText, shared);
+        if (connectionSuspect(error))
+            checkThreadConnection(connectionText);
+        throw;
     } catch (...) {
         endSharedAfterFailure(connectionText, shared);
         checkThreadConnection(connectionText);

@@ -42,7 +42,8 @@ StoreError afterFailedStatement(const QString& connectionText, DbEngine engine,
 // text (on SQLite it takes the write lock at once, so that what is read
 // inside it stays true until the commit): committed when `work` returns,
 // rolled back when it or the commit throws. A StoreError goes on with the
-// cause Connection when the database can no longer be reached.
+// cause Connection when the database can no longer be reached. A value
+// refused before its statement ran (the cause Data) keeps the connection.
 void runInThreadTransaction(const QString& connectionText, const std::function<void()>& work);
 
 // A version's transaction: as runInThreadTransaction, or, where the thread's

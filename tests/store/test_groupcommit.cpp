@@ -17,6 +17,7 @@ private Q_SLOTS:
     void lostSessionIsNotVouchedFor_data() { addEngineRows(); }
     void lostSessionIsNotVouchedFor();
     void sharedVersionsStandOrFallTogether();
+    void refusedValueKeepsTheConnection();
 };
 
 namespace {
@@ -162,6 +163,46 @@ void TestGroupCommit::sharedVersionsStandOrFallTogether() {
     storeVersion(text, QStringLiteral("V9"));
     QVERIFY(makeThreadCommitsDurable(text, beat));
     QCOMPARE(versionsSeenElsewhere(text), QStringLiteral("V1V2V7V9"));
+}
+
+// A value refused before its statement ran leaves the SQLite connection, and
+// with it its page cache and open log, as it was; a failed statement opens
+// the file afresh. A temporary table lives as long as its connection.
+void TestGroupCommit::refusedValueKeepsTheConnection() {
+    TestHome home;
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("data")),
+                        TestDatabase::Content::Schema);
+    const QString text = db.connectionText();
+    const auto sameConnection = [&] {
+        return valueOf(text, QStringLiteral("SELECT count(*) FROM temp.sqlite_master")).toInt() == 1;
+    };
+    const auto refuse = [](StoreError::Cause cause) {
+        return [cause](QSqlDatabase&) { throw StoreError(6, QStringLiteral("Overflow"), cause); };
+    };
+    const auto unshared = [&](StoreError::Cause cause) {
+        runInThreadTransaction(text, [&] {
+            QSqlDatabase connection = threadConnection(text);
+            refuse(cause)(connection);
+        });
+    };
+    valueOf(text, QStringLiteral("CREATE TEMP TABLE MARK (X)"));
+    QVERIFY(sameConnection());
+    QVERIFY_THROWS_EXCEPTION(StoreError, unshared(StoreError::Cause::Data));
+    QVERIFY(sameConnection());
+    QVERIFY_THROWS_EXCEPTION(StoreError, unshared(StoreError::Cause::Statement));
+    QVERIFY(!sameConnection());
+
+    shareVersionTransactionsOnThisThread(text);
+    valueOf(text, QStringLiteral("CREATE TEMP TABLE MARK (X)"));
+    storeVersion(text, QStringLiteral("V1"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, storeVersion(text, QStringLiteral("V2"),
+                                                      refuse(StoreError::Cause::Data)));
+    QVERIFY(sameConnection());
+    QVERIFY_THROWS_EXCEPTION(StoreError, storeVersion(text, QStringLiteral("V3"),
+                                                      refuse(StoreError::Cause::Statement)));
+    QVERIFY(!sameConnection());
+    QVERIFY(commitSharedTransaction(text));
+    QCOMPARE(versionsSeenElsewhere(text), QStringLiteral("V1"));
 }
 
 QTEST_GUILESS_MAIN(TestGroupCommit)
