@@ -233,7 +233,8 @@ bool checkThreadConnection(const QString& connectionText) {
         QSqlDatabase db = QSqlDatabase::database(*found, false);
         // An embedded database file that was moved or replaced while open can
         // still be read through the old handle but never written again, so a
-        // failed SQLite connection is always opened afresh (which is cheap).
+        // failed SQLite connection is always opened afresh (at the cost of a
+        // checkpoint and a cold page cache, so only after a failed statement).
         sqlite = engineOf(db) == DbEngine::Sqlite;
         if (!sqlite) {
             QSqlQuery ping(db);
