@@ -282,7 +282,7 @@ int main(int argc, char** argv) {
     const int roundsBeforeFull = (kLastSerial - shape.placeholderVersions) / files;
     if (rounds > roundsBeforeFull) {
         rounds = std::max(1, roundsBeforeFull);
-        print(QStringLiteral("%1 rounds, so that ZZZZZZ keeps serials to spare").arg(rounds));
+        print(QStringLiteral("only %1 round(s), so that ZZZZZZ keeps serials to spare").arg(rounds));
     }
 
     GatewayHome history(TestEngine::Sqlite);
