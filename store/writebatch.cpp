@@ -65,6 +65,8 @@ void runOrBatch(QSqlDatabase& db, const QString& sql, const QVariantList& values
         batch->values.append(values);
         return;
     }
+    if (execOnSqlite(db, sql, values))
+        return;
     PreparedQuery query(db, sql);
     for (const QVariant& value : values)
         query.bind(value);

@@ -133,6 +133,10 @@ private Q_SLOTS:
                                                  "uninterpreted, 0 left waiting, 0 error rows\n")),
                  qPrintable(run.out));
         QCOMPARE(run.err, QString());
+        // Every connection closed as the run ended: SQLite folded its log
+        // into the file and removed it.
+        QCOMPARE(QDir(home.folder(QStringLiteral("data"))).entryList(QDir::Files),
+                 QStringList(QStringLiteral("PALVA.mdb")));
         QCOMPARE(QDir(home.folder(QStringLiteral("down"))).entryList(QDir::Files),
                  QStringList(QStringLiteral("MIRFILE.TXT")));
         const QDir dated(home.folder(QStringLiteral("backup")) +

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void workerThreadHasItsOwnConnection_data();
     void workerThreadHasItsOwnConnection();
     void lostConnectionIsReopened();
+    void sqliteWritesAsQtBinds();
 };
 
 void TestRowAppender::columnsInOrder_data() {
@@ -347,6 +348,58 @@ void TestRowAppender::lostConnectionIsReopened() {
     appendRow(db.connectionText(), row);
     QCOMPARE(db.selectRows(QStringLiteral("SELECT MESSAGE FROM AMERROR ORDER BY MESSAGE")),
              QList<QVariantList>({{"after"}, {"before"}}));
+}
+
+// On SQLite the writes bypass Qt's binding: each value must land with the
+// type Qt's driver gives it, and a failure must carry Qt's number and text,
+// which decide whether a serial was taken by another gateway.
+void TestRowAppender::sqliteWritesAsQtBinds() {
+    TestHome home;
+    KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    withThreadConnection(db.connectionText(), [](QSqlDatabase& connection) {
+        const auto rows = [&](const QString& sql) {
+            QSqlQuery query(connection);
+            QStringList seen;
+            if (!query.exec(sql))
+                return QStringList{query.lastError().text()};
+            while (query.next())
+                seen.append(query.value(0).toString());
+            return seen;
+        };
+        rows(u"CREATE TEMP TABLE DIRECT (V, K UNIQUE)"_s);
+        rows(u"CREATE TEMP TABLE BYQT (V, K UNIQUE)"_s);
+        const QVariantList values{u"text"_s, QString(), u""_s, 42, qint64(1) << 40, 2.5,
+                                  QByteArray("\0bytes", 6), true, QDate(2026, 12, 8)};
+        QSqlQuery byQt(connection);
+        QVERIFY(byQt.prepare(u"INSERT INTO BYQT (V, K) VALUES (?, ?)"_s));
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            runOrBatch(connection, u"INSERT INTO DIRECT (V, K) VALUES (?, ?)"_s, {values[i], i});
+            byQt.bindValue(0, values[i]);
+            byQt.bindValue(1, i);
+            QVERIFY(byQt.exec());
+        }
+        const QString asStored = u"SELECT typeof(V) || ':' || quote(V) FROM %1 ORDER BY K"_s;
+        QCOMPARE(rows(asStored.arg(u"DIRECT"_s)), rows(asStored.arg(u"BYQT"_s)));
+        QCOMPARE(rows(asStored.arg(u"DIRECT"_s)).mid(0, 3),
+                 QStringList({u"text:'text'"_s, u"null:NULL"_s, u"text:''"_s}));
+
+        byQt.bindValue(0, u"again"_s);
+        byQt.bindValue(1, 0);
+        QVERIFY(!byQt.exec());
+        const StoreError expected = StoreError::fromSqlError(byQt.lastError());
+        try {
+            runOrBatch(connection, u"INSERT INTO DIRECT (V, K) VALUES (?, ?)"_s, {u"again"_s, 0});
+            QFAIL("a taken key was accepted");
+        } catch (const StoreError& error) {
+            QCOMPARE(error.number(), expected.number());
+            QCOMPARE(error.description(), expected.description().replace(u"BYQT"_s, u"DIRECT"_s));
+            QVERIFY(error.isDuplicateKey());
+        }
+        // The statement failed and was forgotten; the next use prepares it again.
+        runOrBatch(connection, u"INSERT INTO DIRECT (V, K) VALUES (?, ?)"_s, {u"after"_s, 100});
+        QCOMPARE(rows(u"SELECT count(*) FROM DIRECT"_s), QStringList(u"10"_s));
+    });
 }
 
 QTEST_GUILESS_MAIN(TestRowAppender)
