@@ -1,36 +1,20 @@
 #include "preparedquery.h"
 
+#include "sqlitewrite.h"
 #include "storeerror.h"
 #include "writebatch.h"
 
-#include <QCoreApplication>
 #include <QHash>
-#include <QSqlDriver>
 #include <QSqlError>
-#include <QThread>
 
-#include <sqlite3.h>
-
-#include <algorithm>
 #include <exception>
 #include <memory>
 
 namespace {
 
-// A statement prepared through SQLite's own interface; finalized with its
-// owner, before its connection may close.
-struct SqliteStatement {
-    sqlite3_stmt* statement = nullptr;
-    explicit SqliteStatement(sqlite3_stmt* prepared) : statement(prepared) {}
-    ~SqliteStatement() { sqlite3_finalize(statement); }
-    SqliteStatement(const SqliteStatement&) = delete;
-    SqliteStatement& operator=(const SqliteStatement&) = delete;
-};
-
 // The calling thread's statements by connection name and SQL text.
 struct ThreadStatements {
     QHash<QString, QHash<QString, std::shared_ptr<QSqlQuery>>> byConnection;
-    QHash<QString, QHash<QString, std::shared_ptr<SqliteStatement>>> sqliteByConnection;
     ~ThreadStatements();
 };
 
@@ -68,9 +52,6 @@ void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql) {
     const auto found = t_statements.byConnection.find(db.connectionName());
     if (found != t_statements.byConnection.end())
         found->remove(sql);
-    const auto sqlite = t_statements.sqliteByConnection.find(db.connectionName());
-    if (sqlite != t_statements.sqliteByConnection.end())
-        sqlite->remove(sql);
 }
 
 bool statementKept(const QSqlDatabase& db, const QString& sql) {
@@ -79,10 +60,9 @@ bool statementKept(const QSqlDatabase& db, const QString& sql) {
 }
 
 void forgetPreparedStatements(const QString& connectionName) {
-    if (t_statementsGone)
-        return;
-    t_statements.byConnection.remove(connectionName);
-    t_statements.sqliteByConnection.remove(connectionName);
+    forgetSqliteStatements(connectionName);
+    if (!t_statementsGone)
+        t_statements.byConnection.remove(connectionName);
 }
 
 PreparedQuery::PreparedQuery(QSqlDatabase& db, const QString& sql)
@@ -104,136 +84,4 @@ void PreparedQuery::exec() {
         return;
     m_failed = true;
     throw StoreError::fromSqlError(m_query->lastError());
-}
-
-namespace {
-
-sqlite3* sqliteHandle(const QSqlDatabase& db) {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
-
-// Whether SQLite binds the value as Qt's driver would: as NULL, text, a blob
-// or a number. Dates and times, and anything else, are left to Qt.
-bool simplyBound(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::UnknownType:
-    case QMetaType::QString:
-    case QMetaType::QByteArray:
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
-
-int bindValue(sqlite3_stmt* statement, int place, const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::UnknownType:
-        return sqlite3_bind_null(statement, place);
-    case QMetaType::QString: {
-        // A null text is NULL, an empty one ''. The values outlive the step.
-        const QString* text = static_cast<const QString*>(value.constData());
-        if (text->isNull())
-            return sqlite3_bind_null(statement, place);
-        return sqlite3_bind_text16(statement, place, text->utf16(), int(text->size()) * 2,
-                                   SQLITE_STATIC);
-    }
-    case QMetaType::QByteArray: {
-        const QByteArray* bytes = static_cast<const QByteArray*>(value.constData());
-        if (bytes->isNull())
-            return sqlite3_bind_null(statement, place);
-        return sqlite3_bind_blob(statement, place, bytes->constData(), int(bytes->size()),
-                                 SQLITE_STATIC);
-    }
-    case QMetaType::Double:
-        return sqlite3_bind_double(statement, place, value.toDouble());
-    default:
-        return sqlite3_bind_int64(statement, place, value.toLongLong());
-    }
-}
-
-// The error as Qt's driver words it, so that callers see the same numbers
-// and texts whichever way a statement ran.
-QSqlError sqliteError(sqlite3* handle, const char* what, int code) {
-    const auto* text = static_cast<const char16_t*>(sqlite3_errmsg16(handle));
-    return QSqlError(QLatin1String(what), QString::fromUtf16(text), QSqlError::StatementError,
-                     QString::number(code));
-}
-
-// Qt closes the main thread's connections as the application object goes,
-// before this thread's statements would go, and SQLite closes no connection
-// with a statement left: its log would stay behind. Qt's own statements are
-// finalized by its driver; these go just before, by a routine run in the
-// reverse order of adding, so after any connection's.
-thread_local bool t_dropAtAppEnd = false;
-
-void dropSqliteStatementsAtAppEnd() {
-    if (t_dropAtAppEnd || QCoreApplication::instance() == nullptr ||
-        QThread::currentThread() != QCoreApplication::instance()->thread())
-        return;
-    t_dropAtAppEnd = true;
-    qAddPostRoutine([] {
-        t_dropAtAppEnd = false;
-        if (!t_statementsGone)
-            t_statements.sqliteByConnection.clear();
-    });
-}
-
-sqlite3_stmt* sqliteStatement(sqlite3* handle, const QSqlDatabase& db, const QString& sql) {
-    dropSqliteStatementsAtAppEnd();
-    std::shared_ptr<SqliteStatement>& kept =
-        t_statements.sqliteByConnection[db.connectionName()][sql];
-    if (!kept) {
-        sqlite3_stmt* statement = nullptr;
-        const int prepared =
-            sqlite3_prepare16_v3(handle, sql.utf16(), int(sql.size()) * 2,
-                                 SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
-        if (prepared != SQLITE_OK) {
-            sqlite3_finalize(statement);
-            forgetPreparedStatement(db, sql);
-            throw StoreError::fromSqlError(
-                sqliteError(handle, "Unable to execute statement", prepared));
-        }
-        kept = std::make_shared<SqliteStatement>(statement);
-    }
-    return kept->statement;
-}
-
-} // namespace
-
-bool execOnSqlite(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
-    sqlite3* handle = sqliteHandle(db);
-    if (!handle || !std::all_of(values.cbegin(), values.cend(), simplyBound))
-        return false;
-    sqlite3_stmt* statement = sqliteStatement(handle, db, sql);
-    const auto fail = [&](const QSqlError& error) {
-        sqlite3_reset(statement);
-        forgetPreparedStatement(db, sql);
-        return StoreError::fromSqlError(error);
-    };
-    if (sqlite3_bind_parameter_count(statement) != values.size())
-        throw fail(QSqlError(QStringLiteral("Parameter count mismatch"), QString(),
-                             QSqlError::StatementError));
-    for (qsizetype i = 0; i < values.size(); ++i) {
-        if (const int bound = bindValue(statement, int(i) + 1, values.at(i)); bound != SQLITE_OK)
-            throw fail(sqliteError(handle, "Unable to bind parameters", bound));
-    }
-    int stepped = sqlite3_step(statement);
-    if (stepped != SQLITE_DONE && stepped != SQLITE_ROW) {
-        // A generic error: resetting the statement gives the particular one.
-        if (stepped == SQLITE_ERROR)
-            stepped = sqlite3_reset(statement);
-        throw fail(sqliteError(handle, "Unable to fetch row", stepped));
-    }
-    // No read stays open to hold a lock or an old snapshot.
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-    return true;
 }

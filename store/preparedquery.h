@@ -18,14 +18,6 @@ void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql);
 // since.
 bool statementKept(const QSqlDatabase& db, const QString& sql);
 
-// Runs a statement that returns no rows on a SQLite connection through
-// SQLite's own interface, kept prepared like the statements above and bound
-// as Qt's driver binds (Qt's own binding makes and hashes a name for every
-// value, a sixth of a drain's instructions). False, having done nothing, when
-// the connection is not SQLite's or a value is of a type left to Qt. Throws
-// StoreError, with the number and text Qt's driver gives, when it fails.
-bool execOnSqlite(QSqlDatabase& db, const QString& sql, const QVariantList& values);
-
 // Drops the calling thread's statements on the named connection. Whoever
 // removes a connection calls it first: no query may outlive its connection.
 void forgetPreparedStatements(const QString& connectionName);

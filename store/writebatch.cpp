@@ -2,6 +2,7 @@
 
 #include "dbengine.h"
 #include "preparedquery.h"
+#include "sqlitewrite.h"
 #include "storecall.h"
 #include "storeerror.h"
 
