@@ -15,19 +15,10 @@
 
 namespace {
 
-// A statement prepared through SQLite's own interface; finalized with its
-// owner, before its connection may close.
-struct SqliteStatement {
-    sqlite3_stmt* statement = nullptr;
-    explicit SqliteStatement(sqlite3_stmt* prepared) : statement(prepared) {}
-    ~SqliteStatement() { sqlite3_finalize(statement); }
-    SqliteStatement(const SqliteStatement&) = delete;
-    SqliteStatement& operator=(const SqliteStatement&) = delete;
-};
-
-// The calling thread's statements by connection name and SQL text.
+// The calling thread's statements by connection name and SQL text, each
+// finalized as it is dropped: before its connection may close.
 struct ThreadSqliteStatements {
-    QHash<QString, QHash<QString, std::shared_ptr<SqliteStatement>>> byConnection;
+    QHash<QString, QHash<QString, std::shared_ptr<sqlite3_stmt>>> byConnection;
     ~ThreadSqliteStatements();
 };
 
@@ -127,7 +118,7 @@ void dropSqliteStatementsAtAppEnd() {
 
 sqlite3_stmt* sqliteStatement(sqlite3* handle, const QSqlDatabase& db, const QString& sql) {
     dropSqliteStatementsAtAppEnd();
-    std::shared_ptr<SqliteStatement>& kept =
+    std::shared_ptr<sqlite3_stmt>& kept =
         t_statements.byConnection[db.connectionName()][sql];
     if (!kept) {
         sqlite3_stmt* statement = nullptr;
@@ -140,9 +131,9 @@ sqlite3_stmt* sqliteStatement(sqlite3* handle, const QSqlDatabase& db, const QSt
             throw StoreError::fromSqlError(
                 sqliteError(handle, "Unable to execute statement", prepared));
         }
-        kept = std::make_shared<SqliteStatement>(statement);
+        kept = std::shared_ptr<sqlite3_stmt>(statement, sqlite3_finalize);
     }
-    return kept->statement;
+    return kept.get();
 }
 
 } // namespace
