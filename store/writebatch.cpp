@@ -1,6 +1,7 @@
 #include "writebatch.h"
 
 #include "dbengine.h"
+#include "inlinedvalues.h"
 #include "preparedquery.h"
 #include "sqlitewrite.h"
 #include "storecall.h"
@@ -23,13 +24,20 @@ struct Waiting {
 // The open batches of the calling thread, by connection name.
 thread_local QHash<QString, Waiting> t_batches;
 
-// One message of several statements: psqlODBC puts the values into the text
-// itself, quoted, and sends it as one query, answered in one round trip; a
-// failure of any statement fails the whole execution.
+// One message of several statements, with the values in the text itself,
+// sent as one query and answered in one round trip; a failure of any
+// statement fails the whole execution. Values that cannot be written into the
+// text here are bound, and psqlODBC writes them in.
 void send(QSqlDatabase& db, const Waiting& waiting) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(waiting.statements.join(QLatin1Char(';'))))
+    const QString sql = waiting.statements.join(QLatin1Char(';'));
+    if (const std::optional<QString> text = withValuesInlined(sql, waiting.values)) {
+        if (!query.exec(*text))
+            throw StoreError::fromSqlError(query.lastError());
+        return;
+    }
+    if (!query.prepare(sql))
         throw StoreError::fromSqlError(query.lastError());
     for (const QVariant& value : std::as_const(waiting.values))
         query.addBindValue(value);

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void workerThreadHasItsOwnConnection();
     void lostConnectionIsReopened();
     void sqliteWritesAsQtBinds();
+    void serverBatchWritesAsQtBinds();
 };
 
 void TestRowAppender::columnsInOrder_data() {
@@ -399,6 +400,73 @@ void TestRowAppender::sqliteWritesAsQtBinds() {
         // The statement failed and was forgotten; the next use prepares it again.
         runOrBatch(connection, u"INSERT INTO DIRECT (V, K) VALUES (?, ?)"_s, {u"after"_s, 100});
         QCOMPARE(rows(u"SELECT count(*) FROM DIRECT"_s), QStringList(u"10"_s));
+    });
+}
+
+// A server's batch writes its values into the text; what is stored must be
+// what binding them through Qt and psqlODBC stores, whichever way the server
+// reads a backslash in a quoted text.
+void TestRowAppender::serverBatchWritesAsQtBinds() {
+    TestHome home;
+    KESTO_TEST_DATABASE(db, TestEngine::PostgreSql, home.folder(QStringLiteral("vela_data")),
+                        TestDatabase::Content::Schema);
+    const QList<QVariantList> values{
+        {u"text"_s, 1},
+        {QString(), QString()},
+        {u""_s, 0},
+        {u"O'Brien"_s, -5},
+        {u"x'); DROP TABLE BYQT; --"_s, qint64(1) << 40},
+        {u"? $1 :a {fn now()} /* -- ;"_s, u"17"_s},
+        {u"\u00c4\u4e2d\u00e9"_s, QVariant(QMetaType::fromType<int>())},
+        {u"C:\\temp\\"_s, 7},
+        {QString(u"a\0b"_s), 8},
+        {42, u"-3"_s},
+    };
+    const QString connectionText = db.connectionText();
+    withThreadConnection(connectionText, [&](QSqlDatabase& connection) {
+        const auto rows = [&](const QString& sql) {
+            QSqlQuery query(connection);
+            QStringList seen;
+            if (!query.exec(sql))
+                return QStringList{query.lastError().text()};
+            while (query.next())
+                seen.append(query.value(0).toString());
+            return seen;
+        };
+        for (const QString& conforming : {u"on"_s, u"off"_s}) {
+            rows(u"SET standard_conforming_strings = "_s + conforming);
+            rows(u"DROP TABLE IF EXISTS DIRECT, BYQT"_s);
+            rows(u"CREATE TEMP TABLE DIRECT (V text, N bigint, K int UNIQUE)"_s);
+            rows(u"CREATE TEMP TABLE BYQT (V text, N bigint, K int UNIQUE)"_s);
+            // A quoted '?' in the text is no place for a value, and a negative
+            // number after a minus sign must not start a comment.
+            const QString insert = u"INSERT INTO %1 (V, N, K) VALUES (?, ?, ?)"_s;
+            const QString update = u"UPDATE %1 SET V = V || '?', N = 10-? WHERE K = ?"_s;
+            for (qsizetype k = 0; k < values.size(); ++k) {
+                QSqlQuery byQt(connection);
+                QVERIFY(byQt.prepare(insert.arg(u"BYQT"_s)));
+                byQt.addBindValue(values[k][0]);
+                byQt.addBindValue(values[k][1]);
+                byQt.addBindValue(k);
+                QVERIFY2(byQt.exec(), qPrintable(byQt.lastError().text()));
+                QVERIFY(byQt.prepare(update.arg(u"BYQT"_s)));
+                byQt.addBindValue(-5);
+                byQt.addBindValue(k);
+                QVERIFY2(byQt.exec(), qPrintable(byQt.lastError().text()));
+
+                WriteBatch batch(connectionText);
+                runOrBatch(connection, insert.arg(u"DIRECT"_s), {values[k][0], values[k][1], k});
+                runOrBatch(connection, update.arg(u"DIRECT"_s), {-5, k});
+                batch.flush();
+            }
+            const QString asStored =
+                u"SELECT quote_nullable(V) || ':' || quote_nullable(N) FROM %1 ORDER BY K"_s;
+            const QStringList direct = rows(asStored.arg(u"DIRECT"_s));
+            QCOMPARE(direct.size(), values.size());
+            QCOMPARE(direct, rows(asStored.arg(u"BYQT"_s)));
+            QCOMPARE(direct.mid(3, 2), QStringList({u"'O''Brien?':'15'"_s,
+                                                    u"'x''); DROP TABLE BYQT; --?':'15'"_s}));
+        }
     });
 }
 
