@@ -1,11 +1,14 @@
 #include "serialnumber.h"
 
 #include "connectionstring.h"
+#include "dbengine.h"
+#include "inlinedvalues.h"
 #include "leadingnumber.h"
 #include "preparedquery.h"
 #include "recordwriters.h"
 #include "storecall.h"
 #include "storeerror.h"
+#include "writebatch.h"
 
 #include <QMap>
 #include <QSqlError>
@@ -44,15 +47,32 @@ bool inSerialOrder(const QString& stored) {
 // The stored serial of the record locator that comes last in text order,
 // found in the key's index; "" when none is stored.
 QString lastInTextOrder(QSqlDatabase& db, const QString& recordLocator) {
-    PreparedQuery lookup(db, u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s);
+    const QString sql = u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s;
+    const auto firstValue = [](QSqlQuery& query) {
+        const QString last = query.next() ? query.value(0).toString() : QString();
+        if (query.lastError().isValid())
+            throw StoreError::fromSqlError(query.lastError());
+        query.finish();
+        return last;
+    };
+    // The first statement of a version's transaction. On PostgreSQL, with
+    // the locator written into its text, psqlODBC sends the transaction's
+    // BEGIN in the same message; a prepared statement waits for a round trip
+    // of its own for it.
+    if (engineOf(db) == DbEngine::PostgreSql) {
+        if (const std::optional<QString> text = withValuesInlined(sql, {recordLocator})) {
+            flushWaitingWrites(db);
+            QSqlQuery query(db);
+            query.setForwardOnly(true);
+            if (!query.exec(*text))
+                throw StoreError::fromSqlError(query.lastError());
+            return firstValue(query);
+        }
+    }
+    PreparedQuery lookup(db, sql);
     lookup.bind(recordLocator);
     lookup.exec();
-    QSqlQuery& query = lookup.query();
-    const QString last = query.next() ? query.value(0).toString() : QString();
-    if (query.lastError().isValid())
-        throw StoreError::fromSqlError(query.lastError());
-    query.finish();
-    return last;
+    return firstValue(lookup.query());
 }
 
 // The highest of every stored serial of the record locator by its place in
@@ -108,7 +128,8 @@ std::optional<QString> nextSerialNumber(const QString& highestStored) {
 
 QString GET_XSER_NO(const QString& recordLocator) {
     return withThreadConnection(ConnectionString(), [&recordLocator](QSqlDatabase& db) {
-        // The record locator is bound, never joined into the text. The last
+        // The record locator is bound, or written into the text as a quoted
+        // literal where it is safe to (see withValuesInlined). The last
         // serial in text order is the highest, read from the key's index
         // whatever number of versions the locator has.
         QString highest = lastInTextOrder(db, recordLocator);

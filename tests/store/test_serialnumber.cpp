@@ -111,6 +111,8 @@ void TestSerialNumber::fromStore_data() {
             << "ABC123" << QStringList{"ABC123 12A", "ABC123 011"} << "013";
         newEngineRow(engine, "quote and semicolon are data")
             << tricky << QStringList{tricky + u" 001"_s, u"X 009"_s} << "002";
+        newEngineRow(engine, "a backslash is data")
+            << u"AB\\C"_s << QStringList{u"AB\\C 004"_s, u"ABC 009"_s} << "005";
     }
 }
 
