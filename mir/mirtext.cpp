@@ -5,24 +5,27 @@
 namespace mir {
 
 QString mirTextFromBytes(const QByteArray& fileBytes) {
-    QString text;
-    text.reserve(fileBytes.size() + 1);
     const qsizetype size = fileBytes.size();
+    // Written in place: appending the characters one by one cost a tenth of
+    // a file's instructions.
+    QString text(size + 1, Qt::Uninitialized);
+    QChar* out = text.data();
     for (qsizetype i = 0; i < size; ++i) {
         const char byte = fileBytes[i];
         if (byte == '\r') {
             if (i + 1 < size && fileBytes[i + 1] == '\n')
                 ++i;
-            text.append(u'\r');
+            *out++ = u'\r';
         } else if (byte == '\n') {
-            text.append(u'\r');
+            *out++ = u'\r';
         } else {
-            text.append(QChar(static_cast<uchar>(byte)));
+            *out++ = QChar(static_cast<uchar>(byte));
         }
     }
     // The last line has no line end of its own in the file: it still gets its CR.
-    if (!text.isEmpty() && !fileBytes.endsWith('\r') && !fileBytes.endsWith('\n'))
-        text.append(u'\r');
+    if (size > 0 && !fileBytes.endsWith('\r') && !fileBytes.endsWith('\n'))
+        *out++ = u'\r';
+    text.truncate(out - text.constData());
     return text;
 }
 
