@@ -23,7 +23,12 @@ QStringView trimBlanks(QStringView line) {
 }
 
 QStringView SplitToken(QStringView& source, QStringView separator) {
-    const qsizetype at = source.indexOf(separator, 0, Qt::CaseInsensitive);
+    // An ASCII character other than a letter has no other case: the search
+    // for it need not fold every character of the source.
+    const bool caseless = separator.size() == 1 && separator.front().unicode() < 128 &&
+                          !separator.front().isLetter();
+    const qsizetype at =
+        source.indexOf(separator, 0, caseless ? Qt::CaseSensitive : Qt::CaseInsensitive);
     if (at < 0) {
         const QStringView token = source;
         source = {};
