@@ -132,7 +132,7 @@ bool isCurrencyColumn(const QString& table, const QString& column) {
     const auto is = [](const QString& name, QLatin1StringView expected) {
         return name.compare(expected, Qt::CaseInsensitive) == 0;
     };
-    // Every name compared below has five and seven letters.
+    // The tables compared below have five letters and the columns seven.
     if (table.size() != 5 || column.size() != 7)
         return false;
     const bool ticket = is(table, "AMPAX"_L1);

@@ -17,6 +17,22 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The first column of the rows the statement gives, as texts; the error's text
+// when it fails.
+QStringList firstColumn(QSqlDatabase& connection, const QString& sql) {
+    QSqlQuery query(connection);
+    QStringList seen;
+    if (!query.exec(sql))
+        return QStringList{query.lastError().text()};
+    while (query.next())
+        seen.append(query.value(0).toString());
+    return seen;
+}
+
+} // namespace
+
 class TestRowAppender : public QObject {
     Q_OBJECT
 
@@ -359,15 +375,7 @@ void TestRowAppender::sqliteWritesAsQtBinds() {
     KESTO_TEST_DATABASE(db, TestEngine::Sqlite, home.folder(QStringLiteral("vela_data")),
                         TestDatabase::Content::Schema);
     withThreadConnection(db.connectionText(), [](QSqlDatabase& connection) {
-        const auto rows = [&](const QString& sql) {
-            QSqlQuery query(connection);
-            QStringList seen;
-            if (!query.exec(sql))
-                return QStringList{query.lastError().text()};
-            while (query.next())
-                seen.append(query.value(0).toString());
-            return seen;
-        };
+        const auto rows = [&](const QString& sql) { return firstColumn(connection, sql); };
         rows(u"CREATE TEMP TABLE DIRECT (V, K UNIQUE)"_s);
         rows(u"CREATE TEMP TABLE BYQT (V, K UNIQUE)"_s);
         const QVariantList values{u"text"_s, QString(), u""_s, 42, qint64(1) << 40, 2.5,
@@ -424,15 +432,7 @@ void TestRowAppender::serverBatchWritesAsQtBinds() {
     };
     const QString connectionText = db.connectionText();
     withThreadConnection(connectionText, [&](QSqlDatabase& connection) {
-        const auto rows = [&](const QString& sql) {
-            QSqlQuery query(connection);
-            QStringList seen;
-            if (!query.exec(sql))
-                return QStringList{query.lastError().text()};
-            while (query.next())
-                seen.append(query.value(0).toString());
-            return seen;
-        };
+        const auto rows = [&](const QString& sql) { return firstColumn(connection, sql); };
         for (const QString& conforming : {u"on"_s, u"off"_s}) {
             rows(u"SET standard_conforming_strings = "_s + conforming);
             rows(u"DROP TABLE IF EXISTS DIRECT, BYQT"_s);
