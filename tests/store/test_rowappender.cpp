@@ -424,7 +424,7 @@ void TestRowAppender::serverBatchWritesAsQtBinds() {
         {u""_s, 0},
         {u"O'Brien"_s, -5},
         {u"x'); DROP TABLE BYQT; --"_s, qint64(1) << 40},
-        {u"? $1 :a {fn now()} /* -- ;"_s, u"17"_s},
+        {u"? $1 $$ :a {fn now()} /* -- ;"_s, u"17"_s},
         {u"\u00c4\u4e2d\u00e9"_s, QVariant(QMetaType::fromType<int>())},
         {u"C:\\temp\\"_s, 7},
         {QString(u"a\0b"_s), 8},
