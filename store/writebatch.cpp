@@ -90,3 +90,25 @@ void flushWaitingWrites(QSqlDatabase& db) {
     const Waiting waiting = std::exchange(*batch, Waiting());
     send(db, waiting);
 }
+
+std::optional<QSqlQuery> readWithWaitingWrites(QSqlDatabase& db, const QString& select,
+                                               const QVariantList& values) {
+    const auto batch = t_batches.find(db.connectionName());
+    if (batch == t_batches.end() || batch->statements.isEmpty())
+        return std::nullopt;
+    const std::optional<QString> text =
+        withValuesInlined(batch->statements.join(QLatin1Char(';')) + QLatin1Char(';') + select,
+                          batch->values + values);
+    if (!text)
+        return std::nullopt;
+    // Taken out first, as by a flush.
+    *batch = Waiting();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(*text))
+        throw StoreError::fromSqlError(query.lastError());
+    // The writes' results come first; the statement's rows are the last.
+    while (!query.isSelect() && query.nextResult()) {
+    }
+    return query;
+}

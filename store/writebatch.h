@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+
+#include <optional>
 
 // Writes that wait to go to a database server together. Every statement sent
 // to a server is a round trip, and a booking's rows went in about twenty of
@@ -41,3 +44,11 @@ void runOrBatch(QSqlDatabase& db, const QString& sql, const QVariantList& values
 // Sends the connection's waiting writes, if any, before another statement.
 // Throws StoreError.
 void flushWaitingWrites(QSqlDatabase& db);
+
+// A read that takes the connection's waiting writes along: on a server, with
+// writes waiting, sends them and the statement, its values written into its
+// text (see withValuesInlined), in one message, and returns the query at the
+// statement's rows. Nothing, having sent nothing, when no write waits or the
+// values cannot be written into the text. Throws StoreError.
+std::optional<QSqlQuery> readWithWaitingWrites(QSqlDatabase& db, const QString& select,
+                                               const QVariantList& values);

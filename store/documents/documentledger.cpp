@@ -133,12 +133,7 @@ struct StoredReading {
     QVariant issueDate; // the file's, on each of its rows: null when it had none
 };
 
-std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha256) {
-    PreparedQuery query(db, u"SELECT READER_VER, FILE_NM, FILE_SIZE, FILE_MTIME, SOURCE, RECLOC, "
-                            "SER_NO, DATE_1, TIME_1, ISSUE_DT FROM KDOCFILE WHERE FILE_SHA = ?"_s);
-    query.bind(sha256);
-    query.exec();
-    QSqlQuery& row = query.query();
+std::optional<StoredReading> readingFrom(QSqlQuery& row, const QString& sha256) {
     if (!row.next())
         return std::nullopt;
     StoredReading stored;
@@ -151,6 +146,20 @@ std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha2
     stored.origin.time = row.value(8).toString();
     stored.issueDate = row.value(9);
     return stored;
+}
+
+std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha256) {
+    const QString sql = u"SELECT READER_VER, FILE_NM, FILE_SIZE, FILE_MTIME, SOURCE, RECLOC, "
+                        "SER_NO, DATE_1, TIME_1, ISSUE_DT FROM KDOCFILE WHERE FILE_SHA = ?"_s;
+    if (std::optional<QSqlQuery> sent = readWithWaitingWrites(db, sql, {sha256}))
+        return readingFrom(*sent, sha256);
+    // What waits goes before the statement is prepared: the savepoint that
+    // waits for it must be set before the driver may send anything of it.
+    flushWaitingWrites(db);
+    PreparedQuery query(db, sql);
+    query.bind(sha256);
+    query.exec();
+    return readingFrom(query.query(), sha256);
 }
 
 // Every row of the reading, found through the indexes led by the file's issue date.
@@ -228,11 +237,17 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             if (!query.exec(sql))
                 throw StoreError::fromSqlError(query.lastError());
         };
-        run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
+        // A server's savepoint waits in the documents' batch and goes in one
+        // message with their first statement, the look-up of the file's reading.
+        const bool batched = engineOf(db) == DbEngine::PostgreSql;
+        if (!batched)
+            run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
         bool released = false;
         try {
             WriteBatch rows(connectionText);
+            if (batched)
+                runOrBatch(db, u"SAVEPOINT KDOC"_s, {});
             write.written =
                 writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
             // A batch's release goes with its rows; it runs only if they all went in.

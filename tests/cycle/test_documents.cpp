@@ -29,6 +29,7 @@ private Q_SLOTS:
     void problemRowSurvivesAKill();
     void refusedDocumentRowsNeverBlockTheBooking_data() { addEngineRows(); }
     void refusedDocumentRowsNeverBlockTheBooking();
+    void refusedLookUpNeverBlocksTheBooking();
     void realFilesThroughRunAndImport_data() { addEngineRows(); }
     void realFilesThroughRunAndImport();
     void olderReadingsAreReadAgainAfterTheUpgrade();
@@ -376,6 +377,20 @@ void TestDocuments::refusedDocumentRowsNeverBlockTheBooking() {
     QCOMPARE(count(gateway, u"KDOCFILE WHERE FILE_NM = 'A_ISSUE.MIR'"_s), 0);
     QCOMPARE(count(gateway, u"KDOCEVT WHERE DOC_NO = '2971234500001'"_s), 0);
     QCOMPARE(documentErrors(gateway), 1);
+}
+
+// On a server the look-up of a file's reading goes in one message with the
+// savepoint before it: a look-up the server refuses is undone to that
+// savepoint, and every booking is stored as before.
+void TestDocuments::refusedLookUpNeverBlocksTheBooking() {
+    GatewayHome gateway(TestEngine::PostgreSql);
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    // The table keeps all its columns, but a digest is no value of its key.
+    gateway.db().selectRows(u"ALTER TABLE KDOCFILE ALTER COLUMN FILE_SHA TYPE bigint USING 0"_s);
+    QVERIFY(runAll(gateway, scenarioRuns().first()));
+    QCOMPARE(count(gateway, u"AMAMD"_s), 5);
+    QCOMPARE(documentErrors(gateway), 5);
 }
 
 namespace {
