@@ -1,8 +1,6 @@
 #include "serialnumber.h"
 
 #include "connectionstring.h"
-#include "dbengine.h"
-#include "inlinedvalues.h"
 #include "leadingnumber.h"
 #include "preparedquery.h"
 #include "recordwriters.h"
@@ -55,20 +53,10 @@ QString lastInTextOrder(QSqlDatabase& db, const QString& recordLocator) {
         query.finish();
         return last;
     };
-    // The first statement of a version's transaction. On PostgreSQL, with
-    // the locator written into its text, psqlODBC sends the transaction's
-    // BEGIN in the same message; a prepared statement waits for a round trip
-    // of its own for it.
-    if (engineOf(db) == DbEngine::PostgreSql) {
-        if (const std::optional<QString> text = withValuesInlined(sql, {recordLocator})) {
-            flushWaitingWrites(db);
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            if (!query.exec(*text))
-                throw StoreError::fromSqlError(query.lastError());
-            return firstValue(query);
-        }
-    }
+    // The first statement of a version's transaction: as a text, its
+    // transaction's BEGIN goes with it.
+    if (std::optional<QSqlQuery> sent = readAsText(db, sql, {recordLocator}))
+        return firstValue(*sent);
     PreparedQuery lookup(db, sql);
     lookup.bind(recordLocator);
     lookup.exec();
@@ -129,7 +117,7 @@ std::optional<QString> nextSerialNumber(const QString& highestStored) {
 QString GET_XSER_NO(const QString& recordLocator) {
     return withThreadConnection(ConnectionString(), [&recordLocator](QSqlDatabase& db) {
         // The record locator is bound, or written into the text as a quoted
-        // literal where it is safe to (see withValuesInlined). The last
+        // literal where it is safe to (see readAsText). The last
         // serial in text order is the highest, read from the key's index
         // whatever number of versions the locator has.
         QString highest = lastInTextOrder(db, recordLocator);

@@ -24,19 +24,27 @@ struct Waiting {
 // The open batches of the calling thread, by connection name.
 thread_local QHash<QString, Waiting> t_batches;
 
-// One message of several statements, with the values in the text itself,
-// sent as one query and answered in one round trip; a failure of any
-// statement fails the whole execution. Values that cannot be written into the
-// text here are bound, and psqlODBC writes them in.
-void send(QSqlDatabase& db, const Waiting& waiting) {
+// Runs a text with its values already in it: one query, answered in one
+// round trip however many statements it holds; a failure of any of them
+// fails the whole execution.
+QSqlQuery execText(QSqlDatabase& db, const QString& text) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
+    if (!query.exec(text))
+        throw StoreError::fromSqlError(query.lastError());
+    return query;
+}
+
+// One message of several statements. Values that cannot be written into the
+// text here are bound, and psqlODBC writes them in.
+void send(QSqlDatabase& db, const Waiting& waiting) {
     const QString sql = waiting.statements.join(QLatin1Char(';'));
     if (const std::optional<QString> text = withValuesInlined(sql, waiting.values)) {
-        if (!query.exec(*text))
-            throw StoreError::fromSqlError(query.lastError());
+        execText(db, *text);
         return;
     }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
     if (!query.prepare(sql))
         throw StoreError::fromSqlError(query.lastError());
     for (const QVariant& value : std::as_const(waiting.values))
@@ -47,9 +55,13 @@ void send(QSqlDatabase& db, const Waiting& waiting) {
 
 } // namespace
 
+bool batchesWrites(const QSqlDatabase& db) {
+    return engineOf(db) == DbEngine::PostgreSql;
+}
+
 WriteBatch::WriteBatch(const QString& connectionText) : m_connectionText(connectionText) {
     withThreadConnection(connectionText, [this](QSqlDatabase& db) {
-        if (engineOf(db) != DbEngine::PostgreSql)
+        if (!batchesWrites(db))
             return;
         m_connectionName = db.connectionName();
         t_batches.insert(m_connectionName, Waiting());
@@ -91,22 +103,23 @@ void flushWaitingWrites(QSqlDatabase& db) {
     send(db, waiting);
 }
 
-std::optional<QSqlQuery> readWithWaitingWrites(QSqlDatabase& db, const QString& select,
-                                               const QVariantList& values) {
-    const auto batch = t_batches.find(db.connectionName());
-    if (batch == t_batches.end() || batch->statements.isEmpty())
+std::optional<QSqlQuery> readAsText(QSqlDatabase& db, const QString& select,
+                                    const QVariantList& values) {
+    if (!batchesWrites(db))
         return std::nullopt;
+    const auto batch = t_batches.find(db.connectionName());
+    const bool waiting = batch != t_batches.end() && !batch->statements.isEmpty();
     const std::optional<QString> text =
-        withValuesInlined(batch->statements.join(QLatin1Char(';')) + QLatin1Char(';') + select,
-                          batch->values + values);
+        waiting ? withValuesInlined(batch->statements.join(QLatin1Char(';')) + QLatin1Char(';') +
+                                        select,
+                                    batch->values + values)
+                : withValuesInlined(select, values);
     if (!text)
         return std::nullopt;
     // Taken out first, as by a flush.
-    *batch = Waiting();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(*text))
-        throw StoreError::fromSqlError(query.lastError());
+    if (waiting)
+        *batch = Waiting();
+    QSqlQuery query = execText(db, *text);
     // The writes' results come first; the statement's rows are the last.
     while (!query.isSelect() && query.nextResult()) {
     }

@@ -14,9 +14,9 @@
 //
 // Only a PostgreSQL connection batches: an embedded engine has no round trip
 // to save. Any other statement that runs on the connection meanwhile (through
-// PreparedQuery) sends the waiting writes first, so reads always see them. A
-// write that fails fails at the flush, with the server's own error; the
-// caller's transaction then rolls back whatever the batch sent.
+// PreparedQuery, or readAsText) sends the waiting writes first, so reads
+// always see them. A write that fails fails at the flush, with the server's
+// own error; the caller's transaction then rolls back whatever the batch sent.
 class WriteBatch {
 public:
     // Opens a batch on the calling thread's connection for the text.
@@ -37,6 +37,9 @@ private:
     QString m_connectionName;
 };
 
+// Whether writes on the connection wait in a batch while one is open.
+bool batchesWrites(const QSqlDatabase& db);
+
 // Runs the statement with its values, or adds it to the batch open on the
 // connection. Throws StoreError.
 void runOrBatch(QSqlDatabase& db, const QString& sql, const QVariantList& values);
@@ -45,10 +48,12 @@ void runOrBatch(QSqlDatabase& db, const QString& sql, const QVariantList& values
 // Throws StoreError.
 void flushWaitingWrites(QSqlDatabase& db);
 
-// A read that takes the connection's waiting writes along: on a server, with
-// writes waiting, sends them and the statement, its values written into its
-// text (see withValuesInlined), in one message, and returns the query at the
-// statement's rows. Nothing, having sent nothing, when no write waits or the
-// values cannot be written into the text. Throws StoreError.
-std::optional<QSqlQuery> readWithWaitingWrites(QSqlDatabase& db, const QString& select,
-                                               const QVariantList& values);
+// A read sent as a text with its values in it (see withValuesInlined), on a
+// server's connection: what must reach the server before it travels in the
+// same message, the transaction's BEGIN (psqlODBC puts it there; a prepared
+// statement waits for a round trip of its own for it) and any writes waiting
+// in a batch. Returns the query at the statement's rows; nothing, having sent
+// nothing, on an embedded database or when the values cannot be written into
+// the text. Throws StoreError.
+std::optional<QSqlQuery> readAsText(QSqlDatabase& db, const QString& select,
+                                    const QVariantList& values);

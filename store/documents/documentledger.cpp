@@ -151,7 +151,7 @@ std::optional<StoredReading> readingFrom(QSqlQuery& row, const QString& sha256) 
 std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha256) {
     const QString sql = u"SELECT READER_VER, FILE_NM, FILE_SIZE, FILE_MTIME, SOURCE, RECLOC, "
                         "SER_NO, DATE_1, TIME_1, ISSUE_DT FROM KDOCFILE WHERE FILE_SHA = ?"_s;
-    if (std::optional<QSqlQuery> sent = readWithWaitingWrites(db, sql, {sha256}))
+    if (std::optional<QSqlQuery> sent = readAsText(db, sql, {sha256}))
         return readingFrom(*sent, sha256);
     // What waits goes before the statement is prepared: the savepoint that
     // waits for it must be set before the driver may send anything of it.
@@ -239,7 +239,7 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
         };
         // A server's savepoint waits in the documents' batch and goes in one
         // message with their first statement, the look-up of the file's reading.
-        const bool batched = engineOf(db) == DbEngine::PostgreSql;
+        const bool batched = batchesWrites(db);
         if (!batched)
             run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
