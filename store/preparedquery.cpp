@@ -2,9 +2,9 @@
 
 #include "sqlitewrite.h"
 #include "storeerror.h"
+#include "threadstatements.h"
 #include "writebatch.h"
 
-#include <QHash>
 #include <QSqlError>
 
 #include <exception>
@@ -12,28 +12,12 @@
 
 namespace {
 
-// The calling thread's statements by connection name and SQL text.
-struct ThreadStatements {
-    QHash<QString, QHash<QString, std::shared_ptr<QSqlQuery>>> byConnection;
-    ~ThreadStatements();
-};
-
-// Set when the thread's statements are destroyed at its end. Its connections
-// are removed at its end too, each forgetting its statements first; a thread's
-// objects go in the reverse order of their first use, so the connections may
-// come after this, when there is nothing left to forget.
-thread_local bool t_statementsGone = false;
-thread_local ThreadStatements t_statements;
-
-ThreadStatements::~ThreadStatements() {
-    t_statementsGone = true;
-}
+using KeptQueries = ThreadStatements<std::shared_ptr<QSqlQuery>>;
 
 } // namespace
 
 QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql) {
-    QHash<QString, std::shared_ptr<QSqlQuery>>& prepared =
-        t_statements.byConnection[db.connectionName()];
+    QHash<QString, std::shared_ptr<QSqlQuery>>& prepared = KeptQueries::on(db.connectionName());
     std::shared_ptr<QSqlQuery>& statement = prepared[sql];
     if (!statement) {
         auto query = std::make_shared<QSqlQuery>(db);
@@ -49,20 +33,16 @@ QSqlQuery* preparedStatement(QSqlDatabase& db, const QString& sql) {
 }
 
 void forgetPreparedStatement(const QSqlDatabase& db, const QString& sql) {
-    const auto found = t_statements.byConnection.find(db.connectionName());
-    if (found != t_statements.byConnection.end())
-        found->remove(sql);
+    KeptQueries::forget(db.connectionName(), sql);
 }
 
 bool statementKept(const QSqlDatabase& db, const QString& sql) {
-    const auto found = t_statements.byConnection.constFind(db.connectionName());
-    return found != t_statements.byConnection.constEnd() && found->contains(sql);
+    return KeptQueries::holds(db.connectionName(), sql);
 }
 
 void forgetPreparedStatements(const QString& connectionName) {
     forgetSqliteStatements(connectionName);
-    if (!t_statementsGone)
-        t_statements.byConnection.remove(connectionName);
+    KeptQueries::forgetConnection(connectionName);
 }
 
 PreparedQuery::PreparedQuery(QSqlDatabase& db, const QString& sql)

@@ -1,9 +1,9 @@
 #include "sqlitewrite.h"
 
 #include "storeerror.h"
+#include "threadstatements.h"
 
 #include <QCoreApplication>
-#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
@@ -15,27 +15,9 @@
 
 namespace {
 
-// The calling thread's statements by connection name and SQL text, each
-// finalized as it is dropped: before its connection may close.
-struct ThreadSqliteStatements {
-    QHash<QString, QHash<QString, std::shared_ptr<sqlite3_stmt>>> byConnection;
-    ~ThreadSqliteStatements();
-};
-
-// Set when the thread's statements are destroyed at its end, after which its
-// connections, removed at its end too, have nothing left to forget.
-thread_local bool t_statementsGone = false;
-thread_local ThreadSqliteStatements t_statements;
-
-ThreadSqliteStatements::~ThreadSqliteStatements() {
-    t_statementsGone = true;
-}
-
-void forgetStatement(const QString& connectionName, const QString& sql) {
-    const auto found = t_statements.byConnection.find(connectionName);
-    if (found != t_statements.byConnection.end())
-        found->remove(sql);
-}
+// Each statement is finalized as it is dropped: before its connection may
+// close.
+using KeptStatements = ThreadStatements<std::shared_ptr<sqlite3_stmt>>;
 
 sqlite3* sqliteHandle(const QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
@@ -111,15 +93,13 @@ void dropSqliteStatementsAtAppEnd() {
     t_dropAtAppEnd = true;
     qAddPostRoutine([] {
         t_dropAtAppEnd = false;
-        if (!t_statementsGone)
-            t_statements.byConnection.clear();
+        KeptStatements::forgetAll();
     });
 }
 
 sqlite3_stmt* sqliteStatement(sqlite3* handle, const QSqlDatabase& db, const QString& sql) {
     dropSqliteStatementsAtAppEnd();
-    std::shared_ptr<sqlite3_stmt>& kept =
-        t_statements.byConnection[db.connectionName()][sql];
+    std::shared_ptr<sqlite3_stmt>& kept = KeptStatements::on(db.connectionName())[sql];
     if (!kept) {
         sqlite3_stmt* statement = nullptr;
         const int prepared =
@@ -127,7 +107,7 @@ sqlite3_stmt* sqliteStatement(sqlite3* handle, const QSqlDatabase& db, const QSt
                                  SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
         if (prepared != SQLITE_OK) {
             sqlite3_finalize(statement);
-            forgetStatement(db.connectionName(), sql);
+            KeptStatements::forget(db.connectionName(), sql);
             throw StoreError::fromSqlError(
                 sqliteError(handle, "Unable to execute statement", prepared));
         }
@@ -145,7 +125,7 @@ bool execOnSqlite(QSqlDatabase& db, const QString& sql, const QVariantList& valu
     sqlite3_stmt* statement = sqliteStatement(handle, db, sql);
     const auto fail = [&](const QSqlError& error) {
         sqlite3_reset(statement);
-        forgetStatement(db.connectionName(), sql);
+        KeptStatements::forget(db.connectionName(), sql);
         return StoreError::fromSqlError(error);
     };
     if (sqlite3_bind_parameter_count(statement) != values.size())
@@ -169,6 +149,5 @@ bool execOnSqlite(QSqlDatabase& db, const QString& sql, const QVariantList& valu
 }
 
 void forgetSqliteStatements(const QString& connectionName) {
-    if (!t_statementsGone)
-        t_statements.byConnection.remove(connectionName);
+    KeptStatements::forgetConnection(connectionName);
 }
