@@ -153,8 +153,8 @@ std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha2
                         "SER_NO, DATE_1, TIME_1, ISSUE_DT FROM KDOCFILE WHERE FILE_SHA = ?"_s;
     if (std::optional<QSqlQuery> sent = readAsText(db, sql, {sha256}))
         return readingFrom(*sent, sha256);
-    // What waits goes before the statement is prepared: the savepoint that
-    // waits for it must be set before the driver may send anything of it.
+    // What waits in a batch goes before the statement is prepared, ahead of
+    // anything the driver may send for it.
     flushWaitingWrites(db);
     PreparedQuery query(db, sql);
     query.bind(sha256);
@@ -177,6 +177,24 @@ void deleteReading(QSqlDatabase& db, const QString& sha256, const QVariant& issu
     file.exec();
 }
 
+// Where the gateway meets the file now.
+FileOrigin originNow(const DocumentFile& file, const QString& recordLocator,
+                     const QString& serialNumber) {
+    const QDateTime now = currentClock().now();
+    return {file, recordLocator, serialNumber, dateTextMdy(now.date()), timeTextHms(now.time())};
+}
+
+// The rows of a reading, one statement per table.
+void appendReading(QSqlDatabase& db, const FileOrigin& origin, const MirDocuments& documents,
+                   const ProblemRow* problemRow) {
+    QList<NewRow> rows = eventRows(origin.file.sha256, documents);
+    rows.prepend(fileRow(origin, documents));
+    if (problemRow && !documents.problems.isEmpty())
+        rows.append(errorRow(problemRow->source, problemRow->number,
+                             problemSummary(documents) + problemRow->tag));
+    appendRows(db, rows);
+}
+
 // Writes a reading of the file unless one of this reader is there; one of
 // an older reader is replaced, keeping where the gateway met the file.
 bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
@@ -185,9 +203,7 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
     const std::optional<StoredReading> stored = storedReading(db, file.sha256);
     if (stored && stored->readerVersion >= kReaderVersion)
         return false;
-    const QDateTime now = currentClock().now();
-    FileOrigin origin{file, recordLocator, serialNumber, dateTextMdy(now.date()),
-                      timeTextHms(now.time())};
+    FileOrigin origin = originNow(file, recordLocator, serialNumber);
     if (stored) {
         const FileOrigin& old = stored->origin;
         origin.file = old.file;
@@ -199,13 +215,7 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
         }
         deleteReading(db, file.sha256, stored->issueDate);
     }
-    // One statement per table of the reading.
-    QList<NewRow> rows = eventRows(file.sha256, documents);
-    rows.prepend(fileRow(origin, documents));
-    if (problemRow && !documents.problems.isEmpty())
-        rows.append(errorRow(problemRow->source, problemRow->number,
-                             problemSummary(documents) + problemRow->tag));
-    appendRows(db, rows);
+    appendReading(db, origin, documents, problemRow);
     return true;
 }
 
@@ -237,24 +247,42 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             if (!query.exec(sql))
                 throw StoreError::fromSqlError(query.lastError());
         };
-        // A server's savepoint waits in the documents' batch and goes in one
-        // message with their first statement, the look-up of the file's reading.
+        // On a server the savepoint waits in the documents' batch and goes in
+        // one message with their rows. A file's reading is nearly always new:
+        // there its rows go without a look-up first, the digest's unique key
+        // refuses them when a reading is stored, and the look-up follows then.
         const bool batched = batchesWrites(db);
         if (!batched)
             run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
         bool released = false;
-        try {
+        const auto writeRows = [&](bool lookUp, bool setSavepoint) {
             WriteBatch rows(connectionText);
-            if (batched)
+            if (setSavepoint)
                 runOrBatch(db, u"SAVEPOINT KDOC"_s, {});
-            write.written =
-                writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
+            bool written = true;
+            if (lookUp)
+                written =
+                    writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
+            else
+                appendReading(db, originNow(file, recordLocator, serialNumber), documents,
+                              problemRow);
             // A batch's release goes with its rows; it runs only if they all went in.
             if (rows.isOpen())
                 runOrBatch(db, u"RELEASE SAVEPOINT KDOC"_s, {});
             rows.flush();
             released = rows.isOpen();
+            return written;
+        };
+        try {
+            try {
+                write.written = writeRows(!batched, batched);
+            } catch (const StoreError& error) {
+                if (!batched || !error.isDuplicateKey())
+                    throw;
+                run(u"ROLLBACK TO SAVEPOINT KDOC"_s);
+                write.written = writeRows(true, false);
+            }
         } catch (const StoreError& error) {
             write.refused = error;
             run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
