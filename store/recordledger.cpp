@@ -7,6 +7,7 @@
 #include "preparedquery.h"
 #include "rowappender.h"
 #include "storecall.h"
+#include "writebatch.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -49,18 +50,24 @@ PostState postStateOf(const QString& code) {
 const QString kFileCondition =
     u"FILE_NM = ? AND FILE_SIZE = ? AND FILE_MTIME = ? AND FILE_SHA = ?"_s;
 
+const char* const kNoteVersion = "note a stored version";
+
 // A statement the ledger's table refuses is the gateway's own fault, not the
 // booking's: the caller keeps the file waiting until the table is mended.
+StoreError ledgerRefusal(const char* what, const StoreError& error) {
+    return StoreError(error.number(),
+                      u"The ledger of recorded files (AMFILE) refused to %1: %2"_s.arg(
+                          QLatin1String(what), error.description()),
+                      StoreError::Cause::Ledger);
+}
+
 template <typename Work> auto asLedgerWork(const char* what, Work&& work) {
     try {
         return work();
     } catch (const StoreError& error) {
         if (error.cause() != StoreError::Cause::Statement)
             throw;
-        throw StoreError(error.number(),
-                         u"The ledger of recorded files (AMFILE) refused to %1: %2"_s.arg(
-                             QLatin1String(what), error.description()),
-                         StoreError::Cause::Ledger);
+        throw ledgerRefusal(what, error);
     }
 }
 
@@ -139,7 +146,30 @@ QList<RecordedPass> recordedPasses(const FileIdentity& file) {
 }
 
 void addRecordedPass(const FileIdentity& file, const RecordedPass& pass) {
-    asLedgerWork("note a stored version", [&] { appendRecordedPass(file, pass); });
+    asLedgerWork(kNoteVersion, [&] { appendRecordedPass(file, pass); });
+}
+
+void flushWithRecordedPass(WriteBatch& version, const FileIdentity& file,
+                           const RecordedPass& pass) {
+    if (!version.isOpen()) {
+        version.flush();
+        addRecordedPass(file, pass);
+        return;
+    }
+    withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        runOrBatch(db, u"SAVEPOINT KLEDGER"_s, {});
+        appendRow(db, ledgerRow(file, pass));
+        runOrBatch(db, u"RELEASE SAVEPOINT KLEDGER"_s, {});
+        try {
+            flushWaitingWrites(db);
+        } catch (const StoreError& error) {
+            // The savepoint is there only when every row of the version went in.
+            if (error.cause() != StoreError::Cause::Statement ||
+                !QSqlQuery(db).exec(u"ROLLBACK TO SAVEPOINT KLEDGER"_s))
+                throw;
+            throw ledgerRefusal(kNoteVersion, error);
+        }
+    });
 }
 
 void setPostState(const FileIdentity& file, int pass, PostState state) {

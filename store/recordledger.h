@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+class WriteBatch;
+
 // The ledger of recorded files (table AMFILE): which booking versions were
 // stored from which file, and how far each version's post has gone. A file
 // is found again by its name, size, modification time (to the nanosecond)
@@ -41,6 +43,13 @@ struct RecordedPass {
 // gateway's bookkeeping, which makes files wait rather than be refused.
 QList<RecordedPass> recordedPasses(const FileIdentity& file);
 void addRecordedPass(const FileIdentity& file, const RecordedPass& pass);
+// Sends the version's batch with the ledger's row. On a server the row goes
+// in the same message, behind a savepoint of its own: after a failure the
+// savepoint is there to roll back to only if every row of the version went
+// in, which tells the ledger's refusal apart from the booking's. Elsewhere
+// the row goes on its own after the flush.
+void flushWithRecordedPass(WriteBatch& version, const FileIdentity& file,
+                           const RecordedPass& pass);
 void setPostState(const FileIdentity& file, int pass, PostState state);
 
 // Why the ledger would refuse to note a version now, "" when it would take

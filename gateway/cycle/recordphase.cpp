@@ -197,19 +197,19 @@ private:
             m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
             PostState post = PostState::None;
             {
-                // The version's rows go to a server in one round trip; the
-                // ledger's row goes on its own, so that its refusal is told
-                // apart from the booking's.
+                // The version's rows go to a server in one round trip, the
+                // ledger's row with them.
                 WriteBatch version(ConnectionString());
                 writeRecord(pass, m_settings);
                 updateBookingStatus(m_context.RecordLocator, m_context.SerialNumber,
                                     m_context.FileName, m_context.Kind);
                 if (m_settings.xmlExportOn())
                     post = owesPosts() ? owePost(pass) : PostState::Waiting;
-                version.flush();
+                if (m_ledger.file)
+                    flushWithRecordedPass(version, *m_ledger.file, ledgerRow(pass, post));
+                else
+                    version.flush();
             }
-            if (m_ledger.file)
-                addRecordedPass(*m_ledger.file, ledgerRow(pass, post));
             if (m_ledger.documents && pass.number == 1)
                 documents = writeDocumentsWithVersion(*m_ledger.documents, m_context.RecordLocator,
                                                       m_context.SerialNumber);
