@@ -6,6 +6,7 @@
 #include "gatewayidentity.h"
 #include "preparedquery.h"
 #include "rowappender.h"
+#include "serialnumber.h"
 #include "storecall.h"
 #include "writebatch.h"
 
@@ -71,36 +72,66 @@ template <typename Work> auto asLedgerWork(const char* what, Work&& work) {
     }
 }
 
+QVariantList fileValues(const FileIdentity& file) {
+    return {file.name, QString::number(file.size), QString::number(file.modifiedNs), file.sha256};
+}
+
 void bindFile(PreparedQuery& query, const FileIdentity& file) {
-    query.bind(file.name);
-    query.bind(QString::number(file.size));
-    query.bind(QString::number(file.modifiedNs));
-    query.bind(file.sha256);
+    for (const QVariant& value : fileValues(file))
+        query.bind(value);
 }
 
 } // namespace
 
 namespace {
 
+QString passesSelect() {
+    return u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s + kFileCondition +
+           ownRowsCondition() + u" ORDER BY PASS_NO"_s;
+}
+
+QList<RecordedPass> passesFrom(QSqlQuery& query) {
+    QList<RecordedPass> passes;
+    while (query.next()) {
+        passes.append({query.value(0).toString().toInt(), query.value(1).toString(),
+                       query.value(2).toString(), postStateOf(query.value(3).toString()),
+                       query.value(4).toString()});
+    }
+    if (query.lastError().isValid())
+        throw StoreError::fromSqlError(query.lastError());
+    return passes;
+}
+
 QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
     return withThreadConnection(ConnectionString(), [&file](QSqlDatabase& db) {
-        PreparedQuery lookup(db,
-                             u"SELECT PASS_NO, RECLOC, SER_NO, POST_ST, KIND FROM AMFILE WHERE "_s +
-                                 kFileCondition + ownRowsCondition() + u" ORDER BY PASS_NO"_s);
+        PreparedQuery lookup(db, passesSelect());
         bindFile(lookup, file);
         bindOwnRows(lookup);
         lookup.exec();
-        QSqlQuery& query = lookup.query();
-        QList<RecordedPass> passes;
-        while (query.next()) {
-            passes.append({query.value(0).toString().toInt(), query.value(1).toString(),
-                           query.value(2).toString(), postStateOf(query.value(3).toString()),
-                           query.value(4).toString()});
-        }
-        if (query.lastError().isValid())
-            throw StoreError::fromSqlError(query.lastError());
-        return passes;
+        return passesFrom(lookup.query());
     });
+}
+
+// Both reads in one message on a server; nothing, having sent nothing,
+// where they cannot go so.
+std::optional<FileAndSerial> readPassesAndSerial(const FileIdentity& file,
+                                                 const QString& recordLocator) {
+    return withThreadConnection(
+        ConnectionString(), [&](QSqlDatabase& db) -> std::optional<FileAndSerial> {
+            QVariantList values = QVariantList{recordLocator} + fileValues(file);
+            if (const QString id = GatewayId(); !id.isEmpty())
+                values.append(id);
+            std::optional<QSqlQuery> sent =
+                readAsText(db, lastSerialSelect() + u';' + passesSelect(), values);
+            if (!sent)
+                return std::nullopt;
+            FileAndSerial found;
+            found.lastSerial = sent->next() ? sent->value(0).toString() : QString();
+            if (!sent->nextResult())
+                throw StoreError::fromSqlError(sent->lastError());
+            found.passes = passesFrom(*sent);
+            return found;
+        });
 }
 
 NewRow ledgerRow(const FileIdentity& file, const RecordedPass& pass) {
@@ -143,6 +174,18 @@ void updatePostState(const FileIdentity& file, int pass, PostState state) {
 
 QList<RecordedPass> recordedPasses(const FileIdentity& file) {
     return asLedgerWork("look the file up", [&file] { return readRecordedPasses(file); });
+}
+
+FileAndSerial recordedPassesAndSerial(const FileIdentity& file, const QString& recordLocator) {
+    try {
+        if (std::optional<FileAndSerial> both = readPassesAndSerial(file, recordLocator))
+            return *both;
+    } catch (const StoreError& error) {
+        // Either read may be the one refused: the ledger's alone tells.
+        if (error.cause() == StoreError::Cause::Connection)
+            throw;
+    }
+    return {recordedPasses(file), std::nullopt};
 }
 
 void addRecordedPass(const FileIdentity& file, const RecordedPass& pass) {

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class WriteBatch;
 
 // The ledger of recorded files (table AMFILE): which booking versions were
@@ -42,6 +44,15 @@ struct RecordedPass {
 // its table refuses a statement (a view, a revoked privilege): a fault of the
 // gateway's bookkeeping, which makes files wait rather than be refused.
 QList<RecordedPass> recordedPasses(const FileIdentity& file);
+// The file's recorded passes and, on a server, in the same round trip, the
+// record locator's last serial as GET_XSER_NO reads it (see
+// lastSerialSelect); elsewhere, or when the two cannot go together, the
+// passes alone.
+struct FileAndSerial {
+    QList<RecordedPass> passes;
+    std::optional<QString> lastSerial;
+};
+FileAndSerial recordedPassesAndSerial(const FileIdentity& file, const QString& recordLocator);
 void addRecordedPass(const FileIdentity& file, const RecordedPass& pass);
 // Sends the version's batch with the ledger's row. On a server the row goes
 // in the same message, behind a savepoint of its own: after a failure the

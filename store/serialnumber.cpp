@@ -45,7 +45,7 @@ bool inSerialOrder(const QString& stored) {
 // The stored serial of the record locator that comes last in text order,
 // found in the key's index; "" when none is stored.
 QString lastInTextOrder(QSqlDatabase& db, const QString& recordLocator) {
-    const QString sql = u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s;
+    const QString sql = lastSerialSelect();
     const auto firstValue = [](QSqlQuery& query) {
         const QString last = query.next() ? query.value(0).toString() : QString();
         if (query.lastError().isValid())
@@ -114,13 +114,23 @@ std::optional<QString> nextSerialNumber(const QString& highestStored) {
     return serialText(next);
 }
 
+QString lastSerialSelect() {
+    return u"SELECT MAX(SER_NO) FROM AMAMD WHERE RECLOC = ?"_s;
+}
+
 QString GET_XSER_NO(const QString& recordLocator) {
-    return withThreadConnection(ConnectionString(), [&recordLocator](QSqlDatabase& db) {
-        // The record locator is bound, or written into the text as a quoted
-        // literal where it is safe to (see readAsText). The last
-        // serial in text order is the highest, read from the key's index
-        // whatever number of versions the locator has.
-        QString highest = lastInTextOrder(db, recordLocator);
+    // The record locator is bound, or written into the text as a quoted
+    // literal where it is safe to (see readAsText).
+    const QString last = withThreadConnection(
+        ConnectionString(), [&](QSqlDatabase& db) { return lastInTextOrder(db, recordLocator); });
+    return serialAfter(recordLocator, last);
+}
+
+QString serialAfter(const QString& recordLocator, const QString& lastInText) {
+    return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        // The last serial in text order is the highest, read from the key's
+        // index whatever number of versions the locator has.
+        QString highest = lastInText;
         if (!highest.isEmpty() && !inSerialOrder(highest))
             highest = highestByPlace(db, recordLocator);
         const std::optional<QString> next = nextSerialNumber(highest);

@@ -25,6 +25,14 @@ QString serialText(int place);
 // "ZZZ" is used.
 std::optional<QString> nextSerialNumber(const QString& highestStored);
 
+// The read of a record locator's last stored serial in text order, with
+// the locator as its one value. GET_XSER_NO reads it inside the version's
+// transaction; on a server it may travel ahead with the ledger's look-up.
+QString lastSerialSelect();
+// The serial a new version of the record locator takes, given what that read
+// found ("" for none). Throws StoreError (kOverflow when all are used).
+QString serialAfter(const QString& recordLocator, const QString& lastInText);
+
 // A record locator that has used more than 90 % of its serials: from its
 // serial kCrowdedSerial ("XBM") on. An index of the schema keeps only those
 // versions, so finding them stays cheap however many versions are stored.

@@ -179,7 +179,14 @@ Recording BookingRecorder::record(const mir::Interpretation& interpretation, con
     try {
         if (m_tables->ledger) {
             ledger.file = identity;
-            ledger.recorded = recordedPasses(identity);
+            if (m_settings.databaseWritten()) {
+                FileAndSerial found =
+                    recordedPassesAndSerial(identity, interpretation.pnr->get("RLOC_CD"));
+                ledger.recorded = found.passes;
+                ledger.lastSerial = found.lastSerial;
+            } else {
+                ledger.recorded = recordedPasses(identity);
+            }
         }
         if (m_tables->documents == DocumentTables::Current)
             documents =

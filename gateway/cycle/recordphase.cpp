@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -45,7 +46,7 @@ public:
                 XmlHttpPost& http, const LedgerView& ledger,
                 const std::function<void(const QString&)>& addLine)
         : m_pnr(pnr), m_context(context), m_settings(settings), m_http(http), m_ledger(ledger),
-          m_addLine(addLine) {}
+          m_addLine(addLine), m_lastSerialRead(ledger.lastSerial) {}
 
     RecordResult run() {
         try {
@@ -194,7 +195,7 @@ private:
         const auto start = std::chrono::steady_clock::now();
         std::optional<WriteApart> documents;
         runVersionTransaction(ConnectionString(), [&] {
-            m_context.SerialNumber = GET_XSER_NO(m_context.RecordLocator);
+            m_context.SerialNumber = nextSerial();
             PostState post = PostState::None;
             {
                 // The version's rows go to a server in one round trip, the
@@ -219,6 +220,15 @@ private:
             m_result.documents = documents;
         const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
         CycleMetrics::instance().versionStored(spent.count(), QDateTime::currentSecsSinceEpoch());
+    }
+
+    // The first version's serial follows the last one read with the ledger's
+    // look-up, before the transaction: another gateway may have taken it
+    // meanwhile, and then the key refuses it and the next try reads again.
+    QString nextSerial() {
+        if (const std::optional<QString> last = std::exchange(m_lastSerialRead, std::nullopt))
+            return serialAfter(m_context.RecordLocator, *last);
+        return GET_XSER_NO(m_context.RecordLocator);
     }
 
     // Database writes off: the post is the only delivery, and the ledger
@@ -323,6 +333,7 @@ private:
     bool m_committed = false;
     std::optional<PostOutcome> m_invalidXml; // the owed post's text did not load
     QString m_invalidLine;                   // and the log line that says so
+    std::optional<QString> m_lastSerialRead; // until the first serial is taken
 };
 
 } // namespace

@@ -61,6 +61,7 @@ struct RecordResult {
 struct LedgerView {
     std::optional<FileIdentity> file;
     QList<RecordedPass> recorded;
+    std::optional<QString> lastSerial; // the record locator's, read with the ledger's look-up
     const PendingDocuments* documents = nullptr; // written with the first version
     PostMode postMode = PostMode::Off;
 };
