@@ -5,6 +5,8 @@
 #include "storeerror.h"
 #include "writebatch.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace {
@@ -71,7 +73,7 @@ QVariantList boundValues(const NewRow& row) {
     return values;
 }
 
-QString insertStatement(const QString& table, const QStringList& columns, qsizetype rows) {
+QString makeInsertStatement(const QString& table, const QStringList& columns, qsizetype rows) {
     QString sql = QStringLiteral("INSERT INTO ") + table;
     if (columns.isEmpty())
         return sql + QStringLiteral(" DEFAULT VALUES");
@@ -82,6 +84,32 @@ QString insertStatement(const QString& table, const QStringList& columns, qsizet
     tuples.fill(tuple, rows);
     return sql + QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
            QStringLiteral(") VALUES ") + tuples.join(QLatin1Char(','));
+}
+
+struct InsertShape {
+    QString table;
+    QStringList columns;
+    qsizetype rows = 0;
+    bool operator==(const InsertShape&) const = default;
+};
+
+size_t qHash(const InsertShape& shape, size_t seed = 0) {
+    return qHashMulti(seed, shape.table, shape.columns, shape.rows);
+}
+
+// The statement's text, made once per shape on each thread: a drain writes
+// the same few shapes thousands of times.
+QString insertStatement(const QString& table, const QStringList& columns, qsizetype rows) {
+    constexpr qsizetype kKeptShapes = 256;
+    thread_local QHash<InsertShape, QString> made;
+    InsertShape shape{table, columns, rows};
+    if (const auto found = made.constFind(shape); found != made.cend())
+        return *found;
+    if (made.size() >= kKeptShapes)
+        made.clear();
+    QString sql = makeInsertStatement(table, columns, rows);
+    made.insert(std::move(shape), sql);
+    return sql;
 }
 
 // Rows of one table with the same columns.
