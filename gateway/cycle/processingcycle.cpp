@@ -3,6 +3,7 @@
 #include "backupcopy.h"
 #include "changewatch.h"
 #include "clock.h"
+#include "com/classregistry.h"
 #include "downloadlisting.h"
 #include "fileops.h"
 #include "httppost.h"
@@ -354,6 +355,8 @@ ProcessingCycle::FileRecording ProcessingCycle::recordFile(const QByteArray& nam
                                                            const FileInHand& file,
                                                            const QByteArray& bytes) {
     FileRecording outcome;
+    // The booking's objects are activated with one look at the class registry.
+    const com::RegistrySnapshot registry;
     try {
         const mir::Interpretation interpretation = mir::interpretMir(bytes);
         // An empty file, or a lone byte, is most likely one whose writer

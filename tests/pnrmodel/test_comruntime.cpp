@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void registryFileFollowsEnvironment_data();
     void registryFileFollowsEnvironment();
     void registryAddRemove();
+    void snapshotKeepsTheFirstLook();
     void activationOfUnknownClassFails();
     void regsvrRegistersAndUnregisters();
     void regsvrSystemWide();
@@ -184,6 +186,30 @@ void TestComRuntime::registryAddRemove() {
     QVERIFY(registry.findClass(b));
     QCOMPARE(registry.add({{a, "/lib/bad\n.so", "Apartment", "X.A"}}, {}), com::E_INVALIDARG);
     com::clearErrorInfo();
+}
+
+// Under a snapshot a thread's look-ups see the registry as it was at their
+// first look; another thread's registration is seen once the snapshot ends.
+void TestComRuntime::snapshotKeepsTheFirstLook() {
+    TestHome home;
+    const com::GUID a = *com::guidFromString("11111111-2222-3333-4444-555555555555");
+    QCOMPARE(com::ClassRegistry().add({{a, "/lib/x.so", "Apartment", "X.A"}}, {}), com::S_OK);
+    const auto registerElsewhere = [&a](const char* library) {
+        std::thread writer([&] { com::ClassRegistry().add({{a, library, "Apartment", "X.A"}}, {}); });
+        writer.join();
+    };
+    {
+        const com::RegistrySnapshot snapshot;
+        QCOMPARE(com::ClassRegistry().findClass(a)->library, "/lib/x.so");
+        registerElsewhere("/lib/y.so");
+        QCOMPARE(com::ClassRegistry().findClass(a)->library, "/lib/x.so");
+        const com::RegistrySnapshot inner;
+        QCOMPARE(com::ClassRegistry().findClass(a)->library, "/lib/x.so");
+    }
+    QCOMPARE(com::ClassRegistry().findClass(a)->library, "/lib/y.so");
+    registerElsewhere("/lib/z.so");
+    const com::RegistrySnapshot next;
+    QCOMPARE(com::ClassRegistry().findClass(a)->library, "/lib/z.so");
 }
 
 void TestComRuntime::activationOfUnknownClassFails() {

@@ -45,7 +45,25 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
+// The snapshots alive on the calling thread, and the number of the one they
+// make: what a snapshot kept is dropped when another begins.
+thread_local int t_snapshots = 0;
+thread_local unsigned t_snapshotNumber = 0;
+
+unsigned snapshotInForce() {
+    return t_snapshots > 0 ? t_snapshotNumber : 0;
+}
+
 } // namespace
+
+RegistrySnapshot::RegistrySnapshot() {
+    if (t_snapshots++ == 0)
+        ++t_snapshotNumber;
+}
+
+RegistrySnapshot::~RegistrySnapshot() {
+    --t_snapshots;
+}
 
 std::filesystem::path ClassRegistry::defaultPath() {
     return kesto::config::userConfigFolder() / kFileName;
@@ -64,6 +82,13 @@ ClassRegistry::ClassRegistry() {
         bool systemWide = false;
     };
     thread_local Files last;
+    thread_local unsigned lastSnapshot = 0; // the snapshot that worked them out
+    if (snapshotInForce() != 0 && lastSnapshot == snapshotInForce()) {
+        m_files = last.files;
+        m_systemWide = last.systemWide;
+        return;
+    }
+    lastSnapshot = snapshotInForce();
     std::string environment; // each variable: set or not, its value, a NUL
     for (const char* name :
          {kRegistryScopeVariable, "XDG_CONFIG_HOME", "HOME", "XDG_CONFIG_DIRS"}) {
@@ -90,11 +115,33 @@ ClassRegistry::ClassRegistry() {
 
 ClassRegistry::ClassRegistry(std::filesystem::path file) : m_files{std::move(file)} {}
 
+// A file's contents: under a snapshot, as the thread first read them in it.
+std::shared_ptr<const ClassRegistry::Contents>
+ClassRegistry::read(const std::filesystem::path& file) {
+    struct Seen {
+        unsigned snapshot = 0;
+        std::map<std::string, std::shared_ptr<const Contents>> files;
+    };
+    thread_local Seen seen;
+    const unsigned snapshot = snapshotInForce();
+    if (snapshot != 0 && seen.snapshot == snapshot) {
+        if (const auto kept = seen.files.find(file.string()); kept != seen.files.end())
+            return kept->second;
+    }
+    const std::shared_ptr<const Contents> contents = readFresh(file);
+    if (snapshot != 0) {
+        if (seen.snapshot != snapshot)
+            seen = Seen{snapshot, {}};
+        seen.files[file.string()] = contents;
+    }
+    return contents;
+}
+
 // Activation reads the registry for every object it creates, so the parsed
 // contents are kept while a file stays the same one: writers replace it by a
 // rename, so a change shows as another inode, size or modification time.
 std::shared_ptr<const ClassRegistry::Contents>
-ClassRegistry::read(const std::filesystem::path& file) {
+ClassRegistry::readFresh(const std::filesystem::path& file) {
     struct Cached {
         dev_t device;
         ino_t inode;

@@ -5,9 +5,9 @@
 // lives. A text file classregistry.conf in the user's configuration folder
 // (mode 0600), and one in each system-wide configuration folder (mode 0644,
 // written by kesto-regsvr --system), where the user's entries take
-// precedence. Every call looks at the files anew, so a change of the
-// environment or of a file is seen at once; the parsed contents of an
-// unchanged file are reused. Writers replace a file atomically under an
+// precedence. Every call looks at the files anew (but see RegistrySnapshot),
+// so a change of the environment or of a file is seen at once; the parsed
+// contents of an unchanged file are reused. Writers replace a file atomically under an
 // exclusive lock.
 
 #include "com/types.h"
@@ -78,6 +78,7 @@ private:
         std::vector<TypeLibEntry> typeLibs;
     };
     static std::shared_ptr<const Contents> read(const std::filesystem::path& file);
+    static std::shared_ptr<const Contents> readFresh(const std::filesystem::path& file);
     static Contents parse(std::istream& in);
     std::filesystem::perms folderMode() const;
     HRESULT write(const Contents& contents) const;
@@ -87,6 +88,20 @@ private:
 
     std::vector<std::filesystem::path> m_files;
     bool m_systemWide = false;
+};
+
+// While one lives on a thread, activations on that thread look at the
+// registry once: its files as the first activation found them, the
+// environment then, whatever changes meanwhile. Interpreting and storing a
+// booking activates a score of objects, and one look per booking is enough
+// for a library registered again to be taken up by the next. Not for a
+// thread that writes the registry: it would write over what it last saw.
+class RegistrySnapshot {
+public:
+    RegistrySnapshot();
+    ~RegistrySnapshot();
+    RegistrySnapshot(const RegistrySnapshot&) = delete;
+    RegistrySnapshot& operator=(const RegistrySnapshot&) = delete;
 };
 
 } // namespace com
