@@ -16,6 +16,21 @@
 #include "threadconnection.h"
 #include "trappederror.h"
 
+namespace {
+
+// The record locator whose last serial travels with the ledger's look-up; a
+// booking tree that cannot give it is left to the record phase, which
+// reports it.
+std::optional<QString> recordLocatorOf(const korva::Pnr& pnr) {
+    try {
+        return pnr.get("RLOC_CD");
+    } catch (const korva::Error&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 BookingRecorder::BookingRecorder(GatewaySettings& settings, const Options& options,
                                  FileContext& context, StopSignal& stop, ErrorRows& rows,
                                  RunEvents& events, DeferredFiles& deferred)
@@ -179,9 +194,10 @@ Recording BookingRecorder::record(const mir::Interpretation& interpretation, con
     try {
         if (m_tables->ledger) {
             ledger.file = identity;
-            if (m_settings.databaseWritten()) {
-                FileAndSerial found =
-                    recordedPassesAndSerial(identity, interpretation.pnr->get("RLOC_CD"));
+            const std::optional<QString> locator =
+                m_settings.databaseWritten() ? recordLocatorOf(*interpretation.pnr) : std::nullopt;
+            if (locator) {
+                FileAndSerial found = recordedPassesAndSerial(identity, *locator);
                 ledger.recorded = found.passes;
                 ledger.lastSerial = found.lastSerial;
             } else {

@@ -250,11 +250,14 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
         // On a server the savepoint waits in the documents' batch and goes in
         // one message with their rows. A file's reading is nearly always new:
         // there its rows go without a look-up first, the digest's unique key
-        // refuses them when a reading is stored, and the look-up follows then.
+        // refuses them when a reading is stored, and the look-up follows then
+        // (after any refusal: a server's words for a taken key may be its
+        // own language's).
         const bool batched = batchesWrites(db);
         if (!batched)
             run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
+        bool savepointSet = !batched; // nothing is undone to one never sent
         bool released = false;
         const auto writeRows = [&](bool lookUp, bool setSavepoint) {
             WriteBatch rows(connectionText);
@@ -270,6 +273,7 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             // A batch's release goes with its rows; it runs only if they all went in.
             if (rows.isOpen())
                 runOrBatch(db, u"RELEASE SAVEPOINT KDOC"_s, {});
+            savepointSet = true; // first in the message, if the message goes
             rows.flush();
             released = rows.isOpen();
             return written;
@@ -278,16 +282,17 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             try {
                 write.written = writeRows(!batched, batched);
             } catch (const StoreError& error) {
-                if (!batched || !error.isDuplicateKey())
+                if (!batched || !savepointSet || error.cause() != StoreError::Cause::Statement)
                     throw;
                 run(u"ROLLBACK TO SAVEPOINT KDOC"_s);
                 write.written = writeRows(true, false);
             }
         } catch (const StoreError& error) {
             write.refused = error;
-            run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
+            if (savepointSet)
+                run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
         }
-        if (!sqlServer && !released)
+        if (!sqlServer && !released && savepointSet)
             run(u"RELEASE SAVEPOINT KDOC"_s);
         return write;
     });

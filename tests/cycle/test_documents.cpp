@@ -29,6 +29,7 @@ private Q_SLOTS:
     void problemRowSurvivesAKill();
     void refusedDocumentRowsNeverBlockTheBooking_data() { addEngineRows(); }
     void refusedDocumentRowsNeverBlockTheBooking();
+    void refusedLookUpNeverBlocksTheBooking();
     void readingsMetAgain_data() { addEngineRows(); }
     void readingsMetAgain();
     void realFilesThroughRunAndImport_data() { addEngineRows(); }
@@ -378,6 +379,19 @@ void TestDocuments::refusedDocumentRowsNeverBlockTheBooking() {
     QCOMPARE(count(gateway, u"KDOCFILE WHERE FILE_NM = 'A_ISSUE.MIR'"_s), 0);
     QCOMPARE(count(gateway, u"KDOCEVT WHERE DOC_NO = '2971234500001'"_s), 0);
     QCOMPARE(documentErrors(gateway), 1);
+}
+
+// On a server a reading's rows go first and a look-up follows their refusal:
+// a digest no row can hold refuses both, each is undone to the documents'
+// savepoint, and every booking is stored as before.
+void TestDocuments::refusedLookUpNeverBlocksTheBooking() {
+    GatewayHome gateway(TestEngine::PostgreSql);
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    gateway.db().selectRows(u"ALTER TABLE KDOCFILE ALTER COLUMN FILE_SHA TYPE bigint USING 0"_s);
+    QVERIFY(runAll(gateway, scenarioRuns().first()));
+    QCOMPARE(count(gateway, u"AMAMD"_s), 5);
+    QCOMPARE(documentErrors(gateway), 5);
 }
 
 namespace {

@@ -88,7 +88,6 @@ ClassRegistry::ClassRegistry() {
         m_systemWide = last.systemWide;
         return;
     }
-    lastSnapshot = snapshotInForce();
     std::string environment; // each variable: set or not, its value, a NUL
     for (const char* name :
          {kRegistryScopeVariable, "XDG_CONFIG_HOME", "HOME", "XDG_CONFIG_DIRS"}) {
@@ -109,6 +108,7 @@ ClassRegistry::ClassRegistry() {
         }
         last.environment = std::move(environment);
     }
+    lastSnapshot = snapshotInForce();
     m_files = last.files;
     m_systemWide = last.systemWide;
 }
