@@ -59,8 +59,7 @@ void addRecordedPass(const FileIdentity& file, const RecordedPass& pass);
 // savepoint is there to roll back to only if every row of the version went
 // in, which tells the ledger's refusal apart from the booking's. Elsewhere
 // the row goes on its own after the flush.
-void flushWithRecordedPass(WriteBatch& version, const FileIdentity& file,
-                           const RecordedPass& pass);
+void flushWithRecordedPass(WriteBatch& version, const FileIdentity& file, const RecordedPass& pass);
 void setPostState(const FileIdentity& file, int pass, PostState state);
 
 // Why the ledger would refuse to note a version now, "" when it would take

@@ -195,7 +195,9 @@ void TestComRuntime::snapshotKeepsTheFirstLook() {
     const com::GUID a = *com::guidFromString("11111111-2222-3333-4444-555555555555");
     QCOMPARE(com::ClassRegistry().add({{a, "/lib/x.so", "Apartment", "X.A"}}, {}), com::S_OK);
     const auto registerElsewhere = [&a](const char* library) {
-        std::thread writer([&] { com::ClassRegistry().add({{a, library, "Apartment", "X.A"}}, {}); });
+        std::thread writer([&] {
+            com::ClassRegistry().add({{a, library, "Apartment", "X.A"}}, {});
+        });
         writer.join();
     };
     {

@@ -7,8 +7,8 @@
 // written by kesto-regsvr --system), where the user's entries take
 // precedence. Every call looks at the files anew (but see RegistrySnapshot),
 // so a change of the environment or of a file is seen at once; the parsed
-// contents of an unchanged file are reused. Writers replace a file atomically under an
-// exclusive lock.
+// contents of an unchanged file are reused. Writers replace a file
+// atomically under an exclusive lock.
 
 #include "com/types.h"
 
