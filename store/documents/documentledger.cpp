@@ -259,10 +259,11 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
         WriteApart write;
         bool savepointSet = !batched; // nothing is undone to one never sent
         bool released = false;
-        const auto writeRows = [&](bool lookUp, bool setSavepoint) {
+        // `first` goes ahead of the rows in their message.
+        const auto writeRows = [&](bool lookUp, const QString& first) {
             WriteBatch rows(connectionText);
-            if (setSavepoint)
-                runOrBatch(db, u"SAVEPOINT KDOC"_s, {});
+            if (!first.isEmpty())
+                runOrBatch(db, first, {});
             bool written = true;
             if (lookUp)
                 written =
@@ -270,8 +271,10 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             else
                 appendReading(db, originNow(file, recordLocator, serialNumber), documents,
                               problemRow);
-            // A batch's release goes with its rows; it runs only if they all went in.
-            if (rows.isOpen())
+            // A batch's release goes with its rows; it runs only if they all
+            // went in. With nothing written, the version's commit, which
+            // follows, ends the savepoint.
+            if (rows.isOpen() && written)
                 runOrBatch(db, u"RELEASE SAVEPOINT KDOC"_s, {});
             savepointSet = true; // first in the message, if the message goes
             rows.flush();
@@ -280,12 +283,12 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
         };
         try {
             try {
-                write.written = writeRows(!batched, batched);
+                write.written = writeRows(!batched, batched ? u"SAVEPOINT KDOC"_s : QString());
             } catch (const StoreError& error) {
                 if (!batched || !savepointSet || error.cause() != StoreError::Cause::Statement)
                     throw;
-                run(u"ROLLBACK TO SAVEPOINT KDOC"_s);
-                write.written = writeRows(true, false);
+                // Undone in one message with the look-up.
+                write.written = writeRows(true, u"ROLLBACK TO SAVEPOINT KDOC"_s);
             }
         } catch (const StoreError& error) {
             write.refused = error;
