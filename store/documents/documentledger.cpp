@@ -153,8 +153,8 @@ std::optional<StoredReading> storedReading(QSqlDatabase& db, const QString& sha2
                         "SER_NO, DATE_1, TIME_1, ISSUE_DT FROM KDOCFILE WHERE FILE_SHA = ?"_s;
     if (std::optional<QSqlQuery> sent = readAsText(db, sql, {sha256}))
         return readingFrom(*sent, sha256);
-    // What waits in a batch goes before the statement is prepared, ahead of
-    // anything the driver may send for it.
+    // What waits goes before the statement is prepared: the savepoint that
+    // waits for it must be set before the driver may send anything of it.
     flushWaitingWrites(db);
     PreparedQuery query(db, sql);
     query.bind(sha256);
@@ -177,24 +177,6 @@ void deleteReading(QSqlDatabase& db, const QString& sha256, const QVariant& issu
     file.exec();
 }
 
-// Where the gateway meets the file now.
-FileOrigin originNow(const DocumentFile& file, const QString& recordLocator,
-                     const QString& serialNumber) {
-    const QDateTime now = currentClock().now();
-    return {file, recordLocator, serialNumber, dateTextMdy(now.date()), timeTextHms(now.time())};
-}
-
-// The rows of a reading, one statement per table.
-void appendReading(QSqlDatabase& db, const FileOrigin& origin, const MirDocuments& documents,
-                   const ProblemRow* problemRow) {
-    QList<NewRow> rows = eventRows(origin.file.sha256, documents);
-    rows.prepend(fileRow(origin, documents));
-    if (problemRow && !documents.problems.isEmpty())
-        rows.append(errorRow(problemRow->source, problemRow->number,
-                             problemSummary(documents) + problemRow->tag));
-    appendRows(db, rows);
-}
-
 // Writes a reading of the file unless one of this reader is there; one of
 // an older reader is replaced, keeping where the gateway met the file.
 bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
@@ -203,7 +185,9 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
     const std::optional<StoredReading> stored = storedReading(db, file.sha256);
     if (stored && stored->readerVersion >= kReaderVersion)
         return false;
-    FileOrigin origin = originNow(file, recordLocator, serialNumber);
+    const QDateTime now = currentClock().now();
+    FileOrigin origin{file, recordLocator, serialNumber, dateTextMdy(now.date()),
+                      timeTextHms(now.time())};
     if (stored) {
         const FileOrigin& old = stored->origin;
         origin.file = old.file;
@@ -215,7 +199,13 @@ bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments
         }
         deleteReading(db, file.sha256, stored->issueDate);
     }
-    appendReading(db, origin, documents, problemRow);
+    // One statement per table of the reading.
+    QList<NewRow> rows = eventRows(file.sha256, documents);
+    rows.prepend(fileRow(origin, documents));
+    if (problemRow && !documents.problems.isEmpty())
+        rows.append(errorRow(problemRow->source, problemRow->number,
+                             problemSummary(documents) + problemRow->tag));
+    appendRows(db, rows);
     return true;
 }
 
@@ -247,55 +237,34 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             if (!query.exec(sql))
                 throw StoreError::fromSqlError(query.lastError());
         };
-        // On a server the savepoint waits in the documents' batch and goes in
-        // one message with their rows. A file's reading is nearly always new:
-        // there its rows go without a look-up first, the digest's unique key
-        // refuses them when a reading is stored, and the look-up follows then
-        // (after any refusal: a server's words for a taken key may be its
-        // own language's).
+        // A server's savepoint waits in the documents' batch and goes in one
+        // message with their first statement, the look-up of the file's
+        // reading. Writing the rows without the look-up would save that round
+        // trip for new bytes, but then bytes met again would make the server
+        // refuse, and log, a taken key each time.
         const bool batched = batchesWrites(db);
         if (!batched)
             run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
         WriteApart write;
-        bool savepointSet = !batched; // nothing is undone to one never sent
         bool released = false;
-        // `first` goes ahead of the rows in their message.
-        const auto writeRows = [&](bool lookUp, const QString& first) {
+        try {
             WriteBatch rows(connectionText);
-            if (!first.isEmpty())
-                runOrBatch(db, first, {});
-            bool written = true;
-            if (lookUp)
-                written =
-                    writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
-            else
-                appendReading(db, originNow(file, recordLocator, serialNumber), documents,
-                              problemRow);
+            if (batched)
+                runOrBatch(db, u"SAVEPOINT KDOC"_s, {});
+            write.written =
+                writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
             // A batch's release goes with its rows; it runs only if they all
             // went in. With nothing written, the version's commit, which
             // follows, ends the savepoint.
-            if (rows.isOpen() && written)
+            if (rows.isOpen() && write.written)
                 runOrBatch(db, u"RELEASE SAVEPOINT KDOC"_s, {});
-            savepointSet = true; // first in the message, if the message goes
             rows.flush();
             released = rows.isOpen();
-            return written;
-        };
-        try {
-            try {
-                write.written = writeRows(!batched, batched ? u"SAVEPOINT KDOC"_s : QString());
-            } catch (const StoreError& error) {
-                if (!batched || !savepointSet || error.cause() != StoreError::Cause::Statement)
-                    throw;
-                // Undone in one message with the look-up.
-                write.written = writeRows(true, u"ROLLBACK TO SAVEPOINT KDOC"_s);
-            }
         } catch (const StoreError& error) {
             write.refused = error;
-            if (savepointSet)
-                run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
+            run(sqlServer ? u"ROLLBACK TRANSACTION KDOC"_s : u"ROLLBACK TO SAVEPOINT KDOC"_s);
         }
-        if (!sqlServer && !released && savepointSet)
+        if (!sqlServer && !released)
             run(u"RELEASE SAVEPOINT KDOC"_s);
         return write;
     });

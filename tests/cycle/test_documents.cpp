@@ -381,13 +381,14 @@ void TestDocuments::refusedDocumentRowsNeverBlockTheBooking() {
     QCOMPARE(documentErrors(gateway), 1);
 }
 
-// On a server a reading's rows go first and a look-up follows their refusal:
-// a digest no row can hold refuses both, each is undone to the documents'
+// On a server the look-up of a file's reading goes in one message with the
+// savepoint before it: a look-up the server refuses is undone to that
 // savepoint, and every booking is stored as before.
 void TestDocuments::refusedLookUpNeverBlocksTheBooking() {
     GatewayHome gateway(TestEngine::PostgreSql);
     if (!gateway.skipReason().isEmpty())
         QSKIP(qPrintable(gateway.skipReason()));
+    // The table keeps all its columns, but a digest is no value of its key.
     gateway.db().selectRows(u"ALTER TABLE KDOCFILE ALTER COLUMN FILE_SHA TYPE bigint USING 0"_s);
     QVERIFY(runAll(gateway, scenarioRuns().first()));
     QCOMPARE(count(gateway, u"AMAMD"_s), 5);
@@ -440,8 +441,8 @@ QMap<QString, QString> readings(const GatewayHome& gateway) {
 
 // The same bytes under another name make another version, and the reading
 // the first made stays as it is; a reading an older reader made is replaced,
-// keeping where the gateway first met the file. On a server the rows go
-// without a look-up first, and the digest's key turns them back.
+// keeping where the gateway first met the file; on a server, a savepoint
+// after which nothing was written is left to the version's commit.
 void TestDocuments::readingsMetAgain() {
     QFETCH(TestEngine, engine);
     GatewayHome gateway(engine);
