@@ -91,9 +91,14 @@ QString ownRowsCondition() {
     return GatewayId().isEmpty() ? QString() : u" AND (GW_ID = ? OR GW_ID IS NULL)"_s;
 }
 
+QVariantList ownRowsValues() {
+    const QString id = GatewayId();
+    return id.isEmpty() ? QVariantList() : QVariantList{id};
+}
+
 void bindOwnRows(PreparedQuery& query) {
-    if (const QString id = GatewayId(); !id.isEmpty())
-        query.bind(id);
+    for (const QVariant& value : ownRowsValues())
+        query.bind(value);
 }
 
 IdentityClaim claimGatewayIdentity(const QString& connectionText, const QString& id,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 
 #include <functional>
 
@@ -20,9 +21,10 @@ class PreparedQuery;
 QString GatewayId();
 
 // " AND (GW_ID = ? OR GW_ID IS NULL)" for a statement on a table with rows
-// of several gateways, "" while no identity is held; bindOwnRows binds its
-// value.
+// of several gateways, "" while no identity is held; ownRowsValues gives its
+// value, and bindOwnRows binds it.
 QString ownRowsCondition();
+QVariantList ownRowsValues();
 void bindOwnRows(PreparedQuery& query);
 
 // Who holds an identity: the host and process of the run, and when it last

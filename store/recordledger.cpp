@@ -118,11 +118,9 @@ std::optional<FileAndSerial> readPassesAndSerial(const FileIdentity& file,
                                                  const QString& recordLocator) {
     return withThreadConnection(
         ConnectionString(), [&](QSqlDatabase& db) -> std::optional<FileAndSerial> {
-            QVariantList values = QVariantList{recordLocator} + fileValues(file);
-            if (const QString id = GatewayId(); !id.isEmpty())
-                values.append(id);
             std::optional<QSqlQuery> sent =
-                readAsText(db, lastSerialSelect() + u';' + passesSelect(), values);
+                readAsText(db, lastSerialSelect() + u';' + passesSelect(),
+                           QVariantList{recordLocator} + fileValues(file) + ownRowsValues());
             if (!sent)
                 return std::nullopt;
             FileAndSerial found;

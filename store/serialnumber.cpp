@@ -85,6 +85,21 @@ QString highestByPlace(QSqlDatabase& db, const QString& recordLocator) {
     return highest;
 }
 
+// The serial after the locator's last one in text order, which is the
+// highest whatever number of versions the locator has, unless another
+// program stored one of neither form.
+QString serialFollowing(QSqlDatabase& db, const QString& recordLocator, const QString& lastInText) {
+    QString highest = lastInText;
+    if (!highest.isEmpty() && !inSerialOrder(highest))
+        highest = highestByPlace(db, recordLocator);
+    const std::optional<QString> next = nextSerialNumber(highest);
+    if (!next)
+        throw StoreError(kSerialsUsedUp,
+                         u"No serial number left for record locator %1: %2 is used"_s.arg(
+                             recordLocator, highest));
+    return *next;
+}
+
 } // namespace
 
 int serialValue(const QString& stored) {
@@ -121,24 +136,14 @@ QString lastSerialSelect() {
 QString GET_XSER_NO(const QString& recordLocator) {
     // The record locator is bound, or written into the text as a quoted
     // literal where it is safe to (see readAsText).
-    const QString last = withThreadConnection(
-        ConnectionString(), [&](QSqlDatabase& db) { return lastInTextOrder(db, recordLocator); });
-    return serialAfter(recordLocator, last);
+    return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
+        return serialFollowing(db, recordLocator, lastInTextOrder(db, recordLocator));
+    });
 }
 
 QString serialAfter(const QString& recordLocator, const QString& lastInText) {
     return withThreadConnection(ConnectionString(), [&](QSqlDatabase& db) {
-        // The last serial in text order is the highest, read from the key's
-        // index whatever number of versions the locator has.
-        QString highest = lastInText;
-        if (!highest.isEmpty() && !inSerialOrder(highest))
-            highest = highestByPlace(db, recordLocator);
-        const std::optional<QString> next = nextSerialNumber(highest);
-        if (!next)
-            throw StoreError(kSerialsUsedUp,
-                             u"No serial number left for record locator %1: %2 is used"_s.arg(
-                                 recordLocator, highest));
-        return *next;
+        return serialFollowing(db, recordLocator, lastInText);
     });
 }
 

@@ -120,7 +120,7 @@ std::optional<QSqlQuery> readAsText(QSqlDatabase& db, const QString& select,
     if (waiting)
         *batch = Waiting();
     QSqlQuery query = execText(db, *text);
-    // The writes' results come first; the statement's rows are the last.
+    // The writes' results come first, then the reads' rows.
     while (!query.isSelect() && query.nextResult()) {
     }
     return query;

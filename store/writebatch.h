@@ -52,7 +52,8 @@ void flushWaitingWrites(QSqlDatabase& db);
 // server's connection: what must reach the server before it travels in the
 // same message, the transaction's BEGIN (psqlODBC puts it there; a prepared
 // statement waits for a round trip of its own for it) and any writes waiting
-// in a batch. Returns the query at the statement's rows; nothing, having sent
+// in a batch. Returns the query at the rows of the first read (a text of
+// several reads gives the next ones with nextResult); nothing, having sent
 // nothing, on an embedded database or when the values cannot be written into
 // the text. Throws StoreError.
 std::optional<QSqlQuery> readAsText(QSqlDatabase& db, const QString& select,

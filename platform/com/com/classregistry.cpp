@@ -73,21 +73,17 @@ std::filesystem::path ClassRegistry::systemPath() {
     return kesto::config::systemConfigFolders().front() / kFileName;
 }
 
-ClassRegistry::ClassRegistry() {
-    // Activation makes a registry for every object it creates: the files are
-    // worked out again only when a variable they depend on changed.
-    struct Files {
-        std::string environment;
-        std::vector<std::filesystem::path> files;
-        bool systemWide = false;
-    };
-    thread_local Files last;
-    thread_local unsigned lastSnapshot = 0; // the snapshot that worked them out
-    if (snapshotInForce() != 0 && lastSnapshot == snapshotInForce()) {
-        m_files = last.files;
-        m_systemWide = last.systemWide;
-        return;
-    }
+namespace {
+
+// The registry files of the environment, and the environment they follow.
+struct Files {
+    std::string environment;
+    std::vector<std::filesystem::path> files;
+    bool systemWide = false;
+};
+
+// Works the files out again when a variable they depend on changed.
+void refreshFiles(Files& last) {
     std::string environment; // each variable: set or not, its value, a NUL
     for (const char* name :
          {kRegistryScopeVariable, "XDG_CONFIG_HOME", "HOME", "XDG_CONFIG_DIRS"}) {
@@ -95,20 +91,32 @@ ClassRegistry::ClassRegistry() {
         environment.push_back(value ? '=' : '-');
         environment.append(value ? value : "").push_back('\0');
     }
-    if (environment != last.environment) {
-        const char* scope = std::getenv(kRegistryScopeVariable);
-        last.systemWide = scope != nullptr && std::string_view(scope) == "system";
-        last.files.clear();
-        if (last.systemWide) {
-            last.files.push_back(systemPath());
-        } else {
-            last.files.push_back(defaultPath());
-            for (const auto& folder : kesto::config::systemConfigFolders())
-                last.files.push_back(folder / kFileName);
-        }
-        last.environment = std::move(environment);
+    if (environment == last.environment)
+        return;
+    const char* scope = std::getenv(kRegistryScopeVariable);
+    last.systemWide = scope != nullptr && std::string_view(scope) == "system";
+    last.files.clear();
+    if (last.systemWide) {
+        last.files.push_back(ClassRegistry::systemPath());
+    } else {
+        last.files.push_back(ClassRegistry::defaultPath());
+        for (const auto& folder : kesto::config::systemConfigFolders())
+            last.files.push_back(folder / kFileName);
     }
-    lastSnapshot = snapshotInForce();
+    last.environment = std::move(environment);
+}
+
+} // namespace
+
+ClassRegistry::ClassRegistry() {
+    // Activation makes a registry for every object it creates: under a
+    // snapshot the files are worked out once.
+    thread_local Files last;
+    thread_local unsigned lastSnapshot = 0; // the snapshot that worked them out
+    if (snapshotInForce() == 0 || lastSnapshot != snapshotInForce()) {
+        refreshFiles(last);
+        lastSnapshot = snapshotInForce();
+    }
     m_files = last.files;
     m_systemWide = last.systemWide;
 }
