@@ -378,8 +378,18 @@ void TestRowAppender::sqliteWritesAsQtBinds() {
         const auto rows = [&](const QString& sql) { return firstColumn(connection, sql); };
         rows(u"CREATE TEMP TABLE DIRECT (V, K UNIQUE)"_s);
         rows(u"CREATE TEMP TABLE BYQT (V, K UNIQUE)"_s);
-        const QVariantList values{u"text"_s, QString(), u""_s, 42, qint64(1) << 40, 2.5,
-                                  QByteArray("\0bytes", 6), true, QDate(2026, 12, 8)};
+        // Texts beyond ASCII, and one longer than the texts' first buffer.
+        const QVariantList values{u"text"_s,
+                                  QString(),
+                                  u""_s,
+                                  u"\u00c4\u4e2d\u00e9 \U0001F600"_s,
+                                  QString(3000, QChar(0x4e2d)),
+                                  42,
+                                  qint64(1) << 40,
+                                  2.5,
+                                  QByteArray("\0bytes", 6),
+                                  true,
+                                  QDate(2026, 12, 8)};
         QSqlQuery byQt(connection);
         QVERIFY(byQt.prepare(u"INSERT INTO BYQT (V, K) VALUES (?, ?)"_s));
         for (qsizetype i = 0; i < values.size(); ++i) {
@@ -407,7 +417,7 @@ void TestRowAppender::sqliteWritesAsQtBinds() {
         }
         // The statement failed and was forgotten; the next use prepares it again.
         runOrBatch(connection, u"INSERT INTO DIRECT (V, K) VALUES (?, ?)"_s, {u"after"_s, 100});
-        QCOMPARE(rows(u"SELECT count(*) FROM DIRECT"_s), QStringList(u"10"_s));
+        QCOMPARE(rows(u"SELECT count(*) FROM DIRECT"_s), QStringList(u"12"_s));
     });
 }
 
