@@ -2,7 +2,8 @@
 
 #include "writewatch.h"
 
-#include <QCryptographicHash>
+#include "sha256.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -134,8 +135,7 @@ FileIdentity fileIdentity(const QString& name, const struct stat& info, const QB
     identity.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     identity.device = info.st_dev;
     identity.inode = info.st_ino;
-    identity.sha256 =
-        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    identity.sha256 = QString::fromLatin1(sha256(bytes).toHex());
     return identity;
 }
 
@@ -148,7 +148,7 @@ QByteArray contentDigest(const QByteArray& path, qint64 limit) {
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         const QByteArray bytes = file.read(limit);
         if (bytes.size() < limit && file.atEnd() && file.error() == QFileDevice::NoError)
-            digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+            digest = sha256(bytes);
         return digest;
     }
     ::close(fd);
@@ -160,6 +160,5 @@ bool changedSinceRead(const QByteArray& path, const QString& fingerprint, const 
     if (fileFingerprint(path) == fingerprint)
         return false;
     // Only then are the bytes compared, by their digests.
-    return !whole || contentDigest(path, readLimit) !=
-                         QCryptographicHash::hash(*whole, QCryptographicHash::Sha256);
+    return !whole || contentDigest(path, readLimit) != sha256(*whole);
 }

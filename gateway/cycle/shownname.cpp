@@ -1,7 +1,8 @@
 #include "shownname.h"
 
+#include "sha256.h"
+
 #include <QChar>
-#include <QCryptographicHash>
 
 #include <algorithm>
 
@@ -84,10 +85,7 @@ QString shownFileName(const QByteArray& name) {
         if (shown.at(keep - 1).isHighSurrogate())
             --keep;
         shown.truncate(keep);
-        shown += QLatin1Char('~') +
-                 QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha256)
-                                         .toHex()
-                                         .left(kDigestDigits));
+        shown += QLatin1Char('~') + QString::fromLatin1(sha256(name).toHex().left(kDigestDigits));
     }
     return shown;
 }

@@ -3,7 +3,8 @@
 #include "documentledger.h"
 #include "storecall.h"
 
-#include <QCryptographicHash>
+#include "sha256.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -84,8 +85,7 @@ ImportCounts importArchive(const QString& connectionText, const QStringList& fol
             ++counts.notMir;
             continue;
         }
-        const QString sha = QString::fromLatin1(
-            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        const QString sha = QString::fromLatin1(sha256(bytes).toHex());
         if (recorded.current.contains(sha)) {
             ++counts.known;
             continue;

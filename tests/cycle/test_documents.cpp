@@ -453,6 +453,10 @@ void TestDocuments::readingsMetAgain() {
     const QList<QVariantList> first = gateway.db().selectRows(
         u"SELECT FILE_NM, RECLOC || '/' || SER_NO, DATE_1, TIME_1 FROM KDOCFILE"_s);
     QCOMPARE(first.size(), 1);
+    // The file's digest as sha256sum gives it.
+    QCOMPARE(gateway.db().selectRows(u"SELECT FILE_SHA FROM KDOCFILE"_s),
+             (QList<QVariantList>{
+                 {u"15ca2999f46203b222e0a209b781ec3298526b59f7a3f536abdeba9539757e94"_s}}));
     const int events = count(gateway, u"KDOCEVT"_s);
     QVERIFY(events > 0);
 
