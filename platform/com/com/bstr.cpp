@@ -1,5 +1,6 @@
 #include "com/bstr.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -48,6 +49,9 @@ std::uint32_t SysStringLen(BSTR text) {
 }
 
 std::u16string utf8ToUtf16(std::string_view text) {
+    // Member names are ASCII, and a booking's calls convert one each.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
+        return std::u16string(text.begin(), text.end());
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
