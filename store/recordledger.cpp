@@ -112,15 +112,20 @@ QList<RecordedPass> readRecordedPasses(const FileIdentity& file) {
     });
 }
 
-// Both reads in one message on a server; nothing, having sent nothing,
+// The reads in one message on a server; nothing, having sent nothing,
 // where they cannot go so.
 std::optional<FileAndSerial> readPassesAndSerial(const FileIdentity& file,
-                                                 const QString& recordLocator) {
+                                                 const QString& recordLocator,
+                                                 const RiderRead* rider) {
     return withThreadConnection(
         ConnectionString(), [&](QSqlDatabase& db) -> std::optional<FileAndSerial> {
-            std::optional<QSqlQuery> sent =
-                readAsText(db, lastSerialSelect() + u';' + passesSelect(),
-                           QVariantList{recordLocator} + fileValues(file) + ownRowsValues());
+            QString text = lastSerialSelect() + u';' + passesSelect();
+            QVariantList values = QVariantList{recordLocator} + fileValues(file) + ownRowsValues();
+            if (rider) {
+                text += u';' + rider->select;
+                values += rider->values;
+            }
+            std::optional<QSqlQuery> sent = readAsText(db, text, values);
             if (!sent)
                 return std::nullopt;
             FileAndSerial found;
@@ -128,6 +133,11 @@ std::optional<FileAndSerial> readPassesAndSerial(const FileIdentity& file,
             if (!sent->nextResult())
                 throw StoreError::fromSqlError(sent->lastError());
             found.passes = passesFrom(*sent);
+            if (rider) {
+                if (!sent->nextResult())
+                    throw StoreError::fromSqlError(sent->lastError());
+                rider->take(*sent);
+            }
             return found;
         });
 }
@@ -174,12 +184,13 @@ QList<RecordedPass> recordedPasses(const FileIdentity& file) {
     return asLedgerWork("look the file up", [&file] { return readRecordedPasses(file); });
 }
 
-FileAndSerial recordedPassesAndSerial(const FileIdentity& file, const QString& recordLocator) {
+FileAndSerial recordedPassesAndSerial(const FileIdentity& file, const QString& recordLocator,
+                                      const RiderRead* rider) {
     try {
-        if (std::optional<FileAndSerial> both = readPassesAndSerial(file, recordLocator))
+        if (std::optional<FileAndSerial> both = readPassesAndSerial(file, recordLocator, rider))
             return *both;
     } catch (const StoreError& error) {
-        // Either read may be the one refused: the ledger's alone tells.
+        // Any of the reads may be the one refused: the ledger's alone tells.
         if (error.cause() == StoreError::Cause::Connection)
             throw;
     }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
+#include <functional>
 #include <optional>
 
 class WriteBatch;
@@ -44,15 +47,24 @@ struct RecordedPass {
 // its table refuses a statement (a view, a revoked privilege): a fault of the
 // gateway's bookkeeping, which makes files wait rather than be refused.
 QList<RecordedPass> recordedPasses(const FileIdentity& file);
+// A further read that goes in the same message as the ledger's: its
+// statement, its parameters' values, and what takes its result.
+struct RiderRead {
+    QString select;
+    QVariantList values;
+    std::function<void(QSqlQuery&)> take;
+};
 // The file's recorded passes and, on a server, in the same round trip, the
 // record locator's last serial as GET_XSER_NO reads it (see
-// lastSerialSelect); elsewhere, or when the two cannot go together, the
-// passes alone.
+// lastSerialSelect) and the rider's read, if any, whose result is taken;
+// elsewhere, or when they cannot go together, the passes alone, and the
+// rider's result is not taken.
 struct FileAndSerial {
     QList<RecordedPass> passes;
     std::optional<QString> lastSerial;
 };
-FileAndSerial recordedPassesAndSerial(const FileIdentity& file, const QString& recordLocator);
+FileAndSerial recordedPassesAndSerial(const FileIdentity& file, const QString& recordLocator,
+                                      const RiderRead* rider = nullptr);
 void addRecordedPass(const FileIdentity& file, const RecordedPass& pass);
 // Sends the version's batch with the ledger's row. On a server the row goes
 // in the same message, behind a savepoint of its own: after a failure the

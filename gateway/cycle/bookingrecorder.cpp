@@ -192,21 +192,28 @@ Recording BookingRecorder::record(const mir::Interpretation& interpretation, con
     ledger.postMode = m_postMode;
     std::optional<PendingDocuments> documents;
     try {
+        const bool withDocuments = m_tables->documents == DocumentTables::Current;
+        // On a server the file's reading is looked up with the ledger's reads.
+        std::optional<ReadingSeen> seen;
+        const RiderRead reading{readingSeenSelect(), {identity.sha256}, [&seen](QSqlQuery& result) {
+                                    seen = readingSeenFrom(result);
+                                }};
         if (m_tables->ledger) {
             ledger.file = identity;
             const std::optional<QString> locator =
                 m_settings.databaseWritten() ? recordLocatorOf(*interpretation.pnr) : std::nullopt;
             if (locator) {
-                FileAndSerial found = recordedPassesAndSerial(identity, *locator);
+                FileAndSerial found =
+                    recordedPassesAndSerial(identity, *locator, withDocuments ? &reading : nullptr);
                 ledger.recorded = found.passes;
                 ledger.lastSerial = found.lastSerial;
             } else {
                 ledger.recorded = recordedPasses(identity);
             }
         }
-        if (m_tables->documents == DocumentTables::Current)
+        if (withDocuments)
             documents =
-                prepareDocuments(identity, !ledger.file || !ledger.recorded.isEmpty(), bytes);
+                prepareDocuments(identity, seen, !ledger.file || !ledger.recorded.isEmpty(), bytes);
     } catch (const StoreError& error) {
         return {false,
                 unavailable({error.number(), error.description() + QLatin1String(kRecordPhaseTag)},
@@ -277,8 +284,8 @@ std::optional<WaitReason> BookingRecorder::recordDocuments(const FileInHand& fil
     if (m_tables->documents != DocumentTables::Current)
         return std::nullopt;
     try {
-        const PendingDocuments documents =
-            prepareDocuments(fileIdentity(m_context.FileName, file.info, bytes), true, bytes);
+        const PendingDocuments documents = prepareDocuments(
+            fileIdentity(m_context.FileName, file.info, bytes), std::nullopt, true, bytes);
         reportDocuments(settleDocuments(documents, std::nullopt, m_events));
     } catch (const StoreError& error) {
         return unavailable({error.number(), error.description() + QLatin1String(kDocumentsTag)},

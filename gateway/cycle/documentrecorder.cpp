@@ -6,12 +6,18 @@
 #include "storeerror.h"
 #include "trappederror.h"
 
-PendingDocuments prepareDocuments(const FileIdentity& file, bool lookUp, const QByteArray& bytes) {
+PendingDocuments prepareDocuments(const FileIdentity& file, std::optional<ReadingSeen> seen,
+                                  bool lookUp, const QByteArray& bytes) {
     PendingDocuments pending;
     pending.file = {file.sha256, file.name, file.size, file.modifiedNs, false};
     pending.problemRow = {file.name, ErrorNumber::InternalError, QLatin1String(kDocumentsTag)};
     try {
-        pending.recordedBefore = lookUp && documentsRecorded(ConnectionString(), file.sha256);
+        if (seen) {
+            pending.recordedBefore = *seen == ReadingSeen::ByThisReader;
+            pending.seenAbsent = *seen == ReadingSeen::None;
+        } else {
+            pending.recordedBefore = lookUp && documentsRecorded(ConnectionString(), file.sha256);
+        }
     } catch (const StoreError& error) {
         // Document tables that refuse never hold the booking up: the rows are
         // tried when the file settles, where the digest keeps them once.
@@ -28,7 +34,8 @@ WriteApart writeDocumentsWithVersion(const PendingDocuments& pending, const QStr
     if (pending.recordedBefore)
         return {};
     return writeFileDocumentsApart(ConnectionString(), pending.file, pending.documents,
-                                   recordLocator, serialNumber, &pending.problemRow);
+                                   recordLocator, serialNumber, &pending.problemRow,
+                                   pending.seenAbsent);
 }
 
 SettledDocuments settleDocuments(const PendingDocuments& pending,

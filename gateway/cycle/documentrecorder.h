@@ -24,16 +24,19 @@ struct PendingDocuments {
     DocumentFile file;
     mir::documents::MirDocuments documents;
     bool recordedBefore = false; // found recorded by this reader when the file was read
+    bool seenAbsent = false;     // found unrecorded by a look-up just before the version
     ProblemRow problemRow;       // the error row of a reading with problems
 };
 
 // Reads the documents of the file with these bytes, unless this reader
-// recorded them already. `lookUp`: whether to ask the database first (not
+// recorded them already. `seen`: what a look-up sent with the ledger's found,
+// when one was. Otherwise `lookUp`: whether to ask the database first (not
 // for a file the ledger has never met: no gateway recorded it, and an
 // import of the same bytes meanwhile is found when the rows are written).
 // Throws StoreError while the database cannot be reached; document tables
 // that refuse the lookup leave it to settleDocuments.
-PendingDocuments prepareDocuments(const FileIdentity& file, bool lookUp, const QByteArray& bytes);
+PendingDocuments prepareDocuments(const FileIdentity& file, std::optional<ReadingSeen> seen,
+                                  bool lookUp, const QByteArray& bytes);
 
 // Inside the version's open transaction; rows the database refuses never
 // keep the version from being stored.

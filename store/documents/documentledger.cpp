@@ -179,10 +179,12 @@ void deleteReading(QSqlDatabase& db, const QString& sha256, const QVariant& issu
 
 // Writes a reading of the file unless one of this reader is there; one of
 // an older reader is replaced, keeping where the gateway met the file.
+// `lookUp`: false when the caller found none just before.
 bool writeReading(QSqlDatabase& db, const DocumentFile& file, const MirDocuments& documents,
                   const QString& recordLocator, const QString& serialNumber,
-                  const ProblemRow* problemRow) {
-    const std::optional<StoredReading> stored = storedReading(db, file.sha256);
+                  const ProblemRow* problemRow, bool lookUp = true) {
+    const std::optional<StoredReading> stored =
+        lookUp ? storedReading(db, file.sha256) : std::nullopt;
     if (stored && stored->readerVersion >= kReaderVersion)
         return false;
     const QDateTime now = currentClock().now();
@@ -218,6 +220,17 @@ bool documentsRecorded(const QString& connectionText, const QString& sha256) {
     });
 }
 
+QString readingSeenSelect() {
+    return u"SELECT READER_VER FROM KDOCFILE WHERE FILE_SHA = ?"_s;
+}
+
+ReadingSeen readingSeenFrom(QSqlQuery& result) {
+    if (!result.next())
+        return ReadingSeen::None;
+    return result.value(0).toInt() >= kReaderVersion ? ReadingSeen::ByThisReader
+                                                     : ReadingSeen::ByOlderReader;
+}
+
 bool writeFileDocuments(const QString& connectionText, const DocumentFile& file,
                         const MirDocuments& documents, const QString& recordLocator,
                         const QString& serialNumber, const ProblemRow* problemRow) {
@@ -228,7 +241,8 @@ bool writeFileDocuments(const QString& connectionText, const DocumentFile& file,
 
 WriteApart writeFileDocumentsApart(const QString& connectionText, const DocumentFile& file,
                                    const MirDocuments& documents, const QString& recordLocator,
-                                   const QString& serialNumber, const ProblemRow* problemRow) {
+                                   const QString& serialNumber, const ProblemRow* problemRow,
+                                   bool seenAbsent) {
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
         // SQL Server names its savepoints differently and releases them at the commit.
         const bool sqlServer = engineOf(db) == DbEngine::SqlServer;
@@ -238,10 +252,11 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
                 throw StoreError::fromSqlError(query.lastError());
         };
         // A server's savepoint waits in the documents' batch and goes in one
-        // message with their first statement, the look-up of the file's
-        // reading. Writing the rows without the look-up would save that round
-        // trip for new bytes, but then bytes met again would make the server
-        // refuse, and log, a taken key each time.
+        // message with their first statement: the look-up of the file's
+        // reading, or, when a look-up before the transaction found none,
+        // the rows with the release. Writing the rows without any look-up
+        // would make the server refuse, and log, a taken key for each file
+        // whose bytes were met before.
         const bool batched = batchesWrites(db);
         if (!batched)
             run(sqlServer ? u"SAVE TRANSACTION KDOC"_s : u"SAVEPOINT KDOC"_s);
@@ -251,8 +266,8 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
             WriteBatch rows(connectionText);
             if (batched)
                 runOrBatch(db, u"SAVEPOINT KDOC"_s, {});
-            write.written =
-                writeReading(db, file, documents, recordLocator, serialNumber, problemRow);
+            write.written = writeReading(db, file, documents, recordLocator, serialNumber,
+                                         problemRow, !seenAbsent);
             // A batch's release goes with its rows; it runs only if they all
             // went in. With nothing written, the version's commit, which
             // follows, ends the savepoint.

@@ -3,6 +3,7 @@
 #include "mirdocuments.h"
 #include "storeerror.h"
 
+#include <QSqlQuery>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,13 @@ struct DocumentFile {
 
 // Whether this reader's documents of the file with these bytes are recorded.
 bool documentsRecorded(const QString& connectionText, const QString& sha256);
+
+// What a look-up sent with other reads, before the version's transaction,
+// found of the file's reading: its statement, whose one parameter is the
+// digest, and what its result says.
+enum class ReadingSeen { None, ByThisReader, ByOlderReader };
+QString readingSeenSelect();
+ReadingSeen readingSeenFrom(QSqlQuery& result);
 
 // The error row of a reading that met problems: written with the reading's
 // rows, in their transaction, so that a file has it exactly once whatever
@@ -52,10 +60,13 @@ struct WriteApart {
     bool written = false;
     std::optional<StoreError> refused;
 };
+// `seenAbsent`: a look-up before the transaction found no reading, and the
+// rows go without another. Should one be written meanwhile, its key refuses
+// them, and settling the file finds it.
 WriteApart writeFileDocumentsApart(const QString& connectionText, const DocumentFile& file,
                                    const mir::documents::MirDocuments& documents,
                                    const QString& recordLocator, const QString& serialNumber,
-                                   const ProblemRow* problemRow);
+                                   const ProblemRow* problemRow, bool seenAbsent);
 
 // The same in a transaction of its own, for a file that made no version.
 bool recordFileDocuments(const QString& connectionText, const DocumentFile& file,

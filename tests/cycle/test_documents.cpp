@@ -30,6 +30,7 @@ private Q_SLOTS:
     void refusedDocumentRowsNeverBlockTheBooking_data() { addEngineRows(); }
     void refusedDocumentRowsNeverBlockTheBooking();
     void refusedLookUpNeverBlocksTheBooking();
+    void readingWrittenAfterTheLookUp();
     void readingsMetAgain_data() { addEngineRows(); }
     void readingsMetAgain();
     void realFilesThroughRunAndImport_data() { addEngineRows(); }
@@ -381,9 +382,10 @@ void TestDocuments::refusedDocumentRowsNeverBlockTheBooking() {
     QCOMPARE(documentErrors(gateway), 1);
 }
 
-// On a server the look-up of a file's reading goes in one message with the
-// savepoint before it: a look-up the server refuses is undone to that
-// savepoint, and every booking is stored as before.
+// On a server a file's reading is looked up with the ledger's reads; when
+// the server refuses that message, the ledger is read alone and the look-up
+// goes in one message with the documents' savepoint: refused again, it is
+// undone to that savepoint, and every booking is stored as before.
 void TestDocuments::refusedLookUpNeverBlocksTheBooking() {
     GatewayHome gateway(TestEngine::PostgreSql);
     if (!gateway.skipReason().isEmpty())
@@ -478,6 +480,33 @@ void TestDocuments::readingsMetAgain() {
              (QList<QVariantList>{{u"FIRST.MIR"_s, u"void"_s, third, u"2"_s}}));
     QCOMPARE(count(gateway, u"KDOCEVT"_s), events);
     QCOMPARE(count(gateway, u"AMERROR"_s), 0);
+}
+
+// On a server the file's reading is looked up before the version's
+// transaction, and the rows of a file found unrecorded go without another
+// look-up. A reading written in between (here by a trigger, in the version's
+// own transaction, as another gateway or an import might) makes the key
+// refuse them: the booking is stored, the reading kept once, and no error
+// row written.
+void TestDocuments::readingWrittenAfterTheLookUp() {
+    GatewayHome gateway(TestEngine::PostgreSql);
+    if (!gateway.skipReason().isEmpty())
+        QSKIP(qPrintable(gateway.skipReason()));
+    const QByteArray bytes = corpusFile(u"void-ticket.mir"_s);
+    const QString sha = u"15ca2999f46203b222e0a209b781ec3298526b59f7a3f536abdeba9539757e94"_s;
+    gateway.db().selectRows(u"CREATE FUNCTION meanwhile() RETURNS trigger AS $$ BEGIN "
+                            "INSERT INTO KDOCFILE (FILE_SHA, FILE_NM, READER_VER, SOURCE) "
+                            "VALUES ('%1', 'MEANWHILE.MIR', 2, 'I'); RETURN NEW; END $$ "
+                            "LANGUAGE plpgsql"_s.arg(sha));
+    gateway.db().selectRows(u"CREATE TRIGGER meanwhile AFTER INSERT ON AMAMD "
+                            "FOR EACH ROW EXECUTE FUNCTION meanwhile()"_s);
+    QVERIFY(runAll(gateway, {{u"VOID.MIR"_s, bytes}}));
+    QCOMPARE(count(gateway, u"AMAMD"_s), 1);
+    QCOMPARE(gateway.db().selectRows(u"SELECT FILE_NM FROM KDOCFILE"_s),
+             (QList<QVariantList>{{u"MEANWHILE.MIR"_s}}));
+    QCOMPARE(count(gateway, u"KDOCEVT"_s), 0);
+    QCOMPARE(count(gateway, u"AMERROR"_s), 0);
+    QVERIFY(gateway.waitingFiles().isEmpty());
 }
 
 // Real files through `kesto run`, then through --import into a database of
