@@ -4,6 +4,7 @@
 #include "groupcommit.h"
 #include "preparedquery.h"
 #include "sqlitejournal.h"
+#include "sqlitewrite.h"
 #include "storeerror.h"
 
 #include <QCoreApplication>
@@ -395,16 +396,23 @@ void closeThreadConnections() {
 
 namespace {
 
-// A savepoint statement of the shared transaction.
+// A savepoint statement of the shared transaction, kept prepared: Qt's
+// driver would prepare it again for each version.
 void execOrThrow(const QString& connectionText, const QString& statement) {
     QSqlDatabase db = threadConnection(connectionText);
-    QSqlQuery query(db);
-    if (query.exec(statement))
-        return;
-    const StoreError error = StoreError::fromSqlError(query.lastError());
-    query = QSqlQuery();
+    std::optional<StoreError> failed;
+    try {
+        if (execOnSqlite(db, statement, {}))
+            return;
+        QSqlQuery query(db);
+        if (query.exec(statement))
+            return;
+        failed = StoreError::fromSqlError(query.lastError());
+    } catch (const StoreError& error) {
+        failed = error;
+    }
     db = QSqlDatabase();
-    throw afterFailedStatement(connectionText, DbEngine::Sqlite, error);
+    throw afterFailedStatement(connectionText, DbEngine::Sqlite, *failed);
 }
 
 bool execQuietly(const QString& connectionText, const QString& statement) {

@@ -6,6 +6,7 @@
 #include "fixedforms.h"
 #include "preparedquery.h"
 #include "rowappender.h"
+#include "sqlitewrite.h"
 #include "storecall.h"
 #include "threadconnection.h"
 #include "writebatch.h"
@@ -246,7 +247,10 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
         // SQL Server names its savepoints differently and releases them at the commit.
         const bool sqlServer = engineOf(db) == DbEngine::SqlServer;
+        // SQLite keeps the savepoints' statements prepared.
         const auto run = [&db](const QString& sql) {
+            if (execOnSqlite(db, sql, {}))
+                return;
             QSqlQuery query(db);
             if (!query.exec(sql))
                 throw StoreError::fromSqlError(query.lastError());
