@@ -20,8 +20,8 @@ KESTO_BUILD_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
     unixodbc unixodbc-dev odbc-postgresql postgresql libsystemd-dev systemd
     python3 valgrind libsqlite3-dev
-    # SHA-256 of each file on the CPU's SHA instructions.
-    libssl-dev
+    # SHA-256 of each file on the CPU's SHA instructions; a faster malloc.
+    libssl-dev libmimalloc-dev
     mmdebstrap desktop-file-utils help2man man-db lintian
     fonts-noto-mono
     # The metrics endpoint; Qt's HTTP server module finds its CMake package only
