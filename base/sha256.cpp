@@ -27,16 +27,15 @@ const EVP_MD* sha256Algorithm() {
 
 QByteArray sha256(QByteArrayView bytes) {
     thread_local const std::unique_ptr<EVP_MD_CTX, MdContextFree> context(EVP_MD_CTX_new());
+    const EVP_MD* algorithm = sha256Algorithm();
     QByteArray digest(32, Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(digest.data());
     unsigned int size = 0;
-    if (!context || !sha256Algorithm() ||
-        EVP_DigestInit_ex2(context.get(), sha256Algorithm(), nullptr) != 1 ||
-        EVP_DigestUpdate(context.get(), bytes.data(), size_t(bytes.size())) != 1 ||
-        EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char*>(digest.data()), &size) !=
-            1 ||
-        size != 32)
-        // The same digest, slower, from Qt: OpenSSL's may be refused by a
-        // configuration that allows no such algorithm.
-        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
-    return digest;
+    const bool made = context && algorithm &&
+                      EVP_DigestInit_ex2(context.get(), algorithm, nullptr) == 1 &&
+                      EVP_DigestUpdate(context.get(), bytes.data(), size_t(bytes.size())) == 1 &&
+                      EVP_DigestFinal_ex(context.get(), out, &size) == 1 && size == 32;
+    // The same digest, slower, from Qt: OpenSSL's may be refused by a
+    // configuration that allows no such algorithm.
+    return made ? digest : QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
