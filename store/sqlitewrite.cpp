@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStringEncoder>
 #include <QThread>
 
@@ -181,6 +182,14 @@ bool execOnSqlite(QSqlDatabase& db, const QString& sql, const QVariantList& valu
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
     return true;
+}
+
+void execStatement(QSqlDatabase& db, const QString& sql) {
+    if (execOnSqlite(db, sql, {}))
+        return;
+    QSqlQuery query(db);
+    if (!query.exec(sql))
+        throw StoreError::fromSqlError(query.lastError());
 }
 
 void forgetSqliteStatements(const QString& connectionName) {

@@ -12,6 +12,11 @@
 // StoreError, with the number and text Qt's driver gives, when it fails.
 bool execOnSqlite(QSqlDatabase& db, const QString& sql, const QVariantList& values);
 
+// Runs a statement without values or rows at once (a savepoint's, say): on
+// SQLite through execOnSqlite, kept prepared, elsewhere through Qt. Throws
+// StoreError when it fails.
+void execStatement(QSqlDatabase& db, const QString& sql);
+
 // Drops the calling thread's SQLite statements on the named connection:
 // forgetPreparedStatements() calls it, so that they go before the connection.
 void forgetSqliteStatements(const QString& connectionName);

@@ -400,19 +400,12 @@ namespace {
 // driver would prepare it again for each version.
 void execOrThrow(const QString& connectionText, const QString& statement) {
     QSqlDatabase db = threadConnection(connectionText);
-    std::optional<StoreError> failed;
     try {
-        if (execOnSqlite(db, statement, {}))
-            return;
-        QSqlQuery query(db);
-        if (query.exec(statement))
-            return;
-        failed = StoreError::fromSqlError(query.lastError());
+        execStatement(db, statement);
     } catch (const StoreError& error) {
-        failed = error;
+        db = QSqlDatabase();
+        throw afterFailedStatement(connectionText, DbEngine::Sqlite, error);
     }
-    db = QSqlDatabase();
-    throw afterFailedStatement(connectionText, DbEngine::Sqlite, *failed);
 }
 
 bool execQuietly(const QString& connectionText, const QString& statement) {

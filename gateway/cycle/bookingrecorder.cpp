@@ -195,16 +195,16 @@ Recording BookingRecorder::record(const mir::Interpretation& interpretation, con
         const bool withDocuments = m_tables->documents == DocumentTables::Current;
         // On a server the file's reading is looked up with the ledger's reads.
         std::optional<ReadingSeen> seen;
-        const RiderRead reading{readingSeenSelect(), {identity.sha256}, [&seen](QSqlQuery& result) {
-                                    seen = readingSeenFrom(result);
-                                }};
         if (m_tables->ledger) {
             ledger.file = identity;
             const std::optional<QString> locator =
                 m_settings.databaseWritten() ? recordLocatorOf(*interpretation.pnr) : std::nullopt;
             if (locator) {
+                const std::optional<RiderRead> reading =
+                    withDocuments ? std::optional(readingLookUp(identity.sha256, seen))
+                                  : std::nullopt;
                 FileAndSerial found =
-                    recordedPassesAndSerial(identity, *locator, withDocuments ? &reading : nullptr);
+                    recordedPassesAndSerial(identity, *locator, reading ? &*reading : nullptr);
                 ledger.recorded = found.passes;
                 ledger.lastSerial = found.lastSerial;
             } else {

@@ -221,15 +221,16 @@ bool documentsRecorded(const QString& connectionText, const QString& sha256) {
     });
 }
 
-QString readingSeenSelect() {
-    return u"SELECT READER_VER FROM KDOCFILE WHERE FILE_SHA = ?"_s;
-}
-
-ReadingSeen readingSeenFrom(QSqlQuery& result) {
-    if (!result.next())
-        return ReadingSeen::None;
-    return result.value(0).toInt() >= kReaderVersion ? ReadingSeen::ByThisReader
-                                                     : ReadingSeen::ByOlderReader;
+RiderRead readingLookUp(const QString& sha256, std::optional<ReadingSeen>& seen) {
+    return {u"SELECT READER_VER FROM KDOCFILE WHERE FILE_SHA = ?"_s,
+            {sha256},
+            [&seen](QSqlQuery& result) {
+                if (!result.next())
+                    seen = ReadingSeen::None;
+                else
+                    seen = result.value(0).toInt() >= kReaderVersion ? ReadingSeen::ByThisReader
+                                                                     : ReadingSeen::ByOlderReader;
+            }};
 }
 
 bool writeFileDocuments(const QString& connectionText, const DocumentFile& file,
@@ -247,14 +248,7 @@ WriteApart writeFileDocumentsApart(const QString& connectionText, const Document
     return withThreadConnection(connectionText, [&](QSqlDatabase& db) {
         // SQL Server names its savepoints differently and releases them at the commit.
         const bool sqlServer = engineOf(db) == DbEngine::SqlServer;
-        // SQLite keeps the savepoints' statements prepared.
-        const auto run = [&db](const QString& sql) {
-            if (execOnSqlite(db, sql, {}))
-                return;
-            QSqlQuery query(db);
-            if (!query.exec(sql))
-                throw StoreError::fromSqlError(query.lastError());
-        };
+        const auto run = [&db](const QString& sql) { execStatement(db, sql); };
         // A server's savepoint waits in the documents' batch and goes in one
         // message with their first statement: the look-up of the file's
         // reading, or, when a look-up before the transaction found none,

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "mirdocuments.h"
+#include "recordledger.h"
 #include "storeerror.h"
 
-#include <QSqlQuery>
 #include <QString>
 
 #include <optional>
@@ -26,12 +26,10 @@ struct DocumentFile {
 // Whether this reader's documents of the file with these bytes are recorded.
 bool documentsRecorded(const QString& connectionText, const QString& sha256);
 
-// What a look-up sent with other reads, before the version's transaction,
-// found of the file's reading: its statement, whose one parameter is the
-// digest, and what its result says.
+// The look-up of the file's reading, to send with the ledger's reads before
+// the version's transaction; what it found goes into `seen` when it was sent.
 enum class ReadingSeen { None, ByThisReader, ByOlderReader };
-QString readingSeenSelect();
-ReadingSeen readingSeenFrom(QSqlQuery& result);
+RiderRead readingLookUp(const QString& sha256, std::optional<ReadingSeen>& seen);
 
 // The error row of a reading that met problems: written with the reading's
 // rows, in their transaction, so that a file has it exactly once whatever
